@@ -1,0 +1,47 @@
+// The box's file system root and its shell door.
+//
+// On the box both programs run as root with their files under /mnt, /usr/backup, /var/www and
+// /dev/tftpboot. On a PC they run inside a box root given by the environment variable QEL_ROOT:
+// every absolute box path is opened as $QEL_ROOT + path, and every shell command goes through
+// the door below, which never runs a command that would change the machine.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace box {
+
+// The box root ("" on the box itself, or when QEL_ROOT is not set).
+std::string root();
+
+// Maps an absolute box path to the path to open on this machine: $QEL_ROOT + path.
+// A relative path is returned unchanged.
+std::string path(const std::string& boxPath);
+
+// Checks, at program start, that the box root is usable. On a PC build without QEL_ROOT it
+// prints a clear message naming the program on standard error and returns false.
+bool requireRoot(const char* program);
+
+// Creates the directories of a box path (like "mkdir -p"); true when the directory exists.
+bool makeDirs(const std::string& boxDir);
+
+// Runs a shell command the way the box's system() would. Commands that change the machine
+// (reboot, ifconfig, route add/del, udpsvd/tftpd, remote texts, anything not known) are appended
+// to $QEL_ROOT/var/log/commands.log and count as done (0). File commands (cp, rm, mkdir, chmod,
+// tar, cat) run for real with every absolute path in them taken under the box root. "reboot" is
+// logged and then ends the program with status 0, as the box would go down.
+int system(const std::string& command);
+
+// Runs a command for reading its output, the way the box's popen(cmd, "r") would. Read-only
+// queries the programs parse ("route") are answered from /proc in the command's own format;
+// file commands run as in system(); anything else is logged and reads as empty.
+FILE* popen(const std::string& command);
+int pclose(FILE* stream);
+
+// The commands the door logged instead of running, oldest first (tests read this).
+std::string commandLogPath();
+
+// Test hook: replaces what "reboot" does after it is logged (default: exit(0)).
+void setRebootHandler(void (*handler)());
+
+}  // namespace box

@@ -1,0 +1,84 @@
+#include "core/CommandQueue.h"
+
+#include <cstring>
+#include <new>
+
+CommandQueue::CommandQueue() {
+    head = new CommandQueueNode{nullptr, 0, nullptr};
+    tail = head;
+    sem_init(&sem, 1, 1);
+}
+
+CommandQueue::~CommandQueue() {
+    sem_wait(&sem);
+    freeAllLocked();
+    sem_post(&sem);
+    sem_destroy(&sem);
+    delete head;
+    head = tail = nullptr;
+}
+
+void CommandQueue::AddNode(unsigned char* data, int size) {
+    if (size < 0 || size > QEL_MAX_ENTRY || (size > 0 && data == nullptr)) return;
+    unsigned char* block = new (std::nothrow) unsigned char[size > 0 ? size : 1];
+    CommandQueueNode* node = new (std::nothrow) CommandQueueNode{block, size, nullptr};
+    if (!block || !node) {  // out of memory: the entry is lost, the queue stays intact
+        delete[] block;
+        delete node;
+        return;
+    }
+    if (size > 0) memcpy(block, data, size);
+    sem_wait(&sem);
+    tail->next = node;
+    tail = node;
+    sem_post(&sem);
+}
+
+int CommandQueue::DelNode(CommandQueueNode& out) {
+    sem_wait(&sem);
+    CommandQueueNode* oldest = head->next;
+    if (!oldest) {
+        sem_post(&sem);
+        return 0;
+    }
+    head->next = oldest->next;
+    if (tail == oldest) tail = head;
+    sem_post(&sem);
+
+    int taken = 0;
+    if (oldest->size <= out.capacity && (out.data != nullptr || oldest->size == 0)) {
+        if (oldest->size > 0) memcpy(out.data, oldest->data, oldest->size);
+        out.size = oldest->size;
+        out.next = nullptr;
+        taken = 1;
+    }
+    delete[] oldest->data;
+    delete oldest;
+    return taken;
+}
+
+int CommandQueue::IsEmpty() { return head->next == nullptr ? 1 : 0; }
+
+int CommandQueue::QueueLength() {
+    int n = 0;
+    for (CommandQueueNode* p = head->next; p; p = p->next) ++n;
+    return n;
+}
+
+void CommandQueue::ClearQueue() {
+    sem_wait(&sem);
+    freeAllLocked();
+    sem_post(&sem);
+}
+
+void CommandQueue::freeAllLocked() {
+    CommandQueueNode* p = head->next;
+    while (p) {
+        CommandQueueNode* next = p->next;
+        delete[] p->data;
+        delete p;
+        p = next;
+    }
+    head->next = nullptr;
+    tail = head;
+}

@@ -1,0 +1,43 @@
+// First-in first-out queue of heap copies of byte blocks, shared between threads.
+#pragma once
+
+#include <semaphore.h>
+
+// The largest command or reply entry, and the size of every buffer that holds one.
+const int QEL_MAX_ENTRY = 75000;
+
+struct CommandQueueNode {
+    unsigned char* data;  // in the list: the entry's own copy; as DelNode's out-record: the
+                          // caller's buffer
+    int size;             // bytes in the block; no terminating NUL is stored or counted
+    CommandQueueNode* next;
+    // Capacity of the caller's buffer when used as DelNode's out-record.
+    int capacity = QEL_MAX_ENTRY;
+};
+
+class CommandQueue {
+public:
+    CommandQueue();
+    virtual ~CommandQueue();
+
+    // Appends a copy of size bytes. Entries larger than QEL_MAX_ENTRY (or of negative size) are
+    // refused: no buffer of the controller could take them out again.
+    void AddNode(unsigned char* data, int size);
+    // Copies the oldest entry into out.data (at most out.capacity bytes are ever written) and
+    // removes it. 1 when an entry was taken, 0 when the queue was empty. An entry larger than
+    // the caller's capacity is dropped and reported as not taken.
+    int DelNode(CommandQueueNode& out);
+    // Hints without the lock; DelNode checks again under it.
+    int IsEmpty();
+    int QueueLength();
+    void ClearQueue();
+
+private:
+    CommandQueue(const CommandQueue&) = delete;
+    CommandQueue& operator=(const CommandQueue&) = delete;
+    void freeAllLocked();
+
+    sem_t sem;
+    CommandQueueNode* head;  // sentinel; head->next is the oldest entry
+    CommandQueueNode* tail;  // newest node, or the sentinel when empty
+};

@@ -1,0 +1,47 @@
+// The controller's top object: creates the servers, starts the web front end and the command
+// thread, and owns the two dispatcher stages that interpret operator commands.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "core/QelServer.h"
+
+class WebServer;
+class NetServer;
+class ComServer;
+class DevServer;
+class VSServer;
+
+class CtrlServer : public QelServer {
+public:
+    static CtrlServer* createNew(UsageEnvironment& env, Port port, unsigned int flag);
+    ~CtrlServer() override;
+
+    // The command thread: takes one command per pass from the front ends, runs the dispatcher
+    // and moves the replies back to the front end the command came from.
+    static void* ctrlUserCmdProcess(void* arg);
+
+    // First and second dispatcher stages. A result above 0 means the stage took the command and
+    // queued its replies on ackQueue().
+    int ProcessSub1(char* text, int len, unsigned int fromWeb);
+    int Process(char* text, int len, unsigned int fromWeb);
+
+    WebServer* webServer = nullptr;
+    NetServer* netServer = nullptr;
+    ComServer* comServer = nullptr;
+    DevServer* devServer = nullptr;
+    VSServer* vsServer = nullptr;
+    int loggedIn = 0;
+    FILE* uploadFile = nullptr;
+    // Set by the command thread for a command holding "update data block": the next pass runs
+    // without the 10 ms pause.
+    int fastPoll = 0;
+
+protected:
+    CtrlServer(UsageEnvironment& env, Port port, unsigned int flag);
+};
+
+// Where the program lives (the directory of argv[0]); set by main before the servers exist.
+void setProgramDirectory(const std::string& dir);
+const std::string& programDirectory();
