@@ -57,7 +57,9 @@ int CommandQueue::DelNode(CommandQueueNode& out) {
     return taken;
 }
 
-int CommandQueue::IsEmpty() { return head->next == nullptr ? 1 : 0; }
+int CommandQueue::IsEmpty() {
+    return head->next == nullptr ? 1 : 0;
+}
 
 int CommandQueue::QueueLength() {
     int n = 0;

@@ -13,8 +13,12 @@ namespace {
 std::string gProgramDirectory;
 }
 
-void setProgramDirectory(const std::string& dir) { gProgramDirectory = dir; }
-const std::string& programDirectory() { return gProgramDirectory; }
+void setProgramDirectory(const std::string& dir) {
+    gProgramDirectory = dir;
+}
+const std::string& programDirectory() {
+    return gProgramDirectory;
+}
 
 CtrlServer* CtrlServer::createNew(UsageEnvironment& env, Port port, unsigned int flag) {
     return new CtrlServer(env, port, flag);
@@ -73,4 +77,10 @@ CtrlServer::CtrlServer(UsageEnvironment& e, Port port, unsigned int flag)
     }
 }
 
-CtrlServer::~CtrlServer() { running = 0; }
+CtrlServer::CtrlServer(UsageEnvironment& e, Port port, NoServers) : QelServer(e, port, 0) {
+    running = 1;
+}
+
+CtrlServer::~CtrlServer() {
+    running = 0;
+}

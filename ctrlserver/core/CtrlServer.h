@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/QelServer.h"
 
@@ -38,8 +39,21 @@ public:
     // without the 10 ms pause.
     int fastPoll = 0;
 
+    // One front end as the command thread sees it.
+    struct CommandSource {
+        CommandQueue* commands;
+        CommandQueue* replies;
+        unsigned int fromWeb;  // 1 for the WebSocket front end (subject to the web login gate)
+    };
+    // The body of the command thread over the given sources, polled in their order; returns
+    // when running is 0.
+    void commandLoop(const std::vector<CommandSource>& sources);
+
 protected:
     CtrlServer(UsageEnvironment& env, Port port, unsigned int flag);
+    // Builds the object without creating any server or thread (for tests of the command loop).
+    struct NoServers {};
+    CtrlServer(UsageEnvironment& env, Port port, NoServers);
 };
 
 // Where the program lives (the directory of argv[0]); set by main before the servers exist.

@@ -11,22 +11,20 @@
 void* CtrlServer::ctrlUserCmdProcess(void* arg) {
     CtrlServer* self = static_cast<CtrlServer*>(arg);
     if (!self) return nullptr;
-
-    struct Source {
-        CommandQueue* commands;
-        CommandQueue* replies;
-        unsigned int fromWeb;
-    };
     // Polled in this order on every pass: web first, then the text port, then the serial port.
-    std::vector<Source> sources;
+    std::vector<CommandSource> sources;
     if (self->webServer)
         sources.push_back({self->webServer->cmdQueue(), self->webServer->ackQueue(), 1});
     if (self->netServer)
         sources.push_back({self->netServer->cmdQueue(), self->netServer->ackQueue(), 0});
     if (self->comServer)
         sources.push_back({self->comServer->cmdQueue(), self->comServer->ackQueue(), 0});
-    CommandQueue* ownReplies = self->ackQueue();
+    self->commandLoop(sources);
+    return nullptr;
+}
 
+void CtrlServer::commandLoop(const std::vector<CommandSource>& sources) {
+    CommandQueue* ownReplies = ackQueue();
     std::vector<unsigned char> take(QEL_MAX_ENTRY);
     std::vector<char> copy(QEL_MAX_ENTRY + 1);
     std::vector<unsigned char> move(QEL_MAX_ENTRY);
@@ -34,17 +32,17 @@ void* CtrlServer::ctrlUserCmdProcess(void* arg) {
     CommandQueueNode moveNode{move.data(), 0, nullptr, QEL_MAX_ENTRY};
 
     bool lastPassFoundWork = false;
-    while (self->running) {
+    while (running) {
         // While an upload streams its blocks the pause is skipped, but only as long as work keeps
         // coming: a stalled upload must not spin a core.
-        if (!(self->fastPoll && lastPassFoundWork)) usleep(10 * 1000);
+        if (!(fastPoll && lastPassFoundWork)) usleep(10 * 1000);
         lastPassFoundWork = false;
 
         memset(take.data(), 0, take.size());
         memset(move.data(), 0, move.size());
 
-        const Source* src = nullptr;
-        for (const Source& s : sources) {
+        const CommandSource* src = nullptr;
+        for (const CommandSource& s : sources) {
             if (s.commands && !s.commands->IsEmpty()) {
                 src = &s;
                 break;
@@ -58,18 +56,18 @@ void* CtrlServer::ctrlUserCmdProcess(void* arg) {
         const int size = takeNode.size;
         memcpy(copy.data(), take.data(), size);
         copy[size] = '\0';
-        self->fastPoll = strstr(copy.data(), "update data block") != nullptr ? 1 : 0;
+        fastPoll = strstr(copy.data(), "update data block") != nullptr ? 1 : 0;
 
         // The first stage writes a NUL over the first '|', so it gets the take buffer; the second
         // stage gets the untouched copy.
-        int taken = self->ProcessSub1(reinterpret_cast<char*>(take.data()), size, src->fromWeb);
-        if (taken <= 0) taken = self->Process(copy.data(), size, src->fromWeb);
+        int taken = ProcessSub1(reinterpret_cast<char*>(take.data()), size, src->fromWeb);
+        if (taken <= 0) taken = Process(copy.data(), size, src->fromWeb);
         if (taken <= 0) continue;
 
+        // Each reply stays a separate entry: a list and its acknowledgement are two messages.
         while (ownReplies->DelNode(moveNode) == 1) {
             if (src->replies) src->replies->AddNode(move.data(), moveNode.size);
             moveNode.size = 0;
         }
     }
-    return nullptr;
 }
