@@ -67,7 +67,7 @@ struct NetServer::Client {
     NetServer* server;
     int fd;
     Client(NetServer* s, int sock) : server(s), fd(sock) {}
-    ~Client() { close(fd); }
+    ~Client() { retireSocket(fd); }
 };
 
 NetServer* NetServer::createNew(UsageEnvironment& env, Port port, unsigned int flag) {
@@ -236,7 +236,7 @@ void* NetServer::NetProcessThreadTCP(void* arg) {
         queueClientData(*commands, client->fd, buf.data(), static_cast<int>(n));
     }
     self->removeClient(client.get());
-    return nullptr;  // the socket closes with the last holder of the client
+    return nullptr;  // the socket is retired with the last holder of the client
 }
 
 std::shared_ptr<NetServer::Client> NetServer::findClient(int fd) {
@@ -288,6 +288,7 @@ void* NetServer::NetProcessThreadACK(void* arg) {
     CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
     while (self->running) {
         usleep(10 * 1000);
+        closeRetiredSockets();
         while (!replies->IsEmpty()) {
             node.size = 0;
             if (replies->DelNode(node) != 1) break;

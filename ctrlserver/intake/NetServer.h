@@ -37,8 +37,9 @@ private:
     NetServer(UsageEnvironment& env, Port port, unsigned int flag);
 
     struct Client;
-    // Replies go only to sockets of clients still connected; a socket stays open while a reply
-    // is being written to it, so its number cannot pass to a new connection meanwhile.
+    // Replies go only to sockets of clients still connected. A client's socket is retired, not
+    // closed, when the last holder lets go, so its number cannot pass to a new connection while
+    // a reply for it may still come.
     std::shared_ptr<Client> findClient(int fd);
     void addClient(const std::shared_ptr<Client>& client);
     void removeClient(const Client* client);

@@ -72,6 +72,7 @@ void* WebServer::WebProcess(void* arg) {
         // During an upload replies leave back to back, but a stalled upload must not spin a core.
         if (!(self->fastReply && lastPassSent)) usleep(10 * 1000);
         lastPassSent = false;
+        closeRetiredSockets();
         node.size = 0;
         if (replies->DelNode(node) != 1) continue;
         const int size = node.size;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,35 @@ bool writeAll(int fd, const void* data, size_t len, int timeoutMs) {
         if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
     }
     return true;
+}
+
+namespace {
+
+std::mutex retiredMutex;
+std::deque<std::pair<int, long long>> retired;  // socket and when it may be closed
+
+void closeDueLocked(long long now) {
+    while (!retired.empty() && (retired.front().second <= now || retired.size() > kMaxRetired)) {
+        close(retired.front().first);
+        retired.pop_front();
+    }
+}
+
+}  // namespace
+
+void retireSocket(int fd) {
+    if (fd < 0) return;
+    shutdown(fd, SHUT_RDWR);
+    const long long now = nowMs();
+    std::lock_guard<std::mutex> lock(retiredMutex);
+    retired.emplace_back(fd, now + kRetireGraceMs);
+    closeDueLocked(now);
+}
+
+void closeRetiredSockets() {
+    const long long now = nowMs();
+    std::lock_guard<std::mutex> lock(retiredMutex);
+    closeDueLocked(now);
 }
 
 Network_Interface* Network_Interface::m_network_interface = nullptr;
@@ -151,11 +181,11 @@ int Network_Interface::ctl_event(int fd, bool add) {
     set_noblock(fd);
     if (fd == listen_fd) return 0;  // the listener needs no connection handler
 
-    // The socket is closed together with the handler, when its last holder lets go.
+    // The socket is retired together with the handler, when its last holder lets go.
     std::shared_ptr<Websocket_Handler> handler(new Websocket_Handler(fd), [](Websocket_Handler* h) {
         const int sock = h->getFd();
         delete h;
-        close(sock);
+        retireSocket(sock);
     });
     {
         std::lock_guard<std::mutex> lock(map_mutex);
@@ -173,7 +203,7 @@ void Network_Interface::removeConnection(int fd, const Websocket_Handler* expect
         if (it == handler_map.end()) return;
         if (expected && it->second.get() != expected) return;
         epoll_ctl(epfd, EPOLL_CTL_DEL, fd, nullptr);
-        // Ends the connection now, even if a reply being written still holds the socket open.
+        // Ends the connection now, even if a reply being written still holds the handler.
         shutdown(fd, SHUT_RDWR);
         gone = std::move(it->second);
         handler_map.erase(it);

@@ -18,6 +18,17 @@ const int kWriteTimeoutMs = 1000;
 // longer than timeoutMs in all. A closed peer gives false, never a signal.
 bool writeAll(int fd, const void* data, size_t len, int timeoutMs);
 
+// Ends a client connection without freeing its descriptor number yet. Replies are addressed by
+// that number alone, and one may still be on its way through the command thread (a discovery
+// takes seconds); were the number reused at once, the reply would reach the next client. The
+// socket is shut down now and closed after kRetireGraceMs, or earlier when more than
+// kMaxRetired are waiting.
+void retireSocket(int fd);
+// Closes the retired sockets whose time is up; the reply threads call it on every pass.
+void closeRetiredSockets();
+const int kRetireGraceMs = 20000;
+const size_t kMaxRetired = 200;
+
 class Network_Interface {
 public:
     static const int kPort = 9008;

@@ -140,4 +140,17 @@ TEST(WriteAll, PeerThatDoesNotReadTimesOut) {
     close(fds[1]);
 }
 
+// A retired socket is ended for the peer at once, but its number stays taken for a while.
+TEST(RetireSocket, PeerSeesTheEndAndTheNumberIsNotReused) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    retireSocket(fds[0]);
+    char c;
+    EXPECT_EQ(recv(fds[1], &c, 1, 0), 0);
+    const int next = socket(AF_UNIX, SOCK_STREAM, 0);
+    EXPECT_NE(next, fds[0]);
+    close(next);
+    close(fds[1]);
+}
+
 }  // namespace
