@@ -3,6 +3,11 @@
 // runs with a dispatcher double that answers every command with
 // {"status":"success","cmd":"<the command>"}.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <memory>
 #include <optional>
@@ -326,6 +331,40 @@ TEST(IntakeAlone, StartsWithoutAnAnswerToItsProbe) {
     auto got = c.receiveExactly(echoReply("config x").size(), 2s);
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, echoReply("config x"));
+}
+
+// With port 9008 taken by someone else, the web front end has no listener, yet the command thread
+// keeps polling its (empty) queue and the text port serves.
+TEST(IntakeAlone, TextPortServesWhenTheWebPortIsTaken) {
+    QEL_REQUIRE_TEST_NETWORK();
+    qeltest::TestNet net;
+    ASSERT_TRUE(net.ok()) << net.error();
+    qeltest::Box& box = net.addBox("busy", 1);
+    const int squatter = box.run([] {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        struct sockaddr_in addr;
+        memset(&addr, 0, sizeof addr);
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(9008);
+        if (fd < 0 || bind(fd, reinterpret_cast<struct sockaddr*>(&addr), sizeof addr) != 0 ||
+            listen(fd, 1) != 0)
+            return -1;
+        return fd;
+    });
+    ASSERT_GE(squatter, 0);
+    auto server = box.start(qeltest::programPath("ctrlserver_echo"));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitForStderr("webServer Started", 5s)) << server->output();
+
+    qeltest::TcpClient c;
+    ASSERT_TRUE(box.run([&] { return c.connect(box.ip(), 8886, 3s); })) << c.error();
+    ASSERT_TRUE(c.send("vw 1;config 2"));
+    const std::string expected = echoReply("vw 1") + echoReply("config 2");
+    auto got = c.receiveExactly(expected.size(), 2s);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(*got, expected);
+    EXPECT_TRUE(server->running()) << server->output();
+    close(squatter);
 }
 
 }  // namespace
