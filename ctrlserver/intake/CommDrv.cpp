@@ -9,33 +9,20 @@
 int my_blComConnected = 0;
 int my_hComHandle = 0;
 
-int CommDrvInit() {
-    return 1;
-}
-int CommDrvUninit() {
-    return 1;
-}
-int CommDrvFlushBuffer() {
-    return 1;
-}
+int CommDrvInit() { return 1; }
+int CommDrvUninit() { return 1; }
+int CommDrvFlushBuffer() { return 1; }
 
 namespace {
 speed_t speedCode(int speed) {
     switch (speed) {
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        default:
-            return B115200;
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        default: return B115200;
     }
 }
 }  // namespace
