@@ -1,11 +1,300 @@
 #include "intake/NetServer.h"
 
+#include <arpa/inet.h>
+#include <errno.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "intake/network_interface.h"
+
+namespace {
+
+const char* const strDevGetControllers = "config qel get controllers";
+const char* const strAckDevGetControllers = "config qel ack get controllers";
+const char* const kProbeText = "get local ip";
+const portNumBits kAnswerPorts[] = {8887, 8885};
+
+struct Prefix {
+    const char* text;
+    int len;
+};
+const Prefix kPrefixes[] = {{"config", 6}, {"update", 6}, {"matrix", 6}, {"serial", 6},
+                            {"scene", 5},  {"ipc", 3},    {"mv", 2},     {"vw", 2}};
+
+bool hasCommandPrefix(const char* text, int len) {
+    for (const Prefix& p : kPrefixes) {
+        if (len >= p.len && memcmp(text, p.text, p.len) == 0) return true;
+    }
+    return false;
+}
+
+void queuePiece(CommandQueue& queue, int fd, const char* text, int len) {
+    if (len <= 0 || !hasCommandPrefix(text, len)) return;
+    char entry[QEL_MAX_ENTRY + 1];
+    const int head = snprintf(entry, sizeof entry, "%d|", fd);
+    if (head < 0 || head + len > QEL_MAX_ENTRY) return;  // would not fit an entry: dropped
+    memcpy(entry + head, text, len);
+    queue.AddNode(reinterpret_cast<unsigned char*>(entry), head + len);
+}
+
+// Waits up to ms for input on sock: 1 ready, 0 none.
+int waitInput(int sock, int ms) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(sock, &set);
+    struct timeval tv = {ms / 1000, (ms % 1000) * 1000};
+    return select(sock + 1, &set, nullptr, nullptr, &tv) > 0 ? 1 : 0;
+}
+
+bool startThread(void* (*body)(void*), void* arg) {
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, body, arg) != 0) return false;
+    pthread_detach(thread);
+    return true;
+}
+
+}  // namespace
+
+struct NetServer::Client {
+    NetServer* server;
+    int fd;
+    Client(NetServer* s, int sock) : server(s), fd(sock) {}
+    ~Client() { retireSocket(fd); }
+};
+
 NetServer* NetServer::createNew(UsageEnvironment& env, Port port, unsigned int flag) {
     return new NetServer(env, port, flag);
 }
 
 NetServer::NetServer(UsageEnvironment& e, Port port, unsigned int flag) : QelServer(e, port, flag) {
     running = 1;
+    ownIP = GetIPSelf();
+    void* (*const bodies[])(void*) = {NetProcessThreadUDP, NetProcessThreadTCPListen,
+                                      NetProcessThreadACK};
+    for (auto body : bodies) {
+        if (!startThread(body, this)) {
+            env << "ctrlNetProcess error\n";
+            break;
+        }
+    }
 }
 
-NetServer::~NetServer() { running = 0; }
+NetServer::~NetServer() {
+    running = 0;
+}
+
+std::string NetServer::GetIPSelf() {
+    const int sock = socket(AF_INET, SOCK_DGRAM, 0);
+    if (sock < 0) {
+        env << "create socket error!";
+        return "";
+    }
+    int on = 1;
+    setsockopt(sock, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    struct sockaddr_in addr;
+    memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(kPort);
+    if (bind(sock, reinterpret_cast<struct sockaddr*>(&addr), sizeof addr) != 0) {
+        env << "bind error!";
+        close(sock);
+        return "";
+    }
+    struct in_addr everyone;
+    everyone.s_addr = htonl(INADDR_BROADCAST);
+    writeSocket(env, sock, everyone, htons(kPort),
+                reinterpret_cast<unsigned char*>(const_cast<char*>(kProbeText)),
+                static_cast<unsigned>(strlen(kProbeText)));
+
+    // Our own broadcast normally comes straight back; without a network nothing does, and the
+    // controller goes on without knowing its address.
+    std::string ip;
+    struct pollfd pfd = {sock, POLLIN, 0};
+    if (poll(&pfd, 1, kProbeWaitMs) > 0) {
+        std::vector<unsigned char> buf(QEL_MAX_ENTRY);
+        struct sockaddr_in from;
+        memset(&from, 0, sizeof from);
+        socklen_t fromLen = sizeof from;
+        recvfrom(sock, buf.data(), buf.size(), 0, reinterpret_cast<struct sockaddr*>(&from),
+                 &fromLen);
+        char text[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+        ip = text;
+    }
+    close(sock);
+    return ip;
+}
+
+std::string NetServer::discoveryAnswer(const std::string& ip) {
+    return std::string(strAckDevGetControllers) + " &SUCCEED" + " &" + ip;
+}
+
+void* NetServer::NetProcessThreadUDP(void* arg) {
+    NetServer* self = static_cast<NetServer*>(arg);
+    if (!self) return nullptr;
+    UsageEnvironment& env = self->env;
+    const int sock = setupDatagramSocket(env, Port(kPort));
+    if (sock < 0) return nullptr;
+    makeSocketNonBlocking(sock);
+    // One byte more than any datagram, so the text always ends in a NUL.
+    std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
+    const std::string answer = discoveryAnswer(self->ownIP);
+    while (self->running) {
+        usleep(10 * 1000);
+        memset(buf.data(), 0, buf.size());
+        if (!waitInput(sock, 100)) continue;
+        struct sockaddr_in from;
+        memset(&from, 0, sizeof from);
+        if (readSocket(env, sock, buf.data(), QEL_MAX_ENTRY, from) < 0) continue;
+        if (strcmp(reinterpret_cast<const char*>(buf.data()), strDevGetControllers) != 0) continue;
+        for (portNumBits port : kAnswerPorts) {
+            writeSocket(env, sock, from.sin_addr, htons(port), 255,
+                        reinterpret_cast<unsigned char*>(const_cast<char*>(answer.data())),
+                        static_cast<unsigned>(answer.size()));
+        }
+    }
+    close(sock);
+    return nullptr;
+}
+
+void* NetServer::NetProcessThreadTCPListen(void* arg) {
+    NetServer* self = static_cast<NetServer*>(arg);
+    if (!self) return nullptr;
+    UsageEnvironment& env = self->env;
+    const int sock = setupStreamSocket(env, Port(kPort), False);
+    if (sock < 0) return nullptr;
+    makeSocketBlocking(sock);
+    if (listen(sock, 10) < 0) {
+        env.setResultErrMsg("listen() failed: ");
+        close(sock);
+        return nullptr;
+    }
+    while (self->running) {
+        if (!waitInput(sock, 100)) continue;
+        const int fd = accept(sock, nullptr, nullptr);
+        if (fd < 0) {
+            const int err = errno;
+            if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP) {
+                env.setResultErrMsg("accept() failed: ");
+                break;
+            }
+            // Aborted handshakes, interrupted calls, a short run out of descriptors: try again.
+            usleep(10 * 1000);
+            continue;
+        }
+        makeSocketNonBlocking(fd);
+        auto client = std::make_shared<Client>(self, fd);
+        self->addClient(client);
+        auto* context = new std::shared_ptr<Client>(client);
+        if (!startThread(NetProcessThreadTCP, context)) {
+            env << "ctrlNetProcess error\n";
+            self->removeClient(client.get());
+            delete context;
+            break;
+        }
+    }
+    close(sock);
+    return nullptr;
+}
+
+void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len) {
+    // The client's data is text: it ends at its first NUL.
+    const char* nul = static_cast<const char*>(memchr(data, '\0', len));
+    if (nul) len = static_cast<int>(nul - data);
+    int start = 0;
+    for (int i = 0; i <= len; ++i) {
+        if (i < len && data[i] != ';') continue;
+        queuePiece(queue, fd, data + start, i - start);
+        start = i + 1;
+    }
+}
+
+void* NetServer::NetProcessThreadTCP(void* arg) {
+    auto* context = static_cast<std::shared_ptr<Client>*>(arg);
+    if (!context) return nullptr;
+    std::shared_ptr<Client> client = std::move(*context);
+    delete context;
+    NetServer* self = client->server;
+    CommandQueue* commands = self->cmdQueue();
+    std::vector<char> buf(QEL_MAX_ENTRY + 1);
+    while (self->running) {
+        usleep(10 * 1000);
+        if (!waitInput(client->fd, 100)) continue;
+        const ssize_t n = recv(client->fd, buf.data(), QEL_MAX_ENTRY, 0);
+        if (n == 0) break;  // ready yet nothing to read: the client has closed
+        if (n < 0) continue;
+        queueClientData(*commands, client->fd, buf.data(), static_cast<int>(n));
+    }
+    self->removeClient(client.get());
+    return nullptr;  // the socket is retired with the last holder of the client
+}
+
+std::shared_ptr<NetServer::Client> NetServer::findClient(int fd) {
+    std::lock_guard<std::mutex> lock(clientsMutex);
+    auto it = clients.find(fd);
+    return it == clients.end() ? nullptr : it->second;
+}
+
+void NetServer::addClient(const std::shared_ptr<Client>& client) {
+    std::lock_guard<std::mutex> lock(clientsMutex);
+    clients[client->fd] = client;
+}
+
+void NetServer::removeClient(const Client* client) {
+    std::shared_ptr<Client> gone;
+    std::lock_guard<std::mutex> lock(clientsMutex);
+    auto it = clients.find(client->fd);
+    if (it == clients.end() || it->second.get() != client) return;
+    gone = std::move(it->second);
+    clients.erase(it);
+}
+
+void NetServer::sendReplyEntry(const char* entry, int size) {
+    const char* bar = static_cast<const char*>(memchr(entry, '|', size));
+    if (!bar) return;
+    const int fdLen = static_cast<int>(bar - entry);
+    if (fdLen <= 0 || fdLen > 11) return;
+    char fdText[12];
+    memcpy(fdText, entry, fdLen);
+    fdText[fdLen] = '\0';
+    char* end = nullptr;
+    errno = 0;
+    const long fd = strtol(fdText, &end, 10);
+    if (*end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return;
+    std::shared_ptr<Client> client = findClient(static_cast<int>(fd));
+    if (!client) return;
+    if (!writeAll(client->fd, bar + 1, static_cast<size_t>(size - fdLen - 1), kWriteTimeoutMs)) {
+        // A client that does not take its replies is cut off; its thread sees the close.
+        shutdown(client->fd, SHUT_RDWR);
+        removeClient(client.get());
+    }
+}
+
+void* NetServer::NetProcessThreadACK(void* arg) {
+    NetServer* self = static_cast<NetServer*>(arg);
+    if (!self) return nullptr;
+    CommandQueue* replies = self->ackQueue();
+    std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
+    CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
+    while (self->running) {
+        usleep(10 * 1000);
+        closeRetiredSockets();
+        while (!replies->IsEmpty()) {
+            node.size = 0;
+            if (replies->DelNode(node) != 1) break;
+            buf[node.size] = 0;
+            self->sendReplyEntry(reinterpret_cast<const char*>(buf.data()), node.size);
+        }
+    }
+    return nullptr;
+}

@@ -1,14 +1,88 @@
 #include "intake/WebServer.h"
 
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include "intake/network_interface.h"
+
 WebServer* WebServer::createNew(UsageEnvironment& env, Port port, unsigned int flag) {
     return new WebServer(env, port, flag);
 }
 
-WebServer::WebServer(UsageEnvironment& e, Port port, unsigned int flag) : QelServer(e, port, flag) {}
+WebServer::WebServer(UsageEnvironment& e, Port port, unsigned int flag)
+    : QelServer(e, port, flag) {}
 
-WebServer::~WebServer() { running = 0; }
+WebServer::~WebServer() {
+    running = 0;
+}
 
-int WebServer::InitWeb(const char*) {
+CommandQueue* WebServer::cmdQueue() {
+    return Network_Interface::get_share_network_interface()->cmd_queue;
+}
+
+bool WebServer::CheckWebFiles(const char*) {
+    env << "Appweb & Python are ready!\n";
+    return true;
+}
+
+bool WebServer::StartWeb() {
+    return true;
+}
+
+bool WebServer::InitWeb(const char* dir) {
+    CheckWebFiles(dir);
+    StartWeb();
+    Network_Interface::get_share_network_interface();
     running = 1;
-    return 1;
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, WebProcess, this) == 0) pthread_detach(thread);
+    if (pthread_create(&thread, nullptr, WebSocket, this) == 0) pthread_detach(thread);
+    usleep(0);
+    return true;
+}
+
+void* WebServer::WebSocket(void*) {
+    Network_Interface::get_share_network_interface()->run();
+    return nullptr;
+}
+
+bool WebServer::sendReplyEntry(const char* entry, int size) {
+    const char* bar = static_cast<const char*>(memchr(entry, '|', size));
+    if (!bar) return false;
+    const int fdLen = static_cast<int>(bar - entry);
+    if (fdLen <= 0 || fdLen > 11) return false;
+    char fdText[12];
+    memcpy(fdText, entry, fdLen);
+    fdText[fdLen] = '\0';
+    Network_Interface::get_share_network_interface()->sendAck(fdText, bar + 1, size - fdLen - 1);
+    return true;
+}
+
+void* WebServer::WebProcess(void* arg) {
+    WebServer* self = static_cast<WebServer*>(arg);
+    if (!self) return nullptr;
+    CommandQueue* replies = self->ackQueue();
+    std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
+    CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
+    bool lastPassSent = false;
+    while (self->running) {
+        // During an upload replies leave back to back, but a stalled upload must not spin a core.
+        if (!(self->fastReply && lastPassSent)) usleep(10 * 1000);
+        lastPassSent = false;
+        closeRetiredSockets();
+        node.size = 0;
+        if (replies->DelNode(node) != 1) continue;
+        const int size = node.size;
+        buf[size] = 0;
+        const char* entry = reinterpret_cast<const char*>(buf.data());
+        if (!sendReplyEntry(entry, size)) continue;
+        lastPassSent = true;
+        const char* bar = static_cast<const char*>(memchr(entry, '|', size));
+        const std::string reply(bar + 1, entry + size);
+        self->fastReply = reply.find("update data block") != std::string::npos ? 1 : 0;
+    }
+    return nullptr;
 }

@@ -1,0 +1,80 @@
+// The WebSocket listener on TCP 9008: one epoll loop over the listener and every connection.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/CommandQueue.h"
+
+class Websocket_Handler;
+
+// How long a reply may take to leave before its connection is given up (milliseconds).
+const int kWriteTimeoutMs = 1000;
+
+// Writes all len bytes to a (possibly non-blocking) socket, waiting for room as needed, but no
+// longer than timeoutMs in all. A closed peer gives false, never a signal.
+bool writeAll(int fd, const void* data, size_t len, int timeoutMs);
+
+// Ends a client connection without freeing its descriptor number yet. Replies are addressed by
+// that number alone, and one may still be on its way through the command thread (a discovery
+// takes seconds); were the number reused at once, the reply would reach the next client. The
+// socket is shut down now and closed after kRetireGraceMs, or earlier when more than
+// kMaxRetired are waiting.
+void retireSocket(int fd);
+// Closes the retired sockets whose time is up; the reply threads call it on every pass.
+void closeRetiredSockets();
+const int kRetireGraceMs = 20000;
+const size_t kMaxRetired = 200;
+
+class Network_Interface {
+public:
+    static const int kPort = 9008;
+
+    static Network_Interface* get_share_network_interface();
+
+    // The event loop; returns only when the listener could not be set up.
+    void run();
+    // Sends data as one text frame to the connection on the socket named by fdText (decimal).
+    // Nothing is sent when no connection has that socket. Always 0.
+    int sendAck(const char* fdText, const char* data, int len);
+    // Registers a connection (add) or removes, closes and forgets it.
+    int ctl_event(int fd, bool add);
+    static void set_noblock(int fd);
+
+    bool listening() const { return listen_fd >= 0 && epfd >= 0; }
+
+    // Whether a text payload starts with one of the command words.
+    static bool hasCommandPrefix(const char* payload, int len);
+    // What the loop does with one decoded frame of the connection on socket fd: queues the
+    // commands of a text payload as "fd|command" entries (echoed on standard output), reports a
+    // binary payload, drops anything else.
+    static void handleFrame(CommandQueue& queue, int fd, int opcode, const char* payload, int len);
+
+    // The web command queue. It exists even when the listener could not be set up.
+    CommandQueue* cmd_queue = nullptr;
+
+private:
+    Network_Interface();
+    ~Network_Interface() = delete;
+    int init();
+    void epoll_loop();
+    void acceptOne();
+    void serve(int fd);
+    std::shared_ptr<Websocket_Handler> findHandler(int fd);
+    // Forgets the connection on fd (only when it is still served by expected, if given).
+    void removeConnection(int fd, const Websocket_Handler* expected);
+
+    int epfd = -1;
+    // Payload of the frame being handled (the loop's own; one byte for a terminating NUL).
+    std::vector<char> payload_buf = std::vector<char>(QEL_MAX_ENTRY + 1);
+    int listen_fd = -1;
+    std::mutex map_mutex;
+    // A connection's socket is closed when the last holder of its handler lets go, so a reply
+    // being written can never land on a new connection that reuses the number.
+    std::map<int, std::shared_ptr<Websocket_Handler>> handler_map;
+
+    static Network_Interface* m_network_interface;
+};

@@ -1,0 +1,182 @@
+#include "intake/websocket_handler.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "intake/base64.h"
+#include "intake/network_interface.h"
+#include "intake/sha1.h"
+
+namespace {
+
+const char* const kWebSocketGuid = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
+
+std::string valueOf(const std::map<std::string, std::string>& headers, const char* name) {
+    auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+// Appends prefix, value and suffix as one line of at most kLineSize - 1 characters; an
+// over-long value is cut so that the line still ends with its suffix.
+bool appendLine(char* out, int outSize, int& pos, const char* prefix, const std::string& value,
+                const char* suffix) {
+    char line[Websocket_Handler::kLineSize];
+    const int fixed = static_cast<int>(strlen(prefix) + strlen(suffix));
+    int room = static_cast<int>(sizeof line) - 1 - fixed;
+    if (room < 0) room = 0;
+    const int valueLen =
+        static_cast<int>(value.size()) < room ? static_cast<int>(value.size()) : room;
+    const int n = snprintf(line, sizeof line, "%s%.*s%s", prefix, valueLen, value.c_str(), suffix);
+    if (n < 0 || n >= static_cast<int>(sizeof line) || pos + n >= outSize) return false;
+    memcpy(out + pos, line, n);
+    pos += n;
+    out[pos] = '\0';
+    return true;
+}
+
+}  // namespace
+
+Websocket_Handler::Websocket_Handler(int socket)
+    : fd(socket), request(new Websocket_Request()), respond(new Websocket_Respond()) {
+    memset(buff, 0, sizeof buff);
+}
+
+Websocket_Handler::~Websocket_Handler() {
+    delete request;
+    delete respond;
+}
+
+void Websocket_Handler::commit(int n) {
+    if (n > 0 && n <= readRoom()) buff_len += n;
+}
+
+void Websocket_Handler::consume(size_t n) {
+    if (n >= static_cast<size_t>(buff_len)) {
+        buff_len = 0;
+        return;
+    }
+    memmove(buff, buff + n, buff_len - n);
+    buff_len -= static_cast<int>(n);
+}
+
+size_t Websocket_Handler::findRequestEnd(const char* data, size_t len) {
+    for (size_t i = 0; i + 1 < len; ++i) {
+        if (data[i] != '\n') continue;
+        if (data[i + 1] == '\n') return i + 2;
+        if (data[i + 1] == '\r' && i + 2 < len && data[i + 2] == '\n') return i + 3;
+    }
+    return 0;
+}
+
+int Websocket_Handler::fetch_http_info(const char* data, size_t len,
+                                       std::map<std::string, std::string>& headers) {
+    // The request is text: it ends at its first NUL.
+    const char* nul = static_cast<const char*>(memchr(data, '\0', len));
+    if (nul) len = static_cast<size_t>(nul - data);
+
+    size_t pos = 0;
+    bool first = true;
+    while (pos < len) {
+        const char* start = data + pos;
+        const char* nl = static_cast<const char*>(memchr(start, '\n', len - pos));
+        if (!nl) {
+            if (first) return -1;
+            break;  // a last line without its line end
+        }
+        size_t lineLen = static_cast<size_t>(nl - start);
+        pos += lineLen + 1;
+        const bool hasCr = lineLen > 0 && start[lineLen - 1] == '\r';
+        if (first) {
+            if (!hasCr) return -1;
+            first = false;
+            continue;
+        }
+        if (lineLen == 1 && hasCr) break;  // the blank line
+        if (!hasCr) continue;
+        --lineLen;
+        const std::string line(start, lineLen);
+        const size_t sep = line.find(": ");
+        if (sep == std::string::npos) continue;
+        headers[line.substr(0, sep)] = line.substr(sep + 2);
+    }
+    return first ? -1 : 0;
+}
+
+std::string Websocket_Handler::acceptValue(const std::string& key) {
+    SHA1 sha;
+    const std::string text = key + kWebSocketGuid;
+    sha.Input(text.data(), static_cast<unsigned>(text.size()));
+    unsigned words[5] = {0, 0, 0, 0, 0};
+    if (!sha.Result(words)) return std::string();
+    unsigned char digest[20];
+    for (int i = 0; i < 5; ++i) {
+        digest[i * 4] = static_cast<unsigned char>(words[i] >> 24);
+        digest[i * 4 + 1] = static_cast<unsigned char>(words[i] >> 16);
+        digest[i * 4 + 2] = static_cast<unsigned char>(words[i] >> 8);
+        digest[i * 4 + 3] = static_cast<unsigned char>(words[i]);
+    }
+    return base64_encode(digest, sizeof digest);
+}
+
+int Websocket_Handler::parse_str(const std::map<std::string, std::string>& headers, char* out,
+                                 int outSize) {
+    if (!out || outSize <= 0) return -1;
+    out[0] = '\0';
+    int pos = 0;
+    const bool ok =
+        appendLine(out, outSize, pos, "HTTP/1.1 101 Switching Protocols", "", "\r\n") &&
+        appendLine(out, outSize, pos, "Connection: ", valueOf(headers, "Connection"), "\r\n") &&
+        appendLine(out, outSize, pos, "Sec-WebSocket-Origin: ", valueOf(headers, "Origin"),
+                   "\r\n") &&
+        appendLine(out, outSize, pos, "Sec-WebSocket-Location: ws://", valueOf(headers, "Host"),
+                   "/\r\n") &&
+        appendLine(out, outSize, pos,
+                   "Sec-WebSocket-Accept: ", acceptValue(valueOf(headers, "Sec-WebSocket-Key")),
+                   "\r\n") &&
+        appendLine(out, outSize, pos, "Upgrade: websocket\r\n\r\n", "", "");
+    return ok ? pos : -1;
+}
+
+bool Websocket_Handler::handshark(size_t requestLen) {
+    // Whatever the request held, everything after it is read as frames.
+    status = 1;
+    fetch_http_info(buff, requestLen, header_map);
+    char answer[QEL_MAX_ENTRY];
+    memset(answer, 0, sizeof answer);
+    const int len = parse_str(header_map, answer, sizeof answer);
+    consume(requestLen);
+    if (len <= 0) return false;
+    if (!writeAll(fd, answer, static_cast<size_t>(len), kWriteTimeoutMs)) return false;
+    ready = true;
+    return true;
+}
+
+int Websocket_Handler::processBuff(char* out, int outSize, int* outLen) {
+    if (status == 0) {
+        size_t end = findRequestEnd(buff, static_cast<size_t>(buff_len));
+        if (end == 0) {
+            // A request that fills the whole buffer without its blank line is taken as it is.
+            if (buff_len < static_cast<int>(sizeof buff)) return kNeedMore;
+            end = sizeof buff;
+        }
+        return handshark(end) ? 0 : kDrop;
+    }
+    if (buff_len == 0) return kNeedMore;
+    const int used = request->fetch_websocket_info(reinterpret_cast<unsigned char*>(buff),
+                                                   static_cast<size_t>(buff_len), sizeof buff);
+    if (used == 0) return kNeedMore;
+    if (used < 0) return kDrop;
+    request->print();
+    const int n = request->fetch_websocket_payload(out, outSize);
+    if (outLen) *outLen = n;
+    consume(static_cast<size_t>(used));
+    return request->opcode;
+}
+
+bool Websocket_Handler::ack(const char* data, int len) {
+    if (!respond || !ready) return true;
+    const int n = respond->mk_websocket_info(frame, sizeof frame, 1, 1, 0, nullptr,
+                                             reinterpret_cast<const unsigned char*>(data), len);
+    if (n < 0) return true;  // a reply larger than any entry: nothing to send
+    return writeAll(fd, frame, static_cast<size_t>(n), kWriteTimeoutMs);
+}

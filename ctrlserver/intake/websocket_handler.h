@@ -1,0 +1,77 @@
+// One WebSocket connection: the upgrade handshake, then client frames in and reply frames out.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <map>
+#include <string>
+
+#include "core/CommandQueue.h"
+#include "intake/websocket_request.h"
+#include "intake/websocket_respond.h"
+
+class Websocket_Handler {
+public:
+    // processBuff results besides an opcode (0..15) or 0 for the handshake.
+    static const int kNeedMore = -1;  // nothing complete in the buffer yet: read more
+    static const int kDrop = -2;      // the connection cannot go on and is to be closed
+
+    static const int kLineSize = 1024;  // one formatted line of the handshake answer
+
+    explicit Websocket_Handler(int fd);
+    ~Websocket_Handler();
+
+    // Where the event loop reads to, and how much room is left there.
+    char* readPtr() { return buff + buff_len; }
+    int readRoom() const { return static_cast<int>(sizeof buff) - buff_len; }
+    // Accounts for n bytes the event loop read into readPtr().
+    void commit(int n);
+
+    // Handles what has arrived. Until the handshake is answered: answers it once the request
+    // is complete and returns 0. Afterwards: takes the oldest complete frame out of the buffer,
+    // copies its payload to out (at most outSize bytes), stores the length in *outLen and
+    // returns its opcode. kNeedMore or kDrop otherwise. Call again until it gives kNeedMore:
+    // one read may carry several frames.
+    int processBuff(char* out, int outSize, int* outLen);
+
+    // Sends data as one text frame. False when the write failed or timed out (the connection
+    // is then to be dropped). Replies that arrive before the handshake is answered are dropped.
+    bool ack(const char* data, int len);
+
+    int getFd() const { return fd; }
+    int getStatus() const { return status; }
+    const std::map<std::string, std::string>& headers() const { return header_map; }
+
+    // The length of the HTTP request at the start of data (through its blank line), or 0 while
+    // the blank line has not arrived.
+    static size_t findRequestEnd(const char* data, size_t len);
+    // Parses the request lines of data into headers ("Name: value"). -1 when the request line
+    // does not end in "\r\n" (headers then stay as they were), else 0.
+    static int fetch_http_info(const char* data, size_t len,
+                               std::map<std::string, std::string>& headers);
+    // Builds the 101 answer for the parsed headers into out; returns its length, -1 when out is
+    // too small.
+    static int parse_str(const std::map<std::string, std::string>& headers, char* out, int outSize);
+    // The Sec-WebSocket-Accept value for a client key.
+    static std::string acceptValue(const std::string& key);
+
+private:
+    Websocket_Handler(const Websocket_Handler&) = delete;
+    Websocket_Handler& operator=(const Websocket_Handler&) = delete;
+
+    // Answers the request held in the first requestLen bytes of buff, then drops those bytes.
+    bool handshark(size_t requestLen);
+    void consume(size_t n);
+
+    char buff[QEL_MAX_ENTRY];
+    int buff_len = 0;
+    int status = 0;
+    std::map<std::string, std::string> header_map;
+    int fd;
+    Websocket_Request* request;
+    Websocket_Respond* respond;
+    // Set once the handshake answer is out; replies wait for it so they never mix into it.
+    std::atomic<bool> ready{false};
+    // Reply frame: the largest reply plus the longest frame header.
+    unsigned char frame[QEL_MAX_ENTRY + 16];
+};

@@ -1,0 +1,84 @@
+// How the two command ports cut what a client sends into queue entries.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/CommandQueue.h"
+#include "intake/NetServer.h"
+#include "intake/network_interface.h"
+
+namespace {
+
+std::vector<std::string> drain(CommandQueue& q) {
+    std::vector<std::string> out;
+    std::vector<unsigned char> buf(QEL_MAX_ENTRY);
+    CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
+    while (q.DelNode(node) == 1) out.emplace_back(reinterpret_cast<char*>(buf.data()), node.size);
+    return out;
+}
+
+struct SplitCase {
+    int opcode;
+    std::string payload;
+    std::vector<std::string> entries;
+};
+
+TEST(WebFrames, PrefixOfThePayloadThenEveryPiece) {
+    const SplitCase cases[] = {
+        {1, "config get devices;vw add 1", {"7|config get devices", "7|vw add 1"}},
+        {1, "hello;config get devices", {}},
+        {1, "config get devices;hello", {"7|config get devices", "7|hello"}},
+        {1, "config a;;vw b;", {"7|config a", "7|vw b"}},
+        {1, "mv", {}},
+        {1, "vwx", {"7|vwx"}},
+        {1, "configure", {"7|configure"}},
+        {1, "update data block 1 abc", {"7|update data block 1 abc"}},
+        {2, "config binary", {}},
+        {8, "config close", {}},
+        {0, "config continuation", {}},
+        {1, std::string("config\0nul", 10), {std::string("7|config\0nul", 12)}},
+    };
+    for (const SplitCase& c : cases) {
+        CommandQueue q;
+        Network_Interface::handleFrame(q, 7, c.opcode, c.payload.data(),
+                                       static_cast<int>(c.payload.size()));
+        EXPECT_EQ(drain(q), c.entries) << c.payload;
+    }
+}
+
+TEST(WebFrames, PayloadTooLongForAnEntryIsDropped) {
+    CommandQueue q;
+    const std::string fits = "config " + std::string(QEL_MAX_ENTRY - 7 - 3, 'x');
+    const std::string over = fits + "x";
+    Network_Interface::handleFrame(q, 12, 1, fits.data(), static_cast<int>(fits.size()));
+    Network_Interface::handleFrame(q, 12, 1, over.data(), static_cast<int>(over.size()));
+    const std::vector<std::string> got = drain(q);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].size(), static_cast<size_t>(QEL_MAX_ENTRY));
+}
+
+TEST(TextPort, EveryPieceIsTestedByItself) {
+    const SplitCase cases[] = {
+        {0, "config get devices;foo;vw add 1", {"5|config get devices", "5|vw add 1"}},
+        {0, "hello;config get devices", {"5|config get devices"}},
+        {0, "mv", {"5|mv"}},
+        {0, "m", {}},
+        {0, "config get devices\n", {"5|config get devices\n"}},
+        {0, ";;scene 1;;ipc x;", {"5|scene 1", "5|ipc x"}},
+        {0, std::string("vw 1\0;config x", 14), {"5|vw 1"}},
+    };
+    for (const SplitCase& c : cases) {
+        CommandQueue q;
+        NetServer::queueClientData(q, 5, c.payload.data(), static_cast<int>(c.payload.size()));
+        EXPECT_EQ(drain(q), c.entries) << c.payload;
+    }
+}
+
+TEST(Discovery, AnswerText) {
+    EXPECT_EQ(NetServer::discoveryAnswer("10.77.0.1"),
+              "config qel ack get controllers &SUCCEED &10.77.0.1");
+    EXPECT_EQ(NetServer::discoveryAnswer(""), "config qel ack get controllers &SUCCEED &");
+}
+
+}  // namespace
