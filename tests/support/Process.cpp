@@ -238,7 +238,8 @@ std::string Process::stderrText() const {
 
 std::optional<int> Process::exitStatus() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (status_ || pid_ <= 0) return status_;
+    if (pid_ <= 0) return -1;  // never started: nothing to wait for, nothing to signal
+    if (status_) return status_;
     int raw = 0;
     pid_t r = waitpid(pid_, &raw, WNOHANG);
     if (r == pid_) {
@@ -270,7 +271,7 @@ std::optional<int> Process::stop(std::chrono::milliseconds grace) {
 }
 
 bool Process::signal(int sig) {
-    return !exitStatus() && kill(pid_, sig) == 0;
+    return pid_ > 0 && !exitStatus() && kill(pid_, sig) == 0;
 }
 
 }  // namespace qeltest

@@ -30,12 +30,6 @@ const char kRootDir[] = "/tmp";
 
 std::atomic<int> gCounter{0};
 
-std::string joined(const std::vector<std::string>& argv) {
-    std::string s;
-    for (const std::string& a : argv) s += (s.empty() ? "" : " ") + a;
-    return s;
-}
-
 // The owner pid of a name made by this library, or 0.
 pid_t ownerOf(const std::string& name) {
     if (name.compare(0, sizeof kPrefix - 1, kPrefix) != 0) return 0;
@@ -93,9 +87,38 @@ void removeTree(const std::string& dir) {
     if (!dir.empty()) nftw(dir.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-void deleteNetns(const std::string& netns) {
-    killAllIn(netns);
-    runCommand({"ip", "netns", "del", netns});
+// Runs `ip` commands as one batch (one per line), inside `netns` when given: each call of ip
+// costs a process start, and a box needs a dozen commands. With `force` every line runs even
+// when one fails. Returns "" on success, else what failed.
+std::string ipBatch(const std::string& netns, const std::vector<std::string>& lines,
+                    bool force = false) {
+    std::string file =
+        std::string(kRootDir) + "/" + kPrefix + std::to_string(getpid()) + "-batch-XXXXXX";
+    int fd = mkstemp(&file[0]);
+    if (fd < 0) return std::string("mkstemp: ") + strerror(errno);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    std::vector<std::string> argv{"ip"};
+    if (!netns.empty()) argv.insert(argv.end(), {"-n", netns});
+    if (force) argv.push_back("-force");
+    argv.insert(argv.end(), {"-batch", file});
+    std::string out;
+    int status = written ? runCommand(argv, &out) : -1;
+    unlink(file.c_str());
+    if (status == 0) return "";
+    return "'ip " + (netns.empty() ? "" : "-n " + netns + " ") + "-batch' of\n" + text +
+           "failed: " + out;
+}
+
+void deleteNetns(const std::vector<std::string>& names) {
+    std::vector<std::string> lines;
+    for (const std::string& netns : names) {
+        killAllIn(netns);
+        lines.push_back("netns del " + netns);
+    }
+    if (!lines.empty()) ipBatch("", lines, true);
 }
 
 std::vector<std::string> namesIn(const char* dir) {
@@ -109,24 +132,11 @@ std::vector<std::string> namesIn(const char* dir) {
 
 std::string probe() {
     if (geteuid() != 0)
-        return "the test network is made of network namespaces and needs root; run the system "
-               "tests as root";
-    std::string out;
-    if (runCommand({"ip", "netns", "list"}, &out) != 0)
-        return "'ip netns list' does not work here: " + out;
+        return "needs root (it is made of network namespaces); run the system tests as root";
     const std::string ns = kPrefix + std::to_string(getpid()) + "-probe";
-    const std::vector<std::vector<std::string>> steps = {
-        {"ip", "netns", "add", ns},
-        {"ip", "-n", ns, "link", "add", "br0", "type", "bridge"},
-        {"ip", "-n", ns, "link", "add", "qa", "type", "veth", "peer", "name", "qb"},
-    };
-    std::string why;
-    for (const auto& step : steps) {
-        if (runCommand(step, &out) != 0) {
-            why = "'" + joined(step) + "' failed: " + out;
-            break;
-        }
-    }
+    std::string why =
+        ipBatch("", {"netns add " + ns, "link add br0 netns " + ns + " type bridge",
+                     "link add qa netns " + ns + " type veth peer name qb netns " + ns});
     runCommand({"ip", "netns", "del", ns});
     return why;
 }
@@ -189,41 +199,33 @@ std::unique_ptr<Process> Box::start(const std::string& program,
 }
 
 int TestNet::sweepStale() {
-    int removed = 0;
+    std::vector<std::string> stale;
     for (const std::string& name : namesIn(kNetnsDir)) {
-        if (!ownerGone(ownerOf(name))) continue;
-        deleteNetns(name);
-        ++removed;
+        if (ownerGone(ownerOf(name))) stale.push_back(name);
     }
+    deleteNetns(stale);
     for (const std::string& name : namesIn(kRootDir)) {
         if (ownerGone(ownerOf(name))) removeTree(std::string(kRootDir) + "/" + name);
     }
-    return removed;
+    return static_cast<int>(stale.size());
 }
 
 TestNet::TestNet() {
     tag_ = kPrefix + std::to_string(getpid()) + "-" + std::to_string(gCounter++);
     sweepStale();
     const std::string sw = switchNetns();
-    std::string out;
-    for (const std::vector<std::string>& step :
-         {std::vector<std::string>{"ip", "netns", "add", sw},
-          {"ip", "-n", sw, "link", "add", "br0", "type", "bridge"},
-          {"ip", "-n", sw, "link", "set", "br0", "up"}}) {
-        if (runCommand(step, &out) != 0) {
-            error_ = "'" + joined(step) + "' failed: " + out;
-            return;
-        }
-    }
+    error_ = ipBatch("", {"netns add " + sw, "link add br0 netns " + sw + " type bridge"});
+    if (error_.empty()) error_ = ipBatch(sw, {"link set br0 up"});
+    if (!error_.empty()) return;
     ok_ = true;
 }
 
 TestNet::~TestNet() {
-    for (const auto& box : boxes_) {
-        deleteNetns(box->netns_);
-        removeTree(box->root_);
-    }
-    deleteNetns(switchNetns());
+    std::vector<std::string> names;
+    for (const auto& box : boxes_) names.push_back(box->netns_);
+    names.push_back(switchNetns());
+    deleteNetns(names);
+    for (const auto& box : boxes_) removeTree(box->root_);
 }
 
 Box& TestNet::addBox(const std::string& name, int hostNumber) {
@@ -256,21 +258,16 @@ Box& TestNet::addBox(const std::string& name, int hostNumber) {
     const std::string port = "p" + std::to_string(boxes_.size());
     const std::string sw = switchNetns();
     const std::string& ns = box.netns_;
-    const std::vector<std::vector<std::string>> steps = {
-        {"ip", "netns", "add", ns},
-        {"ip", "link", "add", "eth0", "netns", ns, "type", "veth", "peer", "name", port, "netns",
-         sw},
-        {"ip", "-n", sw, "link", "set", port, "master", "br0", "up"},
-        {"ip", "-n", ns, "link", "set", "lo", "up"},
-        {"ip", "-n", ns, "link", "set", "eth0", "up"},
-        {"ip", "-n", ns, "addr", "add", box.ip_ + "/24", "brd", "+", "dev", "eth0"},
-        // Without a route a broadcast to 255.255.255.255 fails with ENETUNREACH.
-        {"ip", "-n", ns, "route", "add", "default", "dev", "eth0"},
-    };
-    std::string out;
-    for (const auto& step : steps) {
-        if (runCommand(step, &out) != 0) return fail("'" + joined(step) + "' failed: " + out);
-    }
+    std::string why =
+        ipBatch("", {"netns add " + ns, "link add eth0 netns " + ns + " type veth peer name " +
+                                            port + " netns " + sw});
+    if (why.empty()) why = ipBatch(sw, {"link set " + port + " master br0 up"});
+    // Without a route a broadcast to 255.255.255.255 fails with ENETUNREACH.
+    if (why.empty())
+        why = ipBatch(
+            ns, {"link set lo up", "link set eth0 up", "addr add " + box.ip_ + "/24 brd + dev eth0",
+                 "route add default dev eth0"});
+    if (!why.empty()) return fail(why);
     box.ok_ = true;
     return box;
 }
