@@ -38,7 +38,8 @@ int iSearchIP(unsigned char* ucTemp) {
             again = false;
             if (g == 0) {
                 size_t n = 0;
-                while (n < s.size() && n < 3 && isdigit(static_cast<unsigned char>(s[s.size() - 1 - n])))
+                while (n < s.size() && n < 3 &&
+                       isdigit(static_cast<unsigned char>(s[s.size() - 1 - n])))
                     ++n;
                 if (n == 0) break;
                 std::string d = s.substr(s.size() - n);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "platform/qel_dev.h"
+#include "qel_dev.h"
 
 // One descriptor and one mapping, shared by both windows: only one is mapped at a time.
 static std::atomic<int> mfd{-1};
@@ -19,7 +19,9 @@ static std::mutex gRegLock;
 
 namespace {
 
-volatile uint32_t* reg32(intptr_t addr) { return reinterpret_cast<volatile uint32_t*>(addr); }
+volatile uint32_t* reg32(intptr_t addr) {
+    return reinterpret_cast<volatile uint32_t*>(addr);
+}
 
 int mapWindow(unsigned int phys, size_t len, int flags) {
     int fd = qelDev_open("/dev/mem", flags);
@@ -49,9 +51,13 @@ int unmapWindow() {
 
 }  // namespace
 
-int hi3531_mmap_muxctrl() { return mapWindow(HI3531_MUXCTRL_BASE, HI3531_MUXCTRL_SIZE, O_RDWR); }
+int hi3531_mmap_muxctrl() {
+    return mapWindow(HI3531_MUXCTRL_BASE, HI3531_MUXCTRL_SIZE, O_RDWR);
+}
 
-int hi3531_munmap_muxctrl() { return unmapWindow(); }
+int hi3531_munmap_muxctrl() {
+    return unmapWindow();
+}
 
 int hi3531_muxctrl_set_value(int reg, unsigned int val) {
     intptr_t b = base;
@@ -68,7 +74,9 @@ int hi3531_muxctrl_set_value(int reg, unsigned int val) {
     return 0;
 }
 
-void hi3531_powersaving_init() { printf("->init spi flash\n"); }
+void hi3531_powersaving_init() {
+    printf("->init spi flash\n");
+}
 
 int hi3531_muxctrl_initconfig() {
     hi3531_mmap_muxctrl();
@@ -84,7 +92,9 @@ long hi3531_mmap_gpio() {
     return static_cast<long>(base.load());
 }
 
-int hi3531_munmap_gpio() { return unmapWindow(); }
+int hi3531_munmap_gpio() {
+    return unmapWindow();
+}
 
 namespace {
 

@@ -103,22 +103,39 @@ int channelTotal(int n) {
 
 void outputSizeFor(int timing) {
     switch (timing) {
-        case 13: out_width = 800, out_height = 600; break;
-        case 14: out_width = 1024, out_height = 768; break;
+        case 13:
+            out_width = 800, out_height = 600;
+            break;
+        case 14:
+            out_width = 1024, out_height = 768;
+            break;
         case 5:
-        case 6: out_width = 1280, out_height = 720; break;
-        case 18: out_width = 1280, out_height = 800; break;
-        case 16: out_width = 1366, out_height = 768; break;
-        case 17: out_width = 1440, out_height = 900; break;
-        case 15: out_width = 1280, out_height = 1024; break;
+        case 6:
+            out_width = 1280, out_height = 720;
+            break;
+        case 18:
+            out_width = 1280, out_height = 800;
+            break;
+        case 16:
+            out_width = 1366, out_height = 768;
+            break;
+        case 17:
+            out_width = 1440, out_height = 900;
+            break;
+        case 15:
+            out_width = 1280, out_height = 1024;
+            break;
         case 2:
         case 3:
         case 4:
         case 7:
         case 8:
         case 9:
-        case 10: out_width = 1920, out_height = 1080; break;
-        default: break;
+        case 10:
+            out_width = 1920, out_height = 1080;
+            break;
+        default:
+            break;
     }
 }
 
@@ -228,8 +245,7 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
     if (iDevNum == QEL_WIN_MAX) {
         for (int n = 0; n < QEL_WIN_MAX; ++n) {
             if (voWin == nullptr || !voWin[n].u8DisplayEn) continue;
-            HI_S32 s32Ret =
-                SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, n, voWin[n]);
+            HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, n, voWin[n]);
             if (s32Ret != HI_SUCCESS)
                 printf("Start SAMPLE_COMM_VO_StartChnById voWin0 failed %x!\n", s32Ret);
         }
@@ -332,18 +348,41 @@ void CreateVdecChn(HI_BOOL hd, int Cnt, SIZE_S stSize) {
     printf("CreateVdecChn: %d \n", Cnt);
     int n = 4, DividFg = 888, ChnVdec = 888, ChnType = 0;
     switch (Cnt) {
-        case 1: n = 1; break;
-        case 7: DividFg = 3; break;
-        case 8: n = 8; break;
-        case 9: n = 9, ChnVdec = 2; break;
-        case 10: DividFg = 2; break;
-        case 13: DividFg = 1; break;
-        case 16: DividFg = 0; break;
-        case 18: n = 18; break;
-        case 25: n = 25, ChnVdec = 13, ChnType = 1; break;
-        case 30: n = 30, ChnVdec = 11, ChnType = 1; break;
-        case 32: n = 32, ChnVdec = 10, ChnType = 1; break;
-        default: break;
+        case 1:
+            n = 1;
+            break;
+        case 7:
+            DividFg = 3;
+            break;
+        case 8:
+            n = 8;
+            break;
+        case 9:
+            n = 9, ChnVdec = 2;
+            break;
+        case 10:
+            DividFg = 2;
+            break;
+        case 13:
+            DividFg = 1;
+            break;
+        case 16:
+            DividFg = 0;
+            break;
+        case 18:
+            n = 18;
+            break;
+        case 25:
+            n = 25, ChnVdec = 13, ChnType = 1;
+            break;
+        case 30:
+            n = 30, ChnVdec = 11, ChnType = 1;
+            break;
+        case 32:
+            n = 32, ChnVdec = 10, ChnType = 1;
+            break;
+        default:
+            break;
     }
     SIZE_S size = stSize;
     auto createAndBind = [hd](int c, SIZE_S* sz) {

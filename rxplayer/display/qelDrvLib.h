@@ -67,8 +67,8 @@ int qelDrvLib_CutEdge(int iCutEdgeHor, int iCutEdgeVer);
 int qelDrvLib_ApplyCutEdge();
 
 // Decode feed.
-int qelDrvLib_Decoder(void* ctx, unsigned char* dataO, int* sizeO, unsigned char* dataI,
-                      int sizeI, int iChnNum);
+int qelDrvLib_Decoder(void* ctx, unsigned char* dataO, int* sizeO, unsigned char* dataI, int sizeI,
+                      int iChnNum);
 int qelDrvLib_DecoderPts(void* ctx, unsigned char* dataO, int* sizeO, unsigned char* dataI,
                          int sizeI, int iChnNum, HI_U64 pts);
 int qelDrvLib_DecType(int chnNum, int decType);

@@ -28,7 +28,9 @@ int qelDrvLib_LunXun(int lunxunWin, int lunxunChn) {
     return lunxunWin;
 }
 
-void qelDrvLib_OsdShowIPChnEn(unsigned char chnipDisplay) { chnipDisplayEn = chnipDisplay; }
+void qelDrvLib_OsdShowIPChnEn(unsigned char chnipDisplay) {
+    chnipDisplayEn = chnipDisplay;
+}
 
 int qelDrvLib_OsdShowCurInfo(char* pCurInfo, unsigned char enflag, unsigned char index) {
     hiDrawOSDCurInfo(pCurInfo, enflag, index);

@@ -6,7 +6,9 @@
 
 namespace {
 
-bool validChn(int c) { return c >= 0 && c < QEL_VDEC_ARY; }
+bool validChn(int c) {
+    return c >= 0 && c < QEL_VDEC_ARY;
+}
 
 int sendVideo(unsigned char* dataI, int sizeI, int iChnNum, HI_U64 pts) {
     if (sizeI == 0) return 1;
@@ -29,8 +31,8 @@ int qelDrvLib_Decoder(void*, unsigned char*, int*, unsigned char* dataI, int siz
     return sendVideo(dataI, sizeI, iChnNum, 0);
 }
 
-int qelDrvLib_DecoderPts(void*, unsigned char*, int*, unsigned char* dataI, int sizeI,
-                         int iChnNum, HI_U64 pts) {
+int qelDrvLib_DecoderPts(void*, unsigned char*, int*, unsigned char* dataI, int sizeI, int iChnNum,
+                         HI_U64 pts) {
     return sendVideo(dataI, sizeI, iChnNum, pts);
 }
 
@@ -56,9 +58,10 @@ void qelDrv_ReleaseImage(int c) {
 }
 
 int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
-    printf("qelDrvLib_DecAudioType: iAudioDecFrm: %d iSampleAudioPTNumPerFrm: %d  "
-           "iEnPayloadType: %d \n",
-           rate, ptNum, pt);
+    printf(
+        "qelDrvLib_DecAudioType: iAudioDecFrm: %d iSampleAudioPTNumPerFrm: %d  "
+        "iEnPayloadType: %d \n",
+        rate, ptNum, pt);
     iAudioDecSamplerate = rate;
     mySample_Vo_Audio_Param.enSamplerate = (AUDIO_SAMPLE_RATE_E)rate;
     mySample_Vo_Audio_Param.enBitwidth = AUDIO_BIT_WIDTH_16;
@@ -140,11 +143,17 @@ int zurirDrvLib_Audio_Decoder(void*, unsigned char* data, int size, int iChnNum)
 
 const char* SAMPLE_AUDIO_Pt2Str(PAYLOAD_TYPE_E enType) {
     switch (enType) {
-        case PT_G711A: return "g711a";
-        case PT_G711U: return "g711u";
-        case PT_ADPCMA: return "adpcm";
-        case PT_G726: return "g726";
-        case PT_LPCM: return "pcm";
-        default: return "data";
+        case PT_G711A:
+            return "g711a";
+        case PT_G711U:
+            return "g711u";
+        case PT_ADPCMA:
+            return "adpcm";
+        case PT_G726:
+            return "g726";
+        case PT_LPCM:
+            return "pcm";
+        default:
+            return "data";
     }
 }

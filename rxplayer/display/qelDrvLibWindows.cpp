@@ -15,7 +15,9 @@ std::atomic<int> iDrvCutEdgeVer{0};
 
 namespace {
 
-bool validWin(int w) { return w >= 0 && w < QEL_WIN_MAX; }
+bool validWin(int w) {
+    return w >= 0 && w < QEL_WIN_MAX;
+}
 
 qelgeo::WinRect rectOf(const SAMPLE_VOWIN_S& r) {
     return {(int)r.u32xPosStart, (int)r.u32yPosStart, (int)r.u32xPosStop, (int)r.u32yPosStop};

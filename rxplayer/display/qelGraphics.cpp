@@ -36,11 +36,21 @@ int graphicsDisplayCurInfo(char* pCurInfo, unsigned char enflag, unsigned char i
     return qelDrvLib_OsdShowCurInfo(pCurInfo, enflag, index);
 }
 
-int graphicsDisplayNosignal(int, int) { return 0; }
-int graphicsDisplayInfoForCycleBroadcast(int, int) { return 0; }
-int graphicsDisplaySetLunXunFlags(int) { return 0; }
-int graphicsDisplayIP(int) { return 0; }
-int graphicsDisplayAlarm(int, int) { return 0; }
+int graphicsDisplayNosignal(int, int) {
+    return 0;
+}
+int graphicsDisplayInfoForCycleBroadcast(int, int) {
+    return 0;
+}
+int graphicsDisplaySetLunXunFlags(int) {
+    return 0;
+}
+int graphicsDisplayIP(int) {
+    return 0;
+}
+int graphicsDisplayAlarm(int, int) {
+    return 0;
+}
 
 int graphicsDisplayNetState(int linkUp) {
     int up = linkUp ? 1 : 0;

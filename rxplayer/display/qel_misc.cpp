@@ -36,7 +36,9 @@ void clearCount() {
     hi_reset_default = 0;
 }
 
-void sleepUs(unsigned int us) { usleep(us); }
+void sleepUs(unsigned int us) {
+    usleep(us);
+}
 
 void ensureSdlDummyDrivers() {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
@@ -45,7 +47,9 @@ void ensureSdlDummyDrivers() {
 
 }  // namespace
 
-void ledPositioning() { key_positioning = 90; }
+void ledPositioning() {
+    key_positioning = 90;
+}
 
 void key_func(unsigned char code) {
     if (code == 1) {

@@ -34,12 +34,11 @@ const HI_U32 kTimeoutClear = 100;
 const HI_U32 kTimeoutGlyph = 10;
 
 const char* const kGlyphNames[OSD_GLYPH_COUNT] = {
-    "0",   "1",         "2",         "3",     "4", "5", "6", "7", "8", "9", "dot",
-    "underline", "for_slash", "colon", "a", "b", "c", "d", "e", "f", "g", "h",
-    "i",   "j",         "k",         "l",     "m", "n", "o", "p", "q", "r", "s",
-    "t",   "u",         "v",         "w",     "x", "y", "z", "A", "B", "C", "D",
-    "E",   "F",         "G",         "H",     "I", "J", "K", "L", "M", "N", "O",
-    "P",   "Q",         "R",         "S",     "T", "U", "V", "W", "X", "Y", "Z"};
+    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "dot", "underline", "for_slash", "colon",
+    "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k",   "l",         "m",         "n",
+    "o", "p", "q", "r", "s", "t", "u", "v", "w", "x", "y",   "z",         "A",         "B",
+    "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",   "N",         "O",         "P",
+    "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"};
 
 // A drawing job; every step is clipped to the layer, and the first failing step cancels it.
 class Job {
@@ -146,30 +145,53 @@ int drawBitmap(TDE2_SURFACE_S* bmp, int x, int y, int enflag) {
 
 }  // namespace
 
-int initTDE() { return HI_TDE2_Open() == HI_SUCCESS ? 0 : -1; }
+int initTDE() {
+    return HI_TDE2_Open() == HI_SUCCESS ? 0 : -1;
+}
 
-int hiInitOSD() { return initTDE(); }
+int hiInitOSD() {
+    return initTDE();
+}
 
-void hiCloseOSD() { HI_TDE2_Close(); }
+void hiCloseOSD() {
+    HI_TDE2_Close();
+}
 
 int hiInitOSDSize(int outSize) {
     switch (outSize) {
-        case 13: out_width = 800, out_height = 600; break;
-        case 14: out_width = 1024, out_height = 768; break;
+        case 13:
+            out_width = 800, out_height = 600;
+            break;
+        case 14:
+            out_width = 1024, out_height = 768;
+            break;
         case 5:
-        case 6: out_width = 1280, out_height = 720; break;
-        case 18: out_width = 1280, out_height = 800; break;
-        case 15: out_width = 1280, out_height = 1024; break;
-        case 16: out_width = 1366, out_height = 768; break;
-        case 17: out_width = 1440, out_height = 900; break;
+        case 6:
+            out_width = 1280, out_height = 720;
+            break;
+        case 18:
+            out_width = 1280, out_height = 800;
+            break;
+        case 15:
+            out_width = 1280, out_height = 1024;
+            break;
+        case 16:
+            out_width = 1366, out_height = 768;
+            break;
+        case 17:
+            out_width = 1440, out_height = 900;
+            break;
         case 2:
         case 3:
         case 4:
         case 7:
         case 8:
         case 9:
-        case 10: out_width = 1920, out_height = 1080; break;
-        default: break;
+        case 10:
+            out_width = 1920, out_height = 1080;
+            break;
+        default:
+            break;
     }
     return initHiFB();
 }
@@ -342,7 +364,9 @@ int hiDrawOSDalarm(int, int chnNum, int fwflag, int enflag) {
     return drawBitmap(&g_stAlarmSur, x, y, enflag);
 }
 
-int hiDrawOSDlinkdown(int enflag) { return drawBitmap(&g_stLinkDownSur, 0, 0, enflag); }
+int hiDrawOSDlinkdown(int enflag) {
+    return drawBitmap(&g_stLinkDownSur, 0, 0, enflag);
+}
 
 int hiOSDclean() {
     osdClean(0, 0, out_width, out_height);
@@ -389,8 +413,16 @@ void getIpFromString(const char* string, int num) {
     storeSlots(chnInfo[num], 20, strcmp(buf, "unused_window") == 0 ? "" : buf);
 }
 
-void setCurInfo(const char* string) { storeSlots(osdInfo, 40, string); }
+void setCurInfo(const char* string) {
+    storeSlots(osdInfo, 40, string);
+}
 
-int osdOutWidth() { return out_width; }
-int osdOutHeight() { return out_height; }
-Position osdWindowRect(int n) { return n >= 0 && n < 32 ? g_st32oPosition[n] : Position{0, 0, 0, 0}; }
+int osdOutWidth() {
+    return out_width;
+}
+int osdOutHeight() {
+    return out_height;
+}
+Position osdWindowRect(int n) {
+    return n >= 0 && n < 32 ? g_st32oPosition[n] : Position{0, 0, 0, 0};
+}

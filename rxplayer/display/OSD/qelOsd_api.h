@@ -3,7 +3,7 @@
 #pragma once
 
 #include "display/OSD/qelOsdLayout.h"
-#include "platform/hi_platform.h"
+#include "hi_platform.h"
 
 #define OSD_MEM_BLOCK_SIZE 7200000
 #define OSD_GLYPH_COUNT 66
