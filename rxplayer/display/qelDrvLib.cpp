@@ -1,3 +1,4 @@
+#include <SDL/SDL_thread.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -34,6 +35,24 @@ namespace {
 int gFirstInit = 1;
 int gFirstInitOrg = 1;
 SDL_Thread* gHdmiThread = nullptr;
+// The audio path stays up across a video re-initialisation; the device it was built on.
+bool gAudioUp = false;
+AUDIO_DEV gAudioDev = 4;
+
+// Takes the audio path of an earlier set-up down, so that building it again does not find its
+// decode channels, output device and binds still in place.
+void stopAudioPath() {
+    if (!gAudioUp) return;
+    for (ADEC_CHN c = 0; c < 2; ++c) {
+        MPP_CHN_S src{HI_ID_ADEC, 0, c};
+        MPP_CHN_S dst{HI_ID_AO, gAudioDev, c};
+        HI_MPI_SYS_UnBind(&src, &dst);
+        SAMPLE_ADEC_ForceDestroyAdecChn(c);
+        HI_MPI_AO_DisableChn(gAudioDev, c);
+    }
+    HI_MPI_AO_Disable(gAudioDev);
+    gAudioUp = false;
+}
 
 struct ModeRow {
     SAMPLE_VO_MODE_E mode;
@@ -283,6 +302,10 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
     const AO_CHN AoChn = 0;
     const ADEC_CHN AdChn = 0;
 
+    stopAudioPath();
+    gAudioUp = true;
+    gAudioDev = AoDev;
+
     HI_S32 s32Ret = SAMPLE_COMM_AUDIO_CfgAcodec(&stAioAttr, gs_bMicIn);
     int line = 2058;
     if (s32Ret == HI_SUCCESS) {
@@ -514,4 +537,30 @@ int qelDrvLib_VoReOpen(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
         return -1;
     }
     return 0;
+}
+
+void qelDrvLibResetModule() {
+    gFirstInit = 1;
+    gFirstInitOrg = 1;
+    gAudioUp = false;
+    bVoHd = HI_TRUE;
+    enVoMode = VO_MODE_1MUX;
+    memset(&stVoPubAttr, 0, sizeof stVoPubAttr);
+    iVoTotal = 0;
+    out_width = out_height = 0;
+    memset(enTypeAry, 0, sizeof enTypeAry);
+    memset(enVdecModeAry, 0, sizeof enVdecModeAry);
+    memset(SizeAry, 0, sizeof SizeAry);
+    memset(SizeAryTmp, 0, sizeof SizeAryTmp);
+    for (auto& r : Cut_Display_rect) r = SIZE_S{1920, 1080};
+    iDrvCutEdgeHor = 0;
+    iDrvCutEdgeVer = 0;
+    iAudioDecSamplerate = 48000;
+    SAMPLE_AUDIO_AO_DEV = 4;
+    gs_enPayloadType = PT_LPCM;
+    gs_pstAoReSmpAttr = nullptr;
+    chnipDisplayEn = 0;
+    iLunxunWinNum = 0;
+    iLunxunChn = 0;
+    osdResetState();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "display/common/sample_comm.h"
+#include "display/qelWinPara.h"
 
 typedef enum {
     ZURIR_VO_OUTPUT_PAL = 0,

@@ -5,7 +5,6 @@
 
 #include "display/qelDrvLib.h"
 
-#define QEL_WIN_MAX 18
 #define QEL_VDEC_ARY 32
 
 extern VO_DEV VoDev;
@@ -39,3 +38,6 @@ extern std::atomic<int> iLunxunChn;
 
 // Longest wait for a frame-mode decode channel to drain before it is destroyed anyway, ms.
 #define QEL_VDEC_DRAIN_MAX_MS 2000
+
+// Back to the state of a process just started (tests run several set-ups in one process).
+void qelDrvLibResetModule();

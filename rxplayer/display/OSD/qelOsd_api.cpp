@@ -426,3 +426,10 @@ int osdOutHeight() {
 Position osdWindowRect(int n) {
     return n >= 0 && n < 32 ? g_st32oPosition[n] : Position{0, 0, 0, 0};
 }
+
+void osdResetState() {
+    pu8BackGroundVir = nullptr;
+    u32BackGroundPhy = 0;
+    out_width = out_height = 0;
+    memset(g_st32oPosition, 0, sizeof g_st32oPosition);
+}

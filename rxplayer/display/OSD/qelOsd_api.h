@@ -34,6 +34,8 @@ int hiDisplayPan(int xoffset, int yoffset);
 void getIpFromString(const char* string, int num);
 void setCurInfo(const char* string);
 
+// For tests: forget the memory block and the layer size (the platform was reset).
+void osdResetState();
 // For tests: the OSD size and the rectangle of window n of the current split.
 int osdOutWidth();
 int osdOutHeight();
