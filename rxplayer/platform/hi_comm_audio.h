@@ -91,14 +91,14 @@ typedef enum {
 } ADPCM_TYPE_E;
 
 typedef enum {
-    MEDIA_G726_16K = 0,
-    MEDIA_G726_24K,
-    MEDIA_G726_32K,
-    MEDIA_G726_40K,
-    G726_16K,
+    G726_16K = 0,
     G726_24K,
     G726_32K,
     G726_40K,
+    MEDIA_G726_16K,
+    MEDIA_G726_24K,
+    MEDIA_G726_32K,
+    MEDIA_G726_40K,
     G726_BUTT,
 } G726_BPS_E;
 
