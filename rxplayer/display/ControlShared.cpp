@@ -1,0 +1,114 @@
+#include "display/ControlShared.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "box/Box.h"
+
+namespace {
+
+const size_t kEntry = 200;
+
+bool allDigits(const std::string& s) {
+    for (char c : s)
+        if (!isdigit(static_cast<unsigned char>(c))) return false;
+    return !s.empty();
+}
+
+}  // namespace
+
+int iSearchIP(unsigned char* ucTemp) {
+    if (ucTemp == nullptr) return 0;
+    const char* text = reinterpret_cast<const char*>(ucTemp);
+    size_t len = strlen(text);
+    std::string r, s;
+    int g = 0;
+    for (size_t i = 0; i <= len; ++i) {
+        char c = text[i];
+        if (c != '.' && c != '\0') {
+            s += c;
+            continue;
+        }
+        // A failed try is judged again as the end of a first group: the trailing digits of the
+        // segment may start the next address.
+        for (bool again = true; again;) {
+            again = false;
+            if (g == 0) {
+                size_t n = 0;
+                while (n < s.size() && n < 3 &&
+                       isdigit(static_cast<unsigned char>(s[s.size() - 1 - n])))
+                    ++n;
+                if (n == 0) break;
+                std::string d = s.substr(s.size() - n);
+                if (atoi(d.c_str()) >= 256) d.erase(0, 1);
+                r = d + ".";
+                g = 1;
+            } else if (g == 1 || g == 2) {
+                if (s.size() <= 3 && allDigits(s) && atoi(s.c_str()) < 256) {
+                    r += s + ".";
+                    ++g;
+                } else {
+                    r.clear();
+                    g = 0;
+                    again = true;
+                }
+            } else {
+                size_t n = 0;
+                while (n < s.size() && n < 3 && isdigit(static_cast<unsigned char>(s[n]))) ++n;
+                if (n == 0) {
+                    r.clear();
+                    g = 0;
+                    again = true;
+                    continue;
+                }
+                std::string d = s.substr(0, n);
+                if (atoi(d.c_str()) >= 256) d.erase(2);
+                r += d;
+                g = 4;
+            }
+        }
+        s.clear();
+        if (g == 4) {
+            // The address is made of the text's own characters, so it fits in its place.
+            size_t n = r.size() < len ? r.size() : len;
+            memcpy(ucTemp, r.data(), n);
+            ucTemp[n] = 0;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char chnNum,
+                  unsigned char lunxun) {
+    if (ucIPList == nullptr) return -1;
+    memset(ucIPList, 0, uiWinNum * kEntry);
+    char name[64];
+    unsigned int entries = uiWinNum;
+    if (lunxun) {
+        snprintf(name, sizeof name, "/mnt/lunxun_%02d.ini", chnNum);
+        entries = 32;
+    } else {
+        snprintf(name, sizeof name, "/mnt/config.ini");
+    }
+    FILE* f = fopen(box::path(name).c_str(), "r");
+    if (f == nullptr) {
+        fprintf(stderr, "Can't find ini file \n");
+        return -1;
+    }
+    for (unsigned int i = 0; i < entries; ++i) {
+        char* place = reinterpret_cast<char*>(ucIPList + i * kEntry);
+        if (fgets(place, kEntry, f) == nullptr) {
+            fclose(f);
+            return -1;
+        }
+        place[kEntry - 1] = 0;
+        if (place[0] == 0 || iSearchIP(reinterpret_cast<unsigned char*>(place)) == 0)
+            snprintf(place, kEntry, "unused_window");
+    }
+    fclose(f);
+    return 0;
+}

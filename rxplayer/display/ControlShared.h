@@ -1,0 +1,10 @@
+// What the on-screen display needs of the decoder control: the source address of each window,
+// read from the stored stream URLs. Moves to the control library when that is built.
+#pragma once
+
+// Fills uiWinNum (32 for a tour list) texts of 200 bytes with the address found in each stored
+// URL, or "unused_window"; 0, or -1 when the file is missing or ends early.
+int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char chnNum,
+                  unsigned char lunxun);
+// Replaces a text by the first dotted address in it: 1, or 0 (text unchanged) when none.
+int iSearchIP(unsigned char* ucTemp);

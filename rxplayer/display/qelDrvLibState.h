@@ -1,0 +1,43 @@
+// State of the display pipeline module, shared by its files (and read by its tests).
+#pragma once
+
+#include <atomic>
+
+#include "display/qelDrvLib.h"
+
+#define QEL_VDEC_ARY 32
+
+extern VO_DEV VoDev;
+extern HI_BOOL bVoHd;
+extern SAMPLE_VO_MODE_E enVoMode;
+extern VO_PUB_ATTR_S stVoPubAttr;
+extern int iVoTotal;
+extern int out_width;
+extern int out_height;
+extern VIDEO_NORM_E gs_enNorm;
+extern HI_U32 gs_u32ViFrmRate;
+
+extern PAYLOAD_TYPE_E enTypeAry[QEL_VDEC_ARY];
+extern VIDEO_MODE_E enVdecModeAry[QEL_VDEC_ARY];
+extern SIZE_S SizeAry[QEL_VDEC_ARY];
+extern SIZE_S SizeAryTmp[QEL_VDEC_ARY];
+extern SIZE_S Cut_Display_rect[QEL_WIN_MAX];
+
+extern std::atomic<int> iDrvCutEdgeHor;
+extern std::atomic<int> iDrvCutEdgeVer;
+
+extern int iAudioDecSamplerate;
+extern std::atomic<int> SAMPLE_AUDIO_AO_DEV;
+extern PAYLOAD_TYPE_E gs_enPayloadType;
+extern AUDIO_RESAMPLE_ATTR_S* gs_pstAoReSmpAttr;
+extern HI_BOOL gs_bMicIn;
+
+extern std::atomic<unsigned char> chnipDisplayEn;
+extern std::atomic<int> iLunxunWinNum;
+extern std::atomic<int> iLunxunChn;
+
+// Longest wait for a frame-mode decode channel to drain before it is destroyed anyway, ms.
+#define QEL_VDEC_DRAIN_MAX_MS 2000
+
+// Back to the state of a process just started (tests run several set-ups in one process).
+void qelDrvLibResetModule();

@@ -1,0 +1,217 @@
+#include <cstdio>
+#include <cstring>
+
+#include "SimInternal.h"
+
+namespace qelsim {
+namespace detail {
+
+namespace {
+
+// GPIO data of pin p of group g sits at g * 0x10000 + (1 << (p + 2)); only bit p counts.
+size_t gpioDataWord(int group, int pin) {
+    return (static_cast<size_t>(group) * 0x10000u + (1u << (pin + 2))) / 4;
+}
+
+void powerOn(Sim& s) {
+    s.st = State{};
+    s.calls.clear();
+    s.names.clear();
+    s.fails.clear();
+    s.fileFails.clear();
+    s.mmz.clear();
+    s.nextMmzPhys = kMmzPhysBase;
+    s.mmzTotal = 0;
+    s.tdeJobs.clear();
+    s.gpio.assign(QEL_GPIO_PHYS_SIZE / 4, 0);
+    s.mux.assign(QEL_MUXCTRL_PHYS_SIZE / 4, 0);
+    for (int i = 0; i < 3; ++i) s.inputStamp[i].clear();
+    s.ptsBaseAt = std::chrono::steady_clock::now();
+    if (!s.fbMem.empty()) std::fill(s.fbMem.begin(), s.fbMem.end(), 0);
+    s.st.fb.smemStart = kFbPhys;
+    s.st.fb.smemLen = kFbMemSize;
+    devPowerOn(s);
+    applyInputsToGpio(s);
+    s.dirty = true;
+}
+
+}  // namespace
+
+Sim::Sim() {
+    powerOn(*this);
+}
+
+Sim& sim() {
+    static Sim* instance = new Sim;
+    return *instance;
+}
+
+std::string fmtArgs(const char* fmt, ...) {
+    char buf[256];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+int32_t enter(Sim& s, const char* name, const std::string& args) {
+    startWatcher(s);
+    if (s.calls.size() >= kMaxCalls) s.calls.pop_front();
+    s.calls.push_back(std::string(name) + "(" + args + ")");
+    if (s.names.size() < kMaxCalls) s.names.push_back(name);
+    if (!strstr(name, "Get") && !strstr(name, "Query")) s.dirty = true;
+    return takeFailure(s, name);
+}
+
+int32_t takeFailure(Sim& s, const std::string& name) {
+    for (auto* table : {&s.fails, &s.fileFails}) {
+        auto it = table->find(name);
+        if (it == table->end() || it->second.count == 0) continue;
+        int32_t code = it->second.code;
+        if (it->second.count > 0 && --it->second.count == 0) table->erase(it);
+        return code;
+    }
+    return 0;
+}
+
+uint8_t* resolvePhys(Sim& s, uint32_t phys, uint64_t len) {
+    if (!s.fbMem.empty() && phys >= kFbPhys && phys - kFbPhys + len <= s.fbMem.size())
+        return s.fbMem.data() + (phys - kFbPhys);
+    auto it = s.mmz.upper_bound(phys);
+    if (it == s.mmz.begin()) return nullptr;
+    --it;
+    uint64_t off = phys - it->first;
+    if (off + len > it->second.size()) return nullptr;
+    return it->second.data() + off;
+}
+
+void applyInputsToGpio(Sim& s) {
+    // The key (group 7 pin 2) reads 0 while pressed.
+    uint32_t& key = s.gpio[gpioDataWord(7, 2)];
+    key = s.st.keyPressed ? (key & ~(1u << 2)) : (key | (1u << 2));
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void reset() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    powerOn(s);
+}
+
+State state() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return s.st;
+}
+
+std::vector<std::string> calls() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return std::vector<std::string>(s.calls.begin(), s.calls.end());
+}
+
+std::vector<std::string> callNames() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return s.names;
+}
+
+void clearCalls() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    s.calls.clear();
+    s.names.clear();
+}
+
+void failCall(const std::string& name, int32_t code, int count) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    if (count == 0)
+        s.fails.erase(name);
+    else
+        s.fails[name] = Failure{code, count};
+}
+
+void clearFailures() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    s.fails.clear();
+    s.fileFails.clear();
+}
+
+void setSink(bool connected, uint8_t edid126, bool edidValid) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    s.st.hdmi.sinkConnected = connected;
+    s.st.hdmi.edid126 = edid126;
+    s.st.hdmi.edidValid = edidValid;
+    s.dirty = true;
+}
+
+void setKeyPressed(bool pressed) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    s.st.keyPressed = pressed;
+    applyInputsToGpio(s);
+    s.dirty = true;
+}
+
+void setLinkInput(int pin, bool high) {
+    if (pin < 0 || pin > 3) return;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    uint32_t& w = s.gpio[(10u * 0x10000u + (1u << (pin + 2))) / 4];
+    w = high ? (w | (1u << pin)) : (w & ~(1u << pin));
+    s.dirty = true;
+}
+
+void setVdecLeft(int chn, uint32_t leftPics, uint32_t leftStreamFrames) {
+    if (chn < 0 || chn >= VDEC_MAX_CHN_NUM) return;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    s.st.vdec[chn].leftPics = leftPics;
+    s.st.vdec[chn].leftStreamFrames = leftStreamFrames;
+    s.dirty = true;
+}
+
+void setVoChnPts(int dev, int chn, uint64_t pts, uint32_t bufUsed) {
+    if (dev < 0 || dev >= VO_MAX_DEV_NUM || chn < 0 || chn >= VO_MAX_CHN_NUM) return;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    s.st.vo[dev].chn[chn].pts = pts;
+    s.st.vo[dev].chn[chn].bufUsed = bufUsed;
+    s.dirty = true;
+}
+
+int gpioPin(int group, int pin) {
+    if (group < 0 || group >= 12 || pin < 0 || pin >= 8) return -1;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return (s.gpio[(static_cast<size_t>(group) * 0x10000u + (1u << (pin + 2))) / 4] >> pin) & 1;
+}
+
+uint32_t muxReg(int reg) {
+    if (reg < 0 || reg >= 128) return 0;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return s.mux[reg];
+}
+
+uint16_t fbPixel(uint32_t x, uint32_t y) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    const Framebuffer& fb = s.st.fb;
+    if (s.fbMem.empty() || fb.bitsPerPixel != 16 || x >= fb.xresVirtual || y >= fb.yresVirtual)
+        return 0;
+    uint64_t off = static_cast<uint64_t>(y) * fb.lineLength + x * 2ull;
+    if (off + 2 > s.fbMem.size()) return 0;
+    uint16_t v;
+    memcpy(&v, s.fbMem.data() + off, 2);
+    return v;
+}
+
+}  // namespace qelsim

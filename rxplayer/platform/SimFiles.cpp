@@ -1,0 +1,354 @@
+// The sim folder: the state snapshot, the framebuffer picture and the input files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "SimInternal.h"
+#include "box/Box.h"
+
+namespace qelsim {
+namespace detail {
+
+namespace {
+
+std::string jsonString(const std::string& in) {
+    std::string out = "\"";
+    for (unsigned char c : in) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+const char* b(bool v) {
+    return v ? "true" : "false";
+}
+
+std::string rectJson(const RECT_S& r) {
+    return fmtArgs("{\"x\":%d,\"y\":%d,\"w\":%u,\"h\":%u}", r.s32X, r.s32Y, r.u32Width,
+                   r.u32Height);
+}
+
+std::string chnJson(const MPP_CHN_S& c) {
+    return fmtArgs("[%d,%d,%d]", static_cast<int>(c.enModId), c.s32DevId, c.s32ChnId);
+}
+
+std::string buildJson(Sim& s) {
+    const State& st = s.st;
+    std::ostringstream o;
+    uint64_t curPts =
+        st.ptsBase + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - s.ptsBaseAt)
+                                               .count());
+    o << "{\n\"sys\":{\"inited\":" << b(st.sysInited) << ",\"vbInited\":" << b(st.vbInited)
+      << ",\"alignWidth\":" << st.sysConf.u32AlignWidth
+      << ",\"maxPoolCnt\":" << st.vbConf.u32MaxPoolCnt << ",\"ptsBaseSet\":" << b(st.ptsBaseSet)
+      << ",\"ptsBase\":" << st.ptsBase << ",\"curPts\":" << curPts
+      << ",\"mmzBlocks\":" << st.mmzBlocks << "},\n\"binds\":[";
+    for (size_t i = 0; i < st.binds.size(); ++i)
+        o << (i ? "," : "") << "{\"src\":" << chnJson(st.binds[i].src)
+          << ",\"dst\":" << chnJson(st.binds[i].dst) << "}";
+    o << "],\n\"memConf\":{";
+    bool first = true;
+    for (const auto& m : st.memConf) {
+        o << (first ? "" : ",") << jsonString(m.first) << ":" << jsonString(m.second);
+        first = false;
+    }
+    o << "},\n\"vdec\":[";
+    first = true;
+    for (int i = 0; i < VDEC_MAX_CHN_NUM; ++i) {
+        const VdecChannel& c = st.vdec[i];
+        if (!c.exists) continue;
+        o << (first ? "" : ",\n") << "{\"chn\":" << i << ",\"type\":" << c.attr.enType
+          << ",\"width\":" << c.attr.u32PicWidth << ",\"height\":" << c.attr.u32PicHeight
+          << ",\"bufSize\":" << c.attr.u32BufSize << ",\"mode\":"
+          << (c.attr.enType == PT_H264 ? c.attr.stVdecAttrH264.enMode
+                                       : c.attr.stVdecAttrJpeg.enMode)
+          << ",\"receiving\":" << b(c.receiving) << ",\"streams\":" << c.streams
+          << ",\"bytes\":" << c.bytes << ",\"lastPts\":" << c.lastPts
+          << ",\"leftPics\":" << c.leftPics << ",\"leftStreamFrames\":" << c.leftStreamFrames
+          << ",\"creations\":" << c.creations << "}";
+        first = false;
+    }
+    o << "],\n\"vpss\":[";
+    first = true;
+    for (int i = 0; i < VPSS_MAX_GRP_NUM; ++i) {
+        const VpssGroup& g = st.vpss[i];
+        if (!g.exists) continue;
+        o << (first ? "" : ",\n") << "{\"grp\":" << i << ",\"started\":" << b(g.started)
+          << ",\"maxW\":" << g.attr.u32MaxW << ",\"maxH\":" << g.attr.u32MaxH
+          << ",\"disMode\":" << g.param.enDisMode << ",\"clip\":{\"enable\":" << b(g.clip.bEnable)
+          << ",\"rect\":" << rectJson(g.clip.stClipRect) << "},\"chnEnabled\":[";
+        for (int c = 0; c < VPSS_MAX_CHN_NUM; ++c) o << (c ? "," : "") << b(g.chnEnabled[c]);
+        o << "]}";
+        first = false;
+    }
+    o << "],\n\"vo\":[";
+    for (int d = 0; d < VO_MAX_DEV_NUM; ++d) {
+        const VoDevice& v = st.vo[d];
+        o << (d ? ",\n" : "") << "{\"dev\":" << d << ",\"enabled\":" << b(v.enabled)
+          << ",\"intfType\":" << v.pubAttr.enIntfType << ",\"intfSync\":" << v.pubAttr.enIntfSync
+          << ",\"dispBufLen\":" << v.dispBufLen << ",\"layerEnabled\":" << b(v.layerEnabled)
+          << ",\"layer\":{\"w\":" << v.layerAttr.stImageSize.u32Width
+          << ",\"h\":" << v.layerAttr.stImageSize.u32Height
+          << ",\"frameRate\":" << v.layerAttr.u32DispFrmRt
+          << "},\"csc\":{\"luma\":" << v.csc.u32Luma << ",\"contrast\":" << v.csc.u32Contrast
+          << ",\"hue\":" << v.csc.u32Hue << ",\"saturation\":" << v.csc.u32Satuature
+          << "},\"toleration\":" << v.toleration << ",\"chns\":[";
+        bool firstChn = true;
+        for (int c = 0; c < VO_MAX_CHN_NUM; ++c) {
+            const VoChannel& ch = v.chn[c];
+            if (!ch.attrSet && !ch.enabled && ch.clears == 0) continue;
+            o << (firstChn ? "" : ",\n ") << "{\"chn\":" << c << ",\"enabled\":" << b(ch.enabled)
+              << ",\"hidden\":" << b(ch.hidden) << ",\"priority\":" << ch.attr.u32Priority
+              << ",\"rect\":" << rectJson(ch.attr.stRect) << ",\"pts\":" << ch.pts
+              << ",\"clears\":" << ch.clears << "}";
+            firstChn = false;
+        }
+        o << "]}";
+    }
+    o << "],\n\"pip\":{\"boundDev\":" << st.pip.boundDev << ",\"enabled\":" << b(st.pip.enabled)
+      << "},\n\"ao\":[";
+    for (int d = 0; d < AO_DEV_MAX_NUM; ++d) {
+        const AoDevice& a = st.ao[d];
+        o << (d ? "," : "") << "{\"dev\":" << d << ",\"enabled\":" << b(a.enabled)
+          << ",\"rate\":" << (a.attrSet ? a.attr.enSamplerate : 0)
+          << ",\"ptNumPerFrm\":" << a.attr.u32PtNumPerFrm << ",\"workmode\":" << a.attr.enWorkmode
+          << ",\"chnEnabled\":[" << b(a.chnEnabled[0]) << "," << b(a.chnEnabled[1])
+          << "],\"resample\":[" << b(a.resample[0]) << "," << b(a.resample[1]) << "]}";
+    }
+    o << "],\n\"adec\":[";
+    first = true;
+    for (int i = 0; i < ADEC_MAX_CHN_NUM; ++i) {
+        const AdecChannel& c = st.adec[i];
+        if (!c.exists) continue;
+        o << (first ? "" : ",") << "{\"chn\":" << i << ",\"type\":" << c.type
+          << ",\"mode\":" << c.mode << ",\"streams\":" << c.streams << ",\"bytes\":" << c.bytes
+          << "}";
+        first = false;
+    }
+    const Hdmi& h = st.hdmi;
+    o << "],\n\"hdmi\":{\"inited\":" << b(h.inited) << ",\"opened\":" << b(h.opened)
+      << ",\"started\":" << b(h.started) << ",\"enableHdmi\":" << b(h.attr.bEnableHdmi)
+      << ",\"enableVideo\":" << b(h.attr.bEnableVideo)
+      << ",\"enableAudio\":" << b(h.attr.bEnableAudio) << ",\"videoFmt\":" << h.attr.enVideoFmt
+      << ",\"vidOutMode\":" << h.attr.enVidOutMode << ",\"starts\":" << h.starts
+      << ",\"sinkConnected\":" << b(h.sinkConnected) << ",\"edid126\":" << int(h.edid126) << "},\n";
+    const Framebuffer& fb = st.fb;
+    o << "\"tde\":{\"open\":" << b(st.tdeOpen) << ",\"jobs\":" << st.tdeJobsDone
+      << ",\"cancelled\":" << st.tdeJobsCancelled << "},\n\"fb\":{\"open\":" << b(fb.opens > 0)
+      << ",\"xres\":" << fb.xres << ",\"yres\":" << fb.yres << ",\"xoffset\":" << fb.xoffset
+      << ",\"yoffset\":" << fb.yoffset << ",\"bitsPerPixel\":" << fb.bitsPerPixel
+      << ",\"pans\":" << fb.pans << ",\"generation\":" << fb.generation << "},\n";
+    auto pin = [&s](int g, int p) {
+        return (s.gpio[(static_cast<size_t>(g) * 0x10000u + (1u << (p + 2))) / 4] >> p) & 1;
+    };
+    o << "\"gpio\":{\"ledLit\":" << b(pin(7, 1) == 0) << ",\"keyPressed\":" << b(st.keyPressed)
+      << ",\"links\":[" << pin(10, 0) << "," << pin(10, 1) << "," << pin(10, 2) << "," << pin(10, 3)
+      << "]},\n\"watchdog\":{\"open\":" << b(st.watchdogOpen) << ",\"feeds\":" << st.watchdogFeeds
+      << "},\n\"codec\":[";
+    size_t from = st.codec.size() > 200 ? st.codec.size() - 200 : 0;
+    for (size_t i = from; i < st.codec.size(); ++i)
+        o << (i == from ? "" : ",") << "{\"device\":" << jsonString(st.codec[i].device)
+          << ",\"request\":" << st.codec[i].request << ",\"words\":[" << st.codec[i].word[0] << ","
+          << st.codec[i].word[1] << "]}";
+    o << "],\n\"codecRequests\":" << st.codec.size() << ",\n\"calls\":" << s.calls.size()
+      << "\n}\n";
+    return o.str();
+}
+
+bool writeAtomically(const std::string& path, const std::string& data) {
+    std::string tmp = path + ".tmp";
+    FILE* f = fopen(tmp.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (fclose(f) == 0) && ok;
+    if (!ok || rename(tmp.c_str(), path.c_str()) != 0) {
+        unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The visible area of the framebuffer as a binary PPM; transparent pixels (where the video
+// shows through) are black.
+std::string buildPpm(Sim& s) {
+    const Framebuffer& fb = s.st.fb;
+    uint32_t bpp = fb.bitsPerPixel / 8;
+    std::string out = fmtArgs("P6\n%u %u\n255\n", fb.xres, fb.yres);
+    out.reserve(out.size() + static_cast<size_t>(fb.xres) * fb.yres * 3);
+    for (uint32_t y = 0; y < fb.yres; ++y) {
+        for (uint32_t x = 0; x < fb.xres; ++x) {
+            uint64_t off = static_cast<uint64_t>(y + fb.yoffset) * fb.lineLength +
+                           static_cast<uint64_t>(x + fb.xoffset) * bpp;
+            uint8_t r = 0, g = 0, bl = 0;
+            if (off + bpp <= s.fbMem.size()) {
+                if (bpp == 2) {
+                    uint16_t p;
+                    memcpy(&p, s.fbMem.data() + off, 2);
+                    if (p & 0x8000) {
+                        r = static_cast<uint8_t>(((p >> 10) & 31) * 255 / 31);
+                        g = static_cast<uint8_t>(((p >> 5) & 31) * 255 / 31);
+                        bl = static_cast<uint8_t>((p & 31) * 255 / 31);
+                    }
+                } else {
+                    uint32_t p;
+                    memcpy(&p, s.fbMem.data() + off, 4);
+                    if (p >> 24) {
+                        r = static_cast<uint8_t>(p >> 16);
+                        g = static_cast<uint8_t>(p >> 8);
+                        bl = static_cast<uint8_t>(p);
+                    }
+                }
+            }
+            out += static_cast<char>(r);
+            out += static_cast<char>(g);
+            out += static_cast<char>(bl);
+        }
+    }
+    return out;
+}
+
+// Size and modification time of a file, "" when it is missing.
+std::string fileStamp(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return "";
+    return fmtArgs("%lld.%ld.%lld", static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                   static_cast<long long>(st.st_size));
+}
+
+std::string readSmallFile(const std::string& path) {
+    std::ifstream in(path);
+    std::string text;
+    char buf[4096];
+    in.read(buf, sizeof buf);
+    text.assign(buf, static_cast<size_t>(in.gcount()));
+    return text;
+}
+
+bool snapshotLocked(Sim& s, const std::string& dir) {
+    if (dir.empty()) return false;
+    s.dirty = false;
+    bool ok = writeAtomically(dir + "/state.json", buildJson(s));
+    if (s.st.fb.opens > 0 && s.st.fb.generation != s.ppmGeneration && !s.fbMem.empty()) {
+        if (writeAtomically(dir + "/fb.ppm", buildPpm(s))) s.ppmGeneration = s.st.fb.generation;
+    }
+    return ok;
+}
+
+void readInputsLocked(Sim& s, const std::string& dir) {
+    if (dir.empty()) return;
+    const char* names[3] = {"key", "hdmi", "fail"};
+    for (int i = 0; i < 3; ++i) {
+        std::string path = dir + "/" + names[i];
+        std::string stamp = fileStamp(path);
+        if (stamp == s.inputStamp[i]) continue;
+        s.inputStamp[i] = stamp;
+        std::string text = stamp.empty() ? "" : readSmallFile(path);
+        std::istringstream in(text);
+        if (i == 0) {
+            std::string v;
+            in >> v;
+            s.st.keyPressed = v == "1";
+            applyInputsToGpio(s);
+        } else if (i == 1) {
+            std::string key;
+            long long value;
+            Hdmi& h = s.st.hdmi;
+            h.sinkConnected = false;
+            while (in >> key >> value) {
+                if (key == "connected") h.sinkConnected = value != 0;
+                if (key == "edid126") h.edid126 = static_cast<uint8_t>(value);
+                if (key == "edidValid") h.edidValid = value != 0;
+            }
+        } else {
+            s.fileFails.clear();
+            std::string line;
+            while (std::getline(in, line)) {
+                std::istringstream words(line);
+                std::string name, code;
+                int count = -1;
+                if (!(words >> name >> code) || name[0] == '#') continue;
+                if (!(words >> count)) count = -1;
+                errno = 0;
+                char* end = nullptr;
+                long long v = strtoll(code.c_str(), &end, 0);
+                if (errno || !end || *end || count == 0) continue;
+                s.fileFails[name] = Failure{static_cast<int32_t>(v), count};
+            }
+        }
+        s.dirty = true;
+    }
+}
+
+void watch(Sim* s, std::string dir) {
+    auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::lock_guard<std::mutex> l(s->mu);
+        readInputsLocked(*s, dir);
+        auto now = std::chrono::steady_clock::now();
+        std::string request = dir + "/snap";
+        bool asked = access(request.c_str(), F_OK) == 0;
+        if (asked || (s->dirty && now - last >= std::chrono::milliseconds(100))) {
+            snapshotLocked(*s, dir);
+            last = now;
+            if (asked) unlink(request.c_str());
+        }
+    }
+}
+
+}  // namespace
+
+void startWatcher(Sim& s) {
+    if (s.watcherStarted.exchange(true)) return;
+    std::string dir = simDir();
+    if (dir.empty()) return;
+    readInputsLocked(s, dir);
+    std::thread(watch, &s, dir).detach();
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+std::string simDir() {
+    if (box::root().empty()) return "";
+    box::makeDirs("/sim");
+    return box::path("/sim");
+}
+
+std::string snapshotJson() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return buildJson(s);
+}
+
+bool writeSnapshot() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return snapshotLocked(s, simDir());
+}
+
+void readInputs() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    readInputsLocked(s, simDir());
+}
+
+}  // namespace qelsim

@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SimControl.h"
+#include "box/Box.h"
+#include "display/qelDrvLibState.h"
+
+namespace {
+
+std::string readFile(const std::string& p) {
+    std::ifstream f(p);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+bool sameChn(const MPP_CHN_S& a, int mod, int dev, int chn) {
+    return a.enModId == mod && a.s32DevId == dev && a.s32ChnId == chn;
+}
+
+int countBinds(const qelsim::State& st, MPP_CHN_S src, MPP_CHN_S dst) {
+    int n = 0;
+    for (const auto& b : st.binds)
+        if (sameChn(b.src, src.enModId, src.s32DevId, src.s32ChnId) &&
+            sameChn(b.dst, dst.enModId, dst.s32DevId, dst.s32ChnId))
+            ++n;
+    return n;
+}
+
+void setWin(int n, HI_U32 xs, HI_U32 xe, HI_U32 ys, HI_U32 ye, HI_U8 show) {
+    SAMPLE_VOWIN_S& w = sample_vo_win_s[n];
+    memset(&w, 0, sizeof w);
+    snprintf(w.url, sizeof w.url, "unused_window");
+    snprintf(w.urlSub, sizeof w.urlSub, "unused_window");
+    w.u32xPosStart = xs;
+    w.u32xPosStop = xe;
+    w.u32yPosStart = ys;
+    w.u32yPosStop = ye;
+    w.u8xClipStop = 100;
+    w.u8yClipStop = 100;
+    w.u8DisplayEn = show;
+}
+
+class qelDrvLibTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qeldrv-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+        setenv("QEL_ROOT", root.c_str(), 1);
+        ASSERT_TRUE(box::makeDirs("/mnt"));
+        freshBox();
+    }
+    void TearDown() override {
+        ::system(("rm -rf '" + root + "'").c_str());
+        unsetenv("QEL_ROOT");
+    }
+    // A box just powered on: four quadrant windows shown, the others parked and hidden.
+    void freshBox() {
+        qelsim::reset();
+        qelDrvLibResetModule();
+        setWin(0, 0, 960, 0, 540, 1);
+        setWin(1, 960, 1920, 0, 540, 1);
+        setWin(2, 0, 960, 540, 1080, 1);
+        setWin(3, 960, 1920, 540, 1080, 1);
+        for (int n = 4; n < QEL_WIN_MAX; ++n) setWin(n, 0, 480, 0, 270, 0);
+    }
+    std::string root;
+};
+
+TEST_F(qelDrvLibTest, EighteenWindowSetUpBuildsTheWholePath) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(iVoTotal, 18);
+    EXPECT_EQ(out_width, 1920);
+    EXPECT_EQ(out_height, 1080);
+    EXPECT_TRUE(st.ptsBaseSet);
+    for (int n = 0; n < 18; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_TRUE(st.vdec[n].exists);
+        EXPECT_TRUE(st.vdec[n].receiving);
+        EXPECT_EQ(st.vdec[n].attr.enType, PT_H264);
+        EXPECT_EQ(st.vdec[n].attr.u32PicWidth, 176u);
+        EXPECT_EQ(st.vdec[n].attr.u32PicHeight, 144u);
+        EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, n}, {HI_ID_VPSS, n, 0}), 1);
+        EXPECT_EQ(countBinds(st, {HI_ID_VPSS, n, 2}, {HI_ID_VOU, 0, n}), 1);
+        EXPECT_TRUE(st.vpss[n].started);
+        EXPECT_EQ(st.vpss[n].attr.u32MaxW, (n < 5 || n == 17) ? 1920u : 176u);
+        EXPECT_EQ(st.vo[0].chn[n].enabled, n < 4);
+    }
+    EXPECT_FALSE(st.vdec[18].exists);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.s32X, 960);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.u32Width, 960u);
+    EXPECT_EQ(st.vo[0].toleration, 300u);
+    EXPECT_TRUE(st.ao[4].enabled);
+    EXPECT_TRUE(st.adec[0].exists);
+    EXPECT_TRUE(st.adec[1].exists);
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 4, 0}), 1);
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 4, 1}), 1);
+
+    // A second set-up tears the video path down and rebuilds it: nothing is doubled.
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelsim::State again = qelsim::state();
+    EXPECT_EQ(again.vdec[5].creations, 2);
+    EXPECT_EQ(countBinds(again, {HI_ID_VDEC, 0, 5}, {HI_ID_VPSS, 5, 0}), 1);
+    EXPECT_EQ(again.binds.size(), st.binds.size());
+    EXPECT_TRUE(again.adec[1].exists);
+    EXPECT_EQ(countBinds(again, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 4, 1}), 1);
+}
+
+TEST_F(qelDrvLibTest, WindowCountsGiveTheirChannelTotals) {
+    const struct {
+        int devNum;
+        int total;
+    } cases[] = {{5, 4}, {11, 4}, {2, 2}, {21, 2}, {3, 3}, {31, 3}, {16, 16}};
+    for (const auto& c : cases) {
+        freshBox();
+        EXPECT_EQ(qelDrvLib_Init(c.devNum, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0) << c.devNum;
+        EXPECT_EQ(iVoTotal, c.total) << c.devNum;
+        EXPECT_TRUE(qelsim::state().vdec[c.total - 1].exists) << c.devNum;
+        EXPECT_EQ(qelsim::state().vo[0].chn[c.total - 1].enabled, true) << c.devNum;
+    }
+    freshBox();
+    qelsim::clearCalls();
+    EXPECT_EQ(qelDrvLib_Init(33, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), -1);
+    EXPECT_TRUE(qelsim::callNames().empty());
+}
+
+TEST_F(qelDrvLibTest, AudioFailureFailsSetUpWithTheVideoPathRunning) {
+    const struct {
+        const char* call;
+        int32_t code;
+        const char* line;
+    } cases[] = {
+        {"ioctl:/dev/tlv320aic31:0x22", 5, "fuc:qelDrvLib_Init,line:2058"},
+        {"HI_MPI_ADEC_CreateChn", HI_ERR_ADEC_ILLEGAL_PARAM, "fuc:qelDrvLib_Init,line:2065"},
+        {"HI_MPI_AO_Enable", HI_ERR_AO_NOT_PERM, "fuc:qelDrvLib_Init,line:2072"},
+    };
+    for (const auto& c : cases) {
+        freshBox();
+        qelsim::failCall(c.call, c.code);
+        testing::internal::CaptureStdout();
+        int rc = qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(rc, -1) << c.call;
+        EXPECT_NE(out.find(c.line), std::string::npos) << c.call;
+        qelsim::State st = qelsim::state();
+        EXPECT_TRUE(st.vo[0].chn[3].enabled) << c.call;
+        EXPECT_TRUE(st.vdec[17].exists) << c.call;
+    }
+}
+
+TEST_F(qelDrvLibTest, DrainWaitBeforeDestroyIsCapped) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelsim::setVdecLeft(0, 2, 3);  // a decoder that never drains
+    auto t0 = std::chrono::steady_clock::now();
+    SAMPLE_VDEC_WaitDestroyVdecChn(0, VIDEO_MODE_FRAME);
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
+    EXPECT_FALSE(qelsim::state().vdec[0].exists);
+    EXPECT_GE(ms, 1800);
+    EXPECT_LT(ms, 3000);
+
+    t0 = std::chrono::steady_clock::now();
+    SAMPLE_VDEC_WaitDestroyVdecChn(1, VIDEO_MODE_FRAME);
+    EXPECT_FALSE(qelsim::state().vdec[1].exists);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+}
+
+TEST_F(qelDrvLibTest, CoveringWindowHidesTheBigWindowsItOverlaps) {
+    setWin(5, 0, 480, 0, 270, 1);
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    setWin(0, 0, 1920, 0, 1080, 1);
+    EXPECT_EQ(qelDrvLib_ClipWindows(0, sample_vo_win_s[0]), 0);
+
+    qelsim::State st = qelsim::state();
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_FALSE(st.vo[0].chn[k].enabled) << k;
+        EXPECT_EQ(sample_vo_win_s[k].u8DisplayEn, 0) << k;
+    }
+    EXPECT_EQ(readFile(root + "/mnt/winpara_01.ini"),
+              "unused_window\nunused_window\n960\n1920\n0\n540\n0\n100\n0\n100\n0\n0\n");
+    // Windows 5..16 are never hidden this way.
+    EXPECT_TRUE(st.vo[0].chn[5].enabled);
+    EXPECT_EQ(sample_vo_win_s[5].u8DisplayEn, 1);
+    EXPECT_EQ(st.vo[0].chn[0].attr.stRect.u32Width, 1920u);
+    EXPECT_FALSE(st.vpss[0].clip.bEnable);
+}
+
+TEST_F(qelDrvLibTest, ScalerCropFollowsClipAndCutEdge) {
+    setWin(0, 0, 960, 0, 1080, 1);
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    const struct {
+        HI_U8 xs, xe;
+        int cutHor, cutVer;
+        bool enabled;
+        RECT_S want;
+    } cases[] = {
+        {0, 50, 0, 0, true, {0, 0, 960, 1072}},
+        {0, 50, 8, 0, true, {8, 0, 944, 1072}},
+        {0, 50, 8, 65, true, {0, 0, 960, 1072}},  // out of range on one axis: plain clip
+        {0, 100, 8, 8, false, {0, 0, 100, 100}},
+    };
+    for (const auto& c : cases) {
+        sample_vo_win_s[0].u8xClipStart = c.xs;
+        sample_vo_win_s[0].u8xClipStop = c.xe;
+        qelDrvLib_CutEdge(c.cutHor, c.cutVer);
+        EXPECT_EQ(qelDrvLib_ApplyCutEdge(), 0);
+        VPSS_CLIP_INFO_S clip = qelsim::state().vpss[0].clip;
+        SCOPED_TRACE(testing::Message() << int(c.xs) << ".." << int(c.xe) << " cut " << c.cutHor);
+        EXPECT_EQ(clip.bEnable, c.enabled ? HI_TRUE : HI_FALSE);
+        EXPECT_EQ(clip.enClipCoordinate, VPSS_CROP_ABS_COOR);
+        EXPECT_EQ(clip.stClipRect.s32X, c.want.s32X);
+        EXPECT_EQ(clip.stClipRect.s32Y, c.want.s32Y);
+        EXPECT_EQ(clip.stClipRect.u32Width, c.want.u32Width);
+        EXPECT_EQ(clip.stClipRect.u32Height, c.want.u32Height);
+    }
+
+    // A new source size changes the crop and the size the channel is re-created with.
+    qelDrvLib_CutEdge(0, 0);
+    sample_vo_win_s[0].u8xClipStop = 50;
+    qelDrvLib_SetWinWH(0, 1280, 720, sample_vo_win_s[0]);
+    VPSS_CLIP_INFO_S clip = qelsim::state().vpss[0].clip;
+    EXPECT_EQ(clip.stClipRect.u32Width, 640u);
+    EXPECT_EQ(clip.stClipRect.u32Height, 720u);
+    EXPECT_EQ(SizeAry[0].u32Width, 1280u);
+}
+
+TEST_F(qelDrvLibTest, FullScreenAndBack) {
+    ASSERT_EQ(qelDrvLib_Init(4, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0);
+    qelsim::clearCalls();
+    EXPECT_EQ(qelDrvLib_FullWin(4, 1), -1);
+    EXPECT_TRUE(qelsim::callNames().empty());
+
+    EXPECT_EQ(qelDrvLib_FullWin(1, 1), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_FALSE(st.vo[0].chn[1].hidden);
+    EXPECT_TRUE(st.vo[0].chn[0].hidden);
+    EXPECT_TRUE(st.vo[0].chn[3].hidden);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.s32X, 0);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.u32Width, 1920u);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.u32Height, 1080u);
+
+    EXPECT_EQ(qelDrvLib_FullWin(1, 0), 0);
+    st = qelsim::state();
+    for (int i = 0; i < 4; ++i) EXPECT_FALSE(st.vo[0].chn[i].hidden) << i;
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.s32X, 960);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.u32Width, 960u);
+}
+
+TEST_F(qelDrvLibTest, DecodeChannelIsRecreatedOnlyOnTypeOrSizeChange) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    auto creations = [] { return qelsim::state().vdec[3].creations; };
+    int c0 = creations();
+    EXPECT_EQ(qelDrvLib_DecType(3, ZURIR_PT_H264), 0);
+    EXPECT_EQ(creations(), c0);
+
+    qelDrvLib_SetWinWH(3, 1920, 1080, sample_vo_win_s[3]);
+    qelDrvLib_DecType(3, ZURIR_PT_H264);
+    EXPECT_EQ(creations(), c0 + 1);
+    EXPECT_EQ(qelsim::state().vdec[3].attr.u32PicWidth, 1920u);
+    qelDrvLib_DecType(3, ZURIR_PT_H264);
+    EXPECT_EQ(creations(), c0 + 1);
+
+    qelDrvLib_DecType(3, ZURIR_PT_JPEG);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.vdec[3].creations, c0 + 2);
+    EXPECT_EQ(st.vdec[3].attr.enType, PT_JPEG);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 3}, {HI_ID_VPSS, 3, 0}), 1);
+}
+
+TEST_F(qelDrvLibTest, PacketsReachTheDecoders) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    unsigned char packet[100] = {0, 0, 0, 1, 0x67};
+    EXPECT_EQ(qelDrvLib_Decoder(nullptr, nullptr, nullptr, packet, 0, 2), 1);
+    EXPECT_EQ(qelsim::state().vdec[2].streams, 0u);
+    EXPECT_EQ(qelDrvLib_Decoder(nullptr, nullptr, nullptr, packet, 100, 2), 0);
+    EXPECT_EQ(qelDrvLib_DecoderPts(nullptr, nullptr, nullptr, packet, 40, 2, 123456789ull), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.vdec[2].streams, 2u);
+    EXPECT_EQ(st.vdec[2].bytes, 140u);
+    EXPECT_EQ(st.vdec[2].lastPts, 123456789ull);
+
+    // A refused packet is dropped quietly.
+    qelsim::failCall("HI_MPI_VDEC_SendStream", HI_ERR_VDEC_NOT_PERM, 1);
+    EXPECT_EQ(qelDrvLib_Decoder(nullptr, nullptr, nullptr, packet, 100, 2), 0);
+
+    EXPECT_EQ(zurirDrvLib_Audio_Decoder(nullptr, packet, 0, 0), 1);
+    EXPECT_EQ(zurirDrvLib_Audio_Decoder(nullptr, packet, 64, 0), 0);
+    EXPECT_EQ(qelsim::state().adec[0].streams, 1u);
+}
+
+TEST_F(qelDrvLibTest, AudioReconfigurationPerOutputDevice) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    EXPECT_EQ(qelDrvLib_AudioOutput(2), 0);
+    EXPECT_EQ(SAMPLE_AUDIO_AO_DEV, 4);
+
+    EXPECT_EQ(qelDrvLib_DecAudioType(0, 8000, 320, ZURIR_PT_G711A), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.ao[4].attr.enSamplerate, AUDIO_SAMPLE_RATE_8000);
+    EXPECT_EQ(st.ao[4].attr.u32PtNumPerFrm, 320u);
+    EXPECT_EQ(st.ao[4].attr.enWorkmode, AIO_MODE_I2S_SLAVE);
+    EXPECT_FALSE(st.ao[4].resample[0]);
+    EXPECT_EQ(st.adec[0].type, PT_G711A);
+    EXPECT_EQ(mySample_Vo_Audio_Param.enSamplerate, AUDIO_SAMPLE_RATE_8000);
+
+    qelDrvLib_AudioOutput(1);
+    EXPECT_EQ(qelDrvLib_DecAudioType(0, 8000, 320, ZURIR_PT_G711A), 0);
+    st = qelsim::state();
+    EXPECT_EQ(st.ao[5].attr.enSamplerate, AUDIO_SAMPLE_RATE_48000);
+    EXPECT_EQ(st.ao[5].attr.u32PtNumPerFrm, 1920u);
+    EXPECT_EQ(st.ao[5].attr.enWorkmode, AIO_MODE_I2S_MASTER);
+    EXPECT_TRUE(st.ao[5].resample[0]);
+    EXPECT_EQ(st.ao[5].resampleAttr[0].enReSampleType, AUDIO_RESAMPLE_1X6);
+    EXPECT_EQ(st.ao[5].resampleAttr[0].u32InPointNum, 320u);
+
+    qelsim::failCall("HI_MPI_ADEC_CreateChn", HI_ERR_ADEC_ILLEGAL_PARAM, 1);
+    EXPECT_EQ(qelDrvLib_DecAudioType(0, 48000, 1024, ZURIR_PT_LPCM), -1);
+}
+
+TEST_F(qelDrvLibTest, SmallControls) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    EXPECT_EQ(qelDrvLib_LunXun(3, 0x5), 3);
+    EXPECT_EQ(qelDrvLib_Csc(10, 20, 30, 40), 0);
+    VO_CSC_S csc = qelsim::state().vo[0].csc;
+    EXPECT_EQ(csc.u32Luma, 10u);
+    EXPECT_EQ(csc.u32Satuature, 40u);
+
+    // Suspended windows stay hidden; resume touches only windows stored as shown.
+    qelDrvLib_SuspendChn(1);
+    EXPECT_TRUE(qelsim::state().vo[0].chn[1].hidden);
+    qelDrvLib_ResumeChn();
+    EXPECT_FALSE(qelsim::state().vo[0].chn[1].hidden);
+    for (int n = 0; n < QEL_WIN_MAX; ++n) sample_vo_win_s[n].u8DisplayEn = 0;
+    qelsim::clearCalls();
+    qelDrvLib_ResumeChn();
+    EXPECT_TRUE(qelsim::callNames().empty());
+}
+
+}  // namespace
