@@ -13,7 +13,7 @@ typedef HI_S32 ADEC_CHN;
 #define MAX_AUDIO_POINT_NUM 4096
 #define MAX_AUDIO_STREAM_LEN 16384
 
-typedef enum {
+typedef enum : int {
     AUDIO_SAMPLE_RATE_8000 = 8000,
     AUDIO_SAMPLE_RATE_11025 = 11025,
     AUDIO_SAMPLE_RATE_12000 = 12000,
@@ -26,14 +26,14 @@ typedef enum {
     AUDIO_SAMPLE_RATE_BUTT,
 } AUDIO_SAMPLE_RATE_E;
 
-typedef enum {
+typedef enum : int {
     AUDIO_BIT_WIDTH_8 = 0,
     AUDIO_BIT_WIDTH_16 = 1,
     AUDIO_BIT_WIDTH_32 = 2,
     AUDIO_BIT_WIDTH_BUTT,
 } AUDIO_BIT_WIDTH_E;
 
-typedef enum {
+typedef enum : int {
     AIO_MODE_I2S_MASTER = 0,
     AIO_MODE_I2S_SLAVE,
     AIO_MODE_PCM_SLAVE_STD,
@@ -43,7 +43,7 @@ typedef enum {
     AIO_MODE_BUTT,
 } AIO_MODE_E;
 
-typedef enum {
+typedef enum : int {
     AUDIO_SOUND_MODE_MONO = 0,
     AUDIO_SOUND_MODE_STEREO = 1,
     AUDIO_SOUND_MODE_BUTT,
@@ -61,7 +61,7 @@ typedef struct {
     HI_U32 u32ClkSel;
 } AIO_ATTR_S;
 
-typedef enum {
+typedef enum : int {
     AUDIO_RESAMPLE_1X2 = 1,
     AUDIO_RESAMPLE_2X1,
     AUDIO_RESAMPLE_1X4,
@@ -77,20 +77,20 @@ typedef struct {
     AUDIO_RESAMPLE_TYPE_E enReSampleType;
 } AUDIO_RESAMPLE_ATTR_S;
 
-typedef enum {
+typedef enum : int {
     ADEC_MODE_PACK = 0,
     ADEC_MODE_STREAM = 1,
     ADEC_MODE_BUTT,
 } ADEC_MODE_E;
 
-typedef enum {
+typedef enum : int {
     ADPCM_TYPE_DVI4 = 0,
     ADPCM_TYPE_IMA,
     ADPCM_TYPE_ORG_DVI4,
     ADPCM_TYPE_BUTT,
 } ADPCM_TYPE_E;
 
-typedef enum {
+typedef enum : int {
     G726_16K = 0,
     G726_24K,
     G726_32K,

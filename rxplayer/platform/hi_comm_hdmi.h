@@ -3,12 +3,12 @@
 
 #include "hi_comm_sys.h"
 
-typedef enum {
+typedef enum : int {
     HI_HDMI_ID_0 = 0,
     HI_HDMI_ID_BUTT,
 } HI_HDMI_ID_E;
 
-typedef enum {
+typedef enum : int {
     HI_HDMI_VIDEO_FMT_1080P_60 = 0,
     HI_HDMI_VIDEO_FMT_1080P_50,
     HI_HDMI_VIDEO_FMT_1080P_30,
@@ -39,21 +39,21 @@ typedef enum {
     HI_HDMI_VIDEO_FMT_BUTT,
 } HI_HDMI_VIDEO_FMT_E;
 
-typedef enum {
+typedef enum : int {
     HI_HDMI_VIDEO_MODE_RGB444 = 0,
     HI_HDMI_VIDEO_MODE_YCBCR422,
     HI_HDMI_VIDEO_MODE_YCBCR444,
     HI_HDMI_VIDEO_MODE_BUTT,
 } HI_HDMI_VIDEO_MODE_E;
 
-typedef enum {
+typedef enum : int {
     HI_HDMI_DEEP_COLOR_24BIT = 0,
     HI_HDMI_DEEP_COLOR_30BIT,
     HI_HDMI_DEEP_COLOR_36BIT,
     HI_HDMI_DEEP_COLOR_OFF = 0xff,
 } HI_HDMI_DEEP_COLOR_E;
 
-typedef enum {
+typedef enum : int {
     HI_HDMI_SND_INTERFACE_I2S = 0,
     HI_HDMI_SND_INTERFACE_SPDIF,
     HI_HDMI_SND_INTERFACE_HBR,
@@ -63,7 +63,7 @@ typedef enum {
 // Sample rates in Hz.
 typedef HI_U32 HI_HDMI_SAMPLE_RATE_E;
 // Bits per sample.
-typedef enum {
+typedef enum : int {
     HI_HDMI_BIT_DEPTH_UNKNOWN = 0,
     HI_HDMI_BIT_DEPTH_8 = 8,
     HI_HDMI_BIT_DEPTH_16 = 16,
@@ -73,7 +73,7 @@ typedef enum {
     HI_HDMI_BIT_DEPTH_32 = 32,
 } HI_HDMI_BIT_DEPTH_E;
 
-typedef enum {
+typedef enum : int {
     HI_HDMI_FORCE_NULL = 0,
     HI_HDMI_FORCE_HDMI,
     HI_HDMI_FORCE_DVI,

@@ -21,7 +21,7 @@ typedef struct {
     HI_U32 u32Height;
 } RECT_S;
 
-typedef enum {
+typedef enum : int {
     HI_ID_CMPI = 0,
     HI_ID_VB = 1,
     HI_ID_SYS = 2,
@@ -44,7 +44,7 @@ typedef struct {
     HI_S32 s32ChnId;
 } MPP_CHN_S;
 
-typedef enum {
+typedef enum : int {
     PIXEL_FORMAT_RGB_1BPP = 0,
     PIXEL_FORMAT_RGB_565 = 6,
     PIXEL_FORMAT_RGB_888 = 7,
@@ -56,7 +56,7 @@ typedef enum {
 } PIXEL_FORMAT_E;
 
 // RTP-style payload numbers.
-typedef enum {
+typedef enum : int {
     PT_PCMU = 0,
     PT_MJPEG_RTP = 1,
     PT_G711A = 19,
@@ -69,7 +69,7 @@ typedef enum {
     PT_MJPEG = 1002,
 } PAYLOAD_TYPE_E;
 
-typedef enum {
+typedef enum : int {
     PIC_QCIF = 0,
     PIC_CIF,
     PIC_2CIF,
@@ -91,13 +91,13 @@ typedef enum {
     PIC_BUTT,
 } PIC_SIZE_E;
 
-typedef enum {
+typedef enum : int {
     VIDEO_ENCODING_MODE_PAL = 0,
     VIDEO_ENCODING_MODE_NTSC = 1,
     VIDEO_ENCODING_MODE_BUTT,
 } VIDEO_NORM_E;
 
-typedef enum {
+typedef enum : int {
     VIDEO_MODE_STREAM = 0,
     VIDEO_MODE_FRAME = 1,
     VIDEO_MODE_BUTT,

@@ -19,7 +19,7 @@ typedef HI_S32 VO_CHN;
 #define VO_INTF_HDMI 0x20
 typedef HI_U32 VO_INTF_TYPE_E;
 
-typedef enum {
+typedef enum : int {
     VO_OUTPUT_PAL = 0,
     VO_OUTPUT_NTSC,
     VO_OUTPUT_1080P24,

@@ -11,7 +11,7 @@ typedef HI_S32 VPSS_CHN;
 #define VPSS_MAX_IMAGE_WIDTH 4096
 #define VPSS_MAX_IMAGE_HEIGHT 4096
 
-typedef enum {
+typedef enum : int {
     VPSS_DIE_MODE_AUTO = 0,
     VPSS_DIE_MODE_NODIE = 1,
     VPSS_DIE_MODE_DIE = 2,
@@ -41,7 +41,7 @@ typedef struct {
     VPSS_FRAME_S stFrame;
 } VPSS_CHN_ATTR_S;
 
-typedef enum {
+typedef enum : int {
     VPSS_DIS_MODE_TV = 0,
     VPSS_DIS_MODE_PC = 1,
     VPSS_DIS_MODE_BUTT,
@@ -57,7 +57,7 @@ typedef struct {
     VPSS_DIS_MODE_E enDisMode;
 } VPSS_GRP_PARAM_S;
 
-typedef enum {
+typedef enum : int {
     VPSS_CROP_RATIO_COOR = 0,
     VPSS_CROP_ABS_COOR = 1,
 } VPSS_CROP_COORDINATE_E;

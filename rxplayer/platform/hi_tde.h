@@ -5,7 +5,7 @@
 
 typedef HI_S32 TDE_HANDLE;
 
-typedef enum {
+typedef enum : int {
     TDE2_COLOR_FMT_RGB444 = 0,
     TDE2_COLOR_FMT_RGB555,
     TDE2_COLOR_FMT_RGB565,

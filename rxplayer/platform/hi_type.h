@@ -14,7 +14,7 @@ typedef long long HI_S64;
 typedef char HI_CHAR;
 typedef void HI_VOID;
 
-typedef enum {
+typedef enum : int {
     HI_FALSE = 0,
     HI_TRUE = 1,
 } HI_BOOL;
@@ -23,7 +23,7 @@ typedef enum {
 #define HI_FAILURE (-1)
 #define HI_NULL 0L
 
-typedef enum {
+typedef enum : int {
     HI_IO_BLOCK = 0,
     HI_IO_NOBLOCK = 1,
 } HI_IO_BLOCK_E;
@@ -34,7 +34,7 @@ typedef enum {
     ((HI_S32)(0xA0000000u | ((HI_U32)(mod) << 16) | ((HI_U32)(level) << 13) | (HI_U32)(code)))
 
 // Error numbers shared by every module.
-typedef enum {
+typedef enum : int {
     EN_ERR_INVALID_DEVID = 1,
     EN_ERR_INVALID_CHNID = 2,
     EN_ERR_ILLEGAL_PARAM = 3,

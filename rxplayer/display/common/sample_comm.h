@@ -15,7 +15,7 @@
         printf(fmt, ##__VA_ARGS__);                  \
     } while (0)
 
-typedef enum {
+typedef enum : int {
     VO_MODE_1MUX = 0,
     VO_MODE_4MUX,
     VO_MODE_9MUX,
