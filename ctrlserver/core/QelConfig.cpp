@@ -1,0 +1,320 @@
+#include "core/QelConfig.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <exception>
+
+#include "box/Box.h"
+
+namespace {
+
+// The object's semaphore held for one scope; sem_wait is restarted after a signal.
+class SemLock {
+public:
+    explicit SemLock(sem_t& s) : sem(s) {
+        while (sem_wait(&sem) != 0 && errno == EINTR) {
+        }
+    }
+    ~SemLock() { sem_post(&sem); }
+
+private:
+    SemLock(const SemLock&) = delete;
+    SemLock& operator=(const SemLock&) = delete;
+    sem_t& sem;
+};
+
+const mode_t kNewFileMode = 0644;
+
+bool writeAll(int fd, const char* data, size_t len) {
+    while (len > 0) {
+        ssize_t n = write(fd, data, len);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        len -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads the whole file; false when it cannot be opened. A read error keeps what was read.
+bool readWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    if (path.empty()) return false;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+// Replaces path with exactly these bytes: they go to a temporary file in the same directory,
+// which is then renamed over the old file, so whoever opens path sees the old content or the
+// new one, never a part. With sync the data reaches the disk before the rename, so a power
+// loss cannot leave an empty file either. The old file's permissions are kept.
+bool replaceFile(const std::string& path, const char* data, size_t len, bool sync) {
+    if (path.empty()) return false;
+    std::string tmp = path + ".tmp-XXXXXX";
+    int fd = mkostemp(&tmp[0], O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat old;
+    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : kNewFileMode);
+    bool ok = writeAll(fd, data, len);
+    if (ok && sync) ok = fsync(fd) == 0;
+    if (close(fd) != 0) ok = false;
+    if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(tmp.c_str());
+    return ok;
+}
+
+// The "config" array of a document, or null when the document has none.
+const Json::Value* configArray(const Json::Value& root) {
+    if (!root.isObject()) return nullptr;
+    static const char kConfig[] = "config";
+    const Json::Value* config = root.find(kConfig, kConfig + sizeof kConfig - 1);
+    return config && config->isArray() ? config : nullptr;
+}
+
+}  // namespace
+
+QelConfig::QelConfig(std::string file, int mode) : root(), file(std::move(file)), mode(mode) {
+    sem_init(&sem, 1, 1);
+    if (mode != MODE_BLOCK) loadLocked();  // nothing else can see the object yet
+}
+
+QelConfig::QelConfig() : root(Json::stringValue), file(), mode(MODE_KEYVALUE) {
+    sem_init(&sem, 1, 1);
+}
+
+QelConfig::~QelConfig() {
+    {
+        SemLock lock(sem);
+        if (mode != MODE_BLOCK) {
+            try {
+                saveLocked();
+            } catch (const std::exception&) {  // out of memory: the file keeps its last save
+            }
+        }
+    }
+    sem_destroy(&sem);
+}
+
+std::string QelConfig::fileName() const {
+    SemLock lock(sem);
+    return file;
+}
+
+int QelConfig::Load() {
+    SemLock lock(sem);
+    return loadLocked();
+}
+
+int QelConfig::Load(std::string newFile) {
+    SemLock lock(sem);
+    file = std::move(newFile);
+    return loadLocked();
+}
+
+int QelConfig::loadLocked() {
+    if (mode == MODE_BLOCK) return 0;
+    std::string text;
+    if (!readWholeFile(box::path(file), text)) return 0;
+    root = Json::Value();
+    Json::Value parsed;
+    bool ok = false;
+    try {
+        Json::Reader reader;
+        ok = reader.parse(text, parsed, true);
+    } catch (const Json::Exception&) {  // thrown past the parser's nesting limit
+        ok = false;
+    }
+    if (ok && parsed.isObject()) root.swap(parsed);
+    indexKeys();
+    return 1;
+}
+
+int QelConfig::Save() {
+    SemLock lock(sem);
+    return saveLocked();
+}
+
+int QelConfig::Save(std::string newFile) {
+    SemLock lock(sem);
+    file = std::move(newFile);
+    return saveLocked();
+}
+
+int QelConfig::saveLocked() {
+    if (mode == MODE_BLOCK) return 0;
+    const std::string text = root.toStyledString();
+    return replaceFile(box::path(file), text.data(), text.size(), true) ? 1 : 0;
+}
+
+int QelConfig::Erase() {
+    SemLock lock(sem);
+    const std::string path = box::path(file);
+    if (path.empty()) return 0;
+    if (mode == MODE_BLOCK) {
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+        if (fd < 0) return 0;
+        close(fd);
+        return 1;
+    }
+    Json::Value doc = root.isObject() ? root : Json::Value(Json::objectValue);
+    doc["config"] = Json::Value(Json::arrayValue);
+    const std::string text = doc.toStyledString();
+    if (!replaceFile(path, text.data(), text.size(), true)) return 0;
+    root.swap(doc);
+    indexKeys();
+    return 1;
+}
+
+int QelConfig::Remove() {
+    SemLock lock(sem);
+    const std::string path = box::path(file);
+    if (!path.empty()) unlink(path.c_str());
+    return 1;
+}
+
+void QelConfig::indexKeys() {
+    keyIndex.clear();
+    const Json::Value* config = configArray(root);
+    if (!config) return;
+    for (Json::ArrayIndex i = 0; i < config->size(); ++i) {
+        const Json::Value& element = (*config)[i];
+        if (!element.isObject()) continue;  // a hand-made file may hold anything
+        for (const std::string& key : element.getMemberNames()) {
+            auto it = keyIndex.find(key);
+            if (it == keyIndex.end())
+                keyIndex.emplace(key, KeySlots{i, i});
+            else
+                it->second.last = i;
+        }
+    }
+}
+
+const Json::Value* QelConfig::findLast(const std::string& key) const {
+    const Json::Value* config = configArray(root);
+    auto it = keyIndex.find(key);
+    if (!config || it == keyIndex.end()) return nullptr;
+    const Json::Value& element = (*config)[it->second.last];
+    return element.find(key.data(), key.data() + key.size());
+}
+
+void QelConfig::writeValue(const std::string& key, const Json::Value& value) {
+    if (!configArray(root)) {
+        if (!root.isObject()) root = Json::Value(Json::objectValue);
+        root["config"] = Json::Value(Json::arrayValue);
+        keyIndex.clear();
+    }
+    Json::Value& config = root["config"];
+    auto it = keyIndex.find(key);
+    if (it != keyIndex.end()) {
+        config[it->second.first][key] = value;
+        return;
+    }
+    Json::Value element(Json::objectValue);
+    element[key] = value;
+    const Json::ArrayIndex at = config.size();
+    config.append(std::move(element));
+    keyIndex.emplace(key, KeySlots{at, at});
+}
+
+std::string QelConfig::ReadString(std::string key, std::string def) {
+    if (mode == MODE_BLOCK) return def;
+    SemLock lock(sem);
+    const Json::Value* v = findLast(key);
+    return v && v->isString() ? v->asString() : def;
+}
+
+int QelConfig::ReadInt(std::string key, int def) {
+    if (mode == MODE_BLOCK) return def;
+    SemLock lock(sem);
+    const Json::Value* v = findLast(key);
+    // isInt also admits an integral real within range (5.0); a text, a bool or a number out of
+    // the int range is not converted.
+    return v && v->isInt() ? v->asInt() : def;
+}
+
+int QelConfig::WriteString(std::string key, std::string value, bool save) {
+    if (mode == MODE_BLOCK) return 0;
+    SemLock lock(sem);
+    writeValue(key, Json::Value(value));
+    return save ? saveLocked() : 1;
+}
+
+int QelConfig::WriteInt(std::string key, int value, bool save) {
+    if (mode == MODE_BLOCK) return 0;
+    SemLock lock(sem);
+    writeValue(key, Json::Value(value));
+    return save ? saveLocked() : 1;
+}
+
+int QelConfig::LoadBlock(int offset, unsigned char* buf, int len) {
+    SemLock lock(sem);
+    return loadBlockLocked(offset, buf, len);
+}
+
+int QelConfig::LoadBlockByName(std::string newFile, int offset, unsigned char* buf, int len) {
+    SemLock lock(sem);
+    file = std::move(newFile);
+    return loadBlockLocked(offset, buf, len);
+}
+
+int QelConfig::loadBlockLocked(int offset, unsigned char* buf, int len) {
+    if (mode != MODE_BLOCK) return 1;
+    const std::string path = box::path(file);
+    if (path.empty()) return 0;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    if (buf && len > 0 && offset >= -1) {
+        // pread writes only the bytes it returns, so the rest of buf keeps its content.
+        const off_t start = offset == -1 ? 0 : offset;
+        size_t done = 0;
+        const size_t want = static_cast<size_t>(len);
+        while (done < want) {
+            ssize_t n = pread(fd, buf + done, want - done, start + static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+    }
+    close(fd);
+    return 1;
+}
+
+int QelConfig::SaveBlock(int offset, unsigned char* buf, int len) {
+    SemLock lock(sem);
+    return saveBlockLocked(offset, buf, len);
+}
+
+int QelConfig::SaveBlockByName(std::string newFile, int offset, unsigned char* buf, int len) {
+    SemLock lock(sem);
+    file = std::move(newFile);
+    return saveBlockLocked(offset, buf, len);
+}
+
+int QelConfig::saveBlockLocked(int offset, unsigned char* buf, int len) {
+    if (mode != MODE_BLOCK) return 1;
+    if (len < 0 || (len > 0 && !buf)) return 0;
+    const std::string path = box::path(file);
+    if (path.empty()) return 0;
+    const char* data = reinterpret_cast<const char*>(buf);
+    // No fsync here: a scene change rewrites hundreds of window blocks, and the rename alone
+    // already keeps a dying program from leaving a cut block.
+    if (offset == 0) return replaceFile(path, data, static_cast<size_t>(len), false) ? 1 : 0;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kNewFileMode);
+    if (fd < 0) return 0;
+    bool ok = writeAll(fd, data, static_cast<size_t>(len));
+    if (close(fd) != 0) ok = false;
+    return ok ? 1 : 0;
+}
