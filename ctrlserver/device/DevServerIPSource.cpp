@@ -9,7 +9,7 @@
 namespace {
 
 // Widths of the argument fields; a longer argument refuses the command.
-const size_t kShortField = 31;  // address, user, password, suffix, stream word
+const size_t kShortField = 31;   // address, user, password, suffix, stream word
 const size_t kLongField = 1023;  // name and URL of "config set ipsource params"
 const size_t kMidField = 127;    // name and URL of "ipc set params"
 

@@ -115,9 +115,9 @@ bool DevServer::blQelSetDevSerialParams(int kind, char* text, DevSerParam& out, 
             if (encoders[i] && encoders[i]->ip == t0) dev = encoders[i];
         if (dev) {
             copySerial(*dev, out);
-            if (dev->bynetswitch == on && dev->bynetip == t7 &&
-                dev->baud == devtext::toInt(t[1]) && dev->parity == devtext::toInt(t[3]) &&
-                dev->stopbits == devtext::toInt(t[4]) && dev->databits == devtext::toInt(t[2]))
+            if (dev->bynetswitch == on && dev->bynetip == t7 && dev->baud == devtext::toInt(t[1]) &&
+                dev->parity == devtext::toInt(t[3]) && dev->stopbits == devtext::toInt(t[4]) &&
+                dev->databits == devtext::toInt(t[2]))
                 return true;
         }
 
@@ -126,19 +126,21 @@ bool DevServer::blQelSetDevSerialParams(int kind, char* text, DevSerParam& out, 
                 // Earlier pairings go first.
                 auto dissolve = [&](Device* d) {
                     if (!d) return;
-                    if (t7 != kAll && (d->bynetswitch == 0 || (d->bynetip != t0 && d->bynetip != t7)))
+                    if (t7 != kAll &&
+                        (d->bynetswitch == 0 || (d->bynetip != t0 && d->bynetip != t7)))
                         return;
                     d->bynetswitch = 0;
                     d->bynetmode = 0;
                     d->bynetip.clear();
-                    sends.push_back({joinBlank({strConfigSetSerBynet, d->ip, "0", "0", kAll}), d->ip});
+                    sends.push_back(
+                        {joinBlank({strConfigSetSerBynet, d->ip, "0", "0", kAll}), d->ip});
                 };
                 for (int i = 0; i < decoderCount; ++i) dissolve(decoders[i]);
                 for (int i = 0; i < encoderCount; ++i) dissolve(encoders[i]);
             }
-            sends.push_back({joinBlank({strConfigSetSerParams, t[0], t[1], t[2], t[3], t[4], t[5],
-                                        t[6], t[7]}),
-                             t0});
+            sends.push_back(
+                {joinBlank({strConfigSetSerParams, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]}),
+                 t0});
         }
 
         if (dev) {

@@ -59,8 +59,8 @@ int receiveText(int fd, char* buf, size_t size, bool* tooLong, std::string* from
     if (tooLong) *tooLong = false;
     sockaddr_in from{};
     socklen_t fromLen = sizeof from;
-    ssize_t n = recvfrom(fd, buf, size - 1, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from),
-                         &fromLen);
+    ssize_t n =
+        recvfrom(fd, buf, size - 1, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLen);
     if (n <= 0) return 0;
     if (static_cast<size_t>(n) > size - 1) {
         if (tooLong) *tooLong = true;
@@ -75,6 +75,8 @@ int receiveText(int fd, char* buf, size_t size, bool* tooLong, std::string* from
     return static_cast<int>(n);
 }
 
-void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void pauseMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace devsock

@@ -35,7 +35,9 @@ void startTftpd() {
     if (pthread_create(&thread, nullptr, tftpdProcess, nullptr) == 0) pthread_detach(thread);
 }
 
-const char* orEmpty(const char* s) { return s ? s : ""; }
+const char* orEmpty(const char* s) {
+    return s ? s : "";
+}
 
 }  // namespace
 
