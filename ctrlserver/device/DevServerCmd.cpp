@@ -121,10 +121,13 @@ void DevServer::processQueuedCmd(char* text) {
     int row = findQelDevCmdRow(text);
     if (row < 0) return;
 
+    // The target is the first field behind the prefix. A text that glues it to the prefix
+    // ("...params10.0.0.2") is malformed: the device would not recognise the command.
+    const char* rest = text + strlen(strConfigCmd[row]);
     char window[kTargetWindow + 1] = {0};
-    snprintf(window, sizeof window, "%s", text + strlen(strConfigCmd[row]));
+    snprintf(window, sizeof window, "%s", rest);
     char* save = nullptr;
-    char* address = strtok_r(window, " ", &save);
+    char* address = rest[0] == ' ' ? strtok_r(window, " ", &save) : nullptr;
     if (!address || !isQelDevAddress(address)) {
         env << "Drop device command without a target address: " << text << "\n";
         return;
