@@ -10,34 +10,13 @@
 
 namespace devops {
 
-Peer::Peer(qeltest::Box& box, uint16_t port, Answer answer) : answer_(std::move(answer)) {
-    sock_ = box.run([&] { return qeltest::UdpSocket(port, "", true); });
-    EXPECT_TRUE(sock_.ok()) << sock_.error();
-    thread_ = std::thread([this] { loop(); });
-}
-
-Peer::~Peer() {
-    stop_ = true;
-    thread_.join();
-}
-
-void Peer::loop() {
-    while (!stop_) {
-        auto d = sock_.receive(50ms);
-        if (!d) continue;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            got_.push_back(*d);
-        }
-        if (answer_)
-            for (const std::string& reply : answer_(*d))
-                sock_.sendTo(d->fromIp, d->fromPort, reply);
-    }
-}
-
-std::vector<qeltest::Datagram> Peer::received() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return got_;
+std::unique_ptr<qeltest::FakeDevice> fakeDevice(qeltest::Box& box, qeltest::FakeDevice::Kind kind,
+                                                qeltest::FakeDevice::Responder answer) {
+    auto fake = std::make_unique<qeltest::FakeDevice>(box, kind);
+    EXPECT_TRUE(fake->ok()) << fake->error();
+    fake->setResponder(
+        answer ? answer : [](const qeltest::Datagram&) { return std::vector<std::string>(); });
+    return fake;
 }
 
 Collector::Collector(const std::vector<qeltest::Box*>& boxes, uint16_t port) {

@@ -1,5 +1,5 @@
-// Shared pieces of the device-operation tests on the test network: scripted device peers that
-// answer on UDP port 8888 (or listen on 8884), a collector of datagrams in arrival order, and
+// Shared pieces of the device-operation tests on the test network: fake devices with scripted
+// answers, a collector of datagrams in arrival order, and
 // the run of deviceops_tool in the controller's box.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/Clients.h"
+#include "support/FakeDevice.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
 
@@ -20,25 +21,9 @@ namespace devops {
 
 using namespace std::chrono_literals;
 
-// A peer in a box: a socket on `port` and a thread that hands every datagram to `answer`, which
-// returns the replies to send back to the sender (none for silence).
-class Peer {
-public:
-    using Answer = std::function<std::vector<std::string>(const qeltest::Datagram&)>;
-    Peer(qeltest::Box& box, uint16_t port, Answer answer);
-    ~Peer();
-    // Every datagram received so far, in order.
-    std::vector<qeltest::Datagram> received();
-
-private:
-    void loop();
-    qeltest::UdpSocket sock_;
-    Answer answer_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<qeltest::Datagram> got_;
-    std::thread thread_;
-};
+// A fake device in box answering through `answer` (nothing when it is empty).
+std::unique_ptr<qeltest::FakeDevice> fakeDevice(qeltest::Box& box, qeltest::FakeDevice::Kind kind,
+                                                qeltest::FakeDevice::Responder answer);
 
 // One datagram seen by a Collector: which box got it, its text and when.
 struct Seen {

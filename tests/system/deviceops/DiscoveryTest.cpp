@@ -20,7 +20,8 @@ const char* const kEncoder9Reply =
     "#1 #1 #1 #1 #1 #1 #1 #1 #1 #1 #TX_V3 ";
 
 // Answers `request` with `reply`, `times` times.
-Peer::Answer answering(const std::string& request, const std::string& reply, int times = 1) {
+qeltest::FakeDevice::Responder answering(const std::string& request, const std::string& reply,
+                                         int times = 1) {
     return [=](const qeltest::Datagram& d) {
         std::vector<std::string> out;
         if (d.text == request) out.assign(times, reply);
@@ -47,9 +48,12 @@ TEST_F(Discovery, FindsEncodersAndDecodersInAddressOrder) {
     qeltest::Box& dec3 = net->addBox("dec3", 3);
     qeltest::Box& enc9 = net->addBox("enc9", 9);
     // The decoder at .20 answers every request twice, as real decoders do.
-    Peer p20(dec20, 8888, answering("config qel get decoders", kDecoder20Reply, 2));
-    Peer p3(dec3, 8888, answering("config qel get decoders", kDecoder3Reply));
-    Peer p9(enc9, 8888, answering("config qel get encoders", kEncoder9Reply));
+    auto p20 = fakeDevice(dec20, qeltest::FakeDevice::Kind::Decoder,
+                          answering("config qel get decoders", kDecoder20Reply, 2));
+    auto p3 = fakeDevice(dec3, qeltest::FakeDevice::Kind::Decoder,
+                         answering("config qel get decoders", kDecoder3Reply));
+    auto p9 = fakeDevice(enc9, qeltest::FakeDevice::Kind::Encoder,
+                         answering("config qel get encoders", kEncoder9Reply));
 
     auto start = std::chrono::steady_clock::now();
     std::string out = runTool(*ctrl, {"find 7", "dump"}, 40s);
@@ -105,7 +109,7 @@ TEST_F(Discovery, FindsEncodersAndDecodersInAddressOrder) {
     EXPECT_EQ("@counts 0 2 1 0 0", linesWith(again, "@counts ")[0]);
 
     // Requests went out as broadcasts from port 8887 in alternating passes.
-    auto got = p3.received();
+    auto got = p3->received();
     ASSERT_EQ(4u, got.size());
     EXPECT_EQ("config qel get encoders", got[0].text);
     EXPECT_EQ("config qel get decoders", got[1].text);
@@ -121,32 +125,34 @@ TEST_F(Discovery, NoAnswerKeepsTablesAndFiles) {
     writeFile(ctrl->path("/mnt/qeldevDecoder.ini"), decoders);
     writeFile(ctrl->path("/var/www/qeldevNet.csv"), csv);
     qeltest::Box& quiet = net->addBox("quiet", 2);
-    Peer silent(quiet, 8888, nullptr);
+    auto silent = fakeDevice(quiet, qeltest::FakeDevice::Kind::Decoder, nullptr);
 
     std::string out = runTool(*ctrl, {"find 7", "dump"}, 40s);
     EXPECT_EQ("@find 0", linesWith(out, "@find ").at(0)) << out;
     EXPECT_EQ("@counts 0 1 0 0 0", linesWith(out, "@counts ").at(0));
     EXPECT_EQ(decoders, readFile(ctrl->path("/mnt/qeldevDecoder.ini")));
     EXPECT_EQ(csv, readFile(ctrl->path("/var/www/qeldevNet.csv")));
-    EXPECT_EQ(4u, silent.received().size());
+    EXPECT_EQ(4u, silent->received().size());
 }
 
 // One peer answers each decoder request with 300 replies of different devices: 255 are kept.
 TEST_F(Discovery, KeepsAtMost255Devices) {
     qeltest::Box& many = net->addBox("many", 30);
-    Peer crowd(many, 8888, [](const qeltest::Datagram& d) {
-        std::vector<std::string> out;
-        if (d.text != "config qel get decoders") return out;
-        for (int i = 0; i < 300; ++i) {
-            char reply[160];
-            snprintf(reply, sizeof reply,
-                     "config qel ack get decoders #SUCCEED #02:00:00:00:%02x:%02x #255.255.255.0 "
-                     "#10.77.0.254",
-                     i / 256, i % 256);
-            out.push_back(reply);
-        }
-        return out;
-    });
+    auto crowd =
+        fakeDevice(many, qeltest::FakeDevice::Kind::Decoder, [](const qeltest::Datagram& d) {
+            std::vector<std::string> out;
+            if (d.text != "config qel get decoders") return out;
+            for (int i = 0; i < 300; ++i) {
+                char reply[160];
+                snprintf(
+                    reply, sizeof reply,
+                    "config qel ack get decoders #SUCCEED #02:00:00:00:%02x:%02x #255.255.255.0 "
+                    "#10.77.0.254",
+                    i / 256, i % 256);
+                out.push_back(reply);
+            }
+            return out;
+        });
     std::string out = runTool(*ctrl, {"find 2", "dump"}, 60s);
     EXPECT_EQ("@find 255", linesWith(out, "@find ").at(0)) << out.substr(0, 2000);
     EXPECT_EQ("@counts 255 255 0 0 0", linesWith(out, "@counts ").at(0));

@@ -42,16 +42,19 @@ protected:
 };
 
 TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
-    Peer encoder(*enc9, 8888, [](const qeltest::Datagram& d) -> std::vector<std::string> {
-        if (d.text == "config qel get encoder params 10.77.0.9 0")
-            return {"config qel ack get encoder params #SUCCEED #25 #1 #4000 #0 #1 #2 #TX one "};
-        if (d.text == "config qel flash device led 10.77.0.9")
-            return {"config qel ack flash device led #FAILED "};
-        if (d.text == "config qel get url params 10.77.0.9 1")  // a reply lacking its value
-            return {"config qel ack get decoder params #SUCCEED #x",
-                    "config qel ack get url params #SUCCEED "};
-        return {};
-    });
+    auto encoder = fakeDevice(
+        *enc9, qeltest::FakeDevice::Kind::Encoder,
+        [](const qeltest::Datagram& d) -> std::vector<std::string> {
+            if (d.text == "config qel get encoder params 10.77.0.9 0")
+                return {
+                    "config qel ack get encoder params #SUCCEED #25 #1 #4000 #0 #1 #2 #TX one "};
+            if (d.text == "config qel flash device led 10.77.0.9")
+                return {"config qel ack flash device led #FAILED "};
+            if (d.text == "config qel get url params 10.77.0.9 1")  // a reply lacking its value
+                return {"config qel ack get decoder params #SUCCEED #x",
+                        "config qel ack get url params #SUCCEED "};
+            return {};
+        });
     std::string out = runTool(
         *ctrl,
         {"cmddev config get encoder params 10.77.0.9 0", "cmddev config flash device led 10.77.0.9",
@@ -72,7 +75,7 @@ TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
     EXPECT_EQ("@cmddev 0 0", results[5]);   // a reboot counts as done
     EXPECT_EQ("@cmddev -1 0", results[6]);  // reserved to discovery: nothing sent
 
-    auto got = encoder.received();
+    auto got = encoder->received();
     ASSERT_EQ(6u, got.size());
     EXPECT_EQ("config qel get encoder params 10.77.0.9 0", got[0].text);
     EXPECT_EQ(8887, got[0].fromPort);
@@ -83,7 +86,7 @@ TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
 TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     writeFile(ctrl->path("/mnt/qeldevController.ini"),
               "{ \"config\" : [ { \"pass\" : \"secret\" }, { \"master_en\" : \"1\" } ] }");
-    Peer decoder(*dec3, 8888, nullptr);
+    auto decoder = fakeDevice(*dec3, qeltest::FakeDevice::Kind::Decoder, nullptr);
     std::string out =
         runTool(*ctrl, {"restore 10.77.0.3", "reboot 10.77.0.3", "factory 10.77.0.3"});
     EXPECT_EQ("@factory 1", linesWith(out, "@factory ").at(0)) << out;
@@ -92,7 +95,7 @@ TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     EXPECT_EQ("@counts 0 0 0 0 0", linesWith(again, "@counts ").at(0)) << again;
     EXPECT_EQ(std::string::npos, readFile(ctrl->path("/mnt/qeldevController.ini")).find("secret"));
 
-    auto got = decoder.received();
+    auto got = decoder->received();
     ASSERT_EQ(3u, got.size());
     EXPECT_EQ("config qel set device restorefactory 10.77.0.3", got[0].text);
     EXPECT_EQ("config qel set reboot 10.77.0.3", got[1].text);
