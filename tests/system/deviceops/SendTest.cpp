@@ -16,6 +16,7 @@ const char* const kDecoderFile =
     " { \"decoder_count\" : 2 } ] }";
 const char* const kEncoderFile =
     "{ \"config\" : [ { \"encoder00_ip\" : \"10.77.0.9\" }, { \"encoder00_name\" : \"Cam\" },"
+    " { \"encoder00_mac\" : \"00:aa:00:00:00:09\" },"
     " { \"encoder_count\" : 1 } ] }";
 
 class Sends : public ::testing::Test {
@@ -60,9 +61,11 @@ TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
         {"cmddev config get encoder params 10.77.0.9 0", "cmddev config flash device led 10.77.0.9",
          "cmddev config get decoder params 10.77.0.50 0",
          "cmddev config get url params 10.77.0.9 1", "cmddev config set connect 10.77.0.9",
-         "cmddev config set reboot 10.77.0.50", "cmddev config get encoders"});
+         "cmddev config set reboot 10.77.0.50", "cmddev config get encoders",
+         "cmddev config set net params 00:aa:00:00:00:09 10.77.0.44 255.255.0.0 10.77.0.254",
+         "dump"});
     auto results = linesWith(out, "@cmddev ");
-    ASSERT_EQ(7u, results.size()) << out;
+    ASSERT_EQ(8u, results.size()) << out;
     EXPECT_EQ("@cmddev 7 7", results[0]);
     EXPECT_EQ(
         (std::vector<std::string>{"@param [25 ]", "@param [1 ]", "@param [4000 ]", "@param [0 ]",
@@ -75,8 +78,21 @@ TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
     EXPECT_EQ("@cmddev 0 0", results[5]);   // a reboot counts as done
     EXPECT_EQ("@cmddev -1 0", results[6]);  // reserved to discovery: nothing sent
 
+    // The network settings reach the encoder's record and file before any answer.
+    EXPECT_EQ("@cmddev -1 0", results[7]);
+    auto enc = linesWith(out, "@encoder ");
+    ASSERT_EQ(1u, enc.size());
+    EXPECT_NE(std::string::npos, enc[0].find("|10.77.0.44|00:aa:00:00:00:09|")) << enc[0];
+    EXPECT_NE(std::string::npos, enc[0].find("|255.255.0.0|10.77.0.254|")) << enc[0];
+    EXPECT_NE(std::string::npos, linesWith(out, "@encoderstream ")
+                                     .at(0)
+                                     .find("|rtsp://10.77.0.44/stream1?multicast|"
+                                           "rtsp://10.77.0.44/stream1s"));
+    EXPECT_NE(std::string::npos,
+              readFile(ctrl->path("/mnt/qeldevEncoder.ini")).find("rtsp://10.77.0.44/stream1s"));
+
     auto got = encoder->received();
-    ASSERT_EQ(6u, got.size());
+    ASSERT_EQ(7u, got.size());
     EXPECT_EQ("config qel get encoder params 10.77.0.9 0", got[0].text);
     EXPECT_EQ(8887, got[0].fromPort);
     EXPECT_EQ("config qel set connect 10.77.0.9", got[4].text);
