@@ -30,6 +30,8 @@ protected:
 
     void TearDown() override {
         server.reset();
+        delete env;
+        delete scheduler;
         std::string cmd = "rm -rf '" + root + "'";
         if (::system(cmd.c_str()) != 0) ADD_FAILURE() << "cannot remove " << root;
     }
