@@ -3,6 +3,8 @@
 // the four 2.5 s passes, so each case is one run of the tool.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "DeviceOpsSupport.h"
 
 using namespace devops;
@@ -135,25 +137,26 @@ TEST_F(Discovery, NoAnswerKeepsTablesAndFiles) {
     EXPECT_EQ(4u, silent->received().size());
 }
 
-// One peer answers each decoder request with 300 replies of different devices: 255 are kept.
+// One fake answers each of the four requests with 80 replies of other devices (few enough per
+// burst for the receive buffer): 320 devices answer, 255 are kept.
 TEST_F(Discovery, KeepsAtMost255Devices) {
     qeltest::Box& many = net->addBox("many", 30);
+    auto next = std::make_shared<int>(0);
     auto crowd =
-        fakeDevice(many, qeltest::FakeDevice::Kind::Decoder, [](const qeltest::Datagram& d) {
+        fakeDevice(many, qeltest::FakeDevice::Kind::Decoder, [next](const qeltest::Datagram& d) {
             std::vector<std::string> out;
-            if (d.text != "config qel get decoders") return out;
-            for (int i = 0; i < 300; ++i) {
+            if (d.text.rfind("config qel get ", 0) != 0) return out;
+            for (int k = 0; k < 80; ++k, ++*next) {
                 char reply[160];
-                snprintf(
-                    reply, sizeof reply,
-                    "config qel ack get decoders #SUCCEED #02:00:00:00:%02x:%02x #255.255.255.0 "
-                    "#10.77.0.254",
-                    i / 256, i % 256);
+                snprintf(reply, sizeof reply,
+                         "config qel ack get decoders #SUCCEED "
+                         "#02:00:00:00:%02x:%02x #255.255.255.0 #10.77.0.254",
+                         *next / 256, *next % 256);
                 out.push_back(reply);
             }
             return out;
         });
-    std::string out = runTool(*ctrl, {"find 2", "dump"}, 60s);
+    std::string out = runTool(*ctrl, {"find 3", "dump"}, 60s);
     EXPECT_EQ("@find 255", linesWith(out, "@find ").at(0)) << out.substr(0, 2000);
     EXPECT_EQ("@counts 255 255 0 0 0", linesWith(out, "@counts ").at(0));
     EXPECT_EQ(256u, linesWith(readFile(ctrl->path("/var/www/qeldevNet.csv")), "").size());
