@@ -1,0 +1,89 @@
+#include "DeviceOpsSupport.h"
+
+#include <poll.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace devops {
+
+std::unique_ptr<qeltest::FakeDevice> fakeDevice(qeltest::Box& box, qeltest::FakeDevice::Kind kind,
+                                                qeltest::FakeDevice::Responder answer) {
+    auto fake = std::make_unique<qeltest::FakeDevice>(box, kind);
+    EXPECT_TRUE(fake->ok()) << fake->error();
+    fake->setResponder(
+        answer ? answer : [](const qeltest::Datagram&) { return std::vector<std::string>(); });
+    return fake;
+}
+
+Collector::Collector(const std::vector<qeltest::Box*>& boxes, uint16_t port) {
+    for (qeltest::Box* b : boxes) {
+        socks_.emplace_back(b->name(), b->run([&] { return qeltest::UdpSocket(port, "", true); }));
+        EXPECT_TRUE(socks_.back().second.ok()) << socks_.back().second.error();
+    }
+    thread_ = std::thread([this] {
+        while (!stop_) {
+            std::vector<pollfd> fds;
+            for (auto& s : socks_) fds.push_back({s.second.fd(), POLLIN, 0});
+            if (poll(fds.data(), fds.size(), 50) <= 0) continue;
+            auto now = std::chrono::steady_clock::now();
+            for (size_t i = 0; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                auto d = socks_[i].second.receive(0ms);
+                if (!d) continue;
+                std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back({socks_[i].first, d->text, now});
+            }
+        }
+    });
+}
+
+Collector::~Collector() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<Seen> Collector::seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+std::string runTool(qeltest::Box& box, const std::vector<std::string>& ops,
+                    std::chrono::milliseconds timeout) {
+    auto p = box.start(qeltest::programPath("deviceops_tool"), ops);
+    if (!p) return "";
+    if (!p->waitForStdout("@end\n", timeout)) {
+        ADD_FAILURE() << "deviceops_tool did not end:\n" << p->output();
+        return "";
+    }
+    p->waitExit(5s);
+    return p->stdoutText();
+}
+
+std::vector<std::string> linesWith(const std::string& out, const std::string& prefix) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+    return lines;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::string dir = path.substr(0, path.rfind('/'));
+    qeltest::runCommand({"mkdir", "-p", dir});
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+}  // namespace devops

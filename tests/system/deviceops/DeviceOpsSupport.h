@@ -1,0 +1,61 @@
+// Shared pieces of the device-operation tests on the test network: fake devices with scripted
+// answers, a collector of datagrams in arrival order, and
+// the run of deviceops_tool in the controller's box.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/Clients.h"
+#include "support/FakeDevice.h"
+#include "support/Process.h"
+#include "support/TestNet.h"
+
+namespace devops {
+
+using namespace std::chrono_literals;
+
+// A fake device in box answering through `answer` (nothing when it is empty).
+std::unique_ptr<qeltest::FakeDevice> fakeDevice(qeltest::Box& box, qeltest::FakeDevice::Kind kind,
+                                                qeltest::FakeDevice::Responder answer);
+
+// One datagram seen by a Collector: which box got it, its text and when.
+struct Seen {
+    std::string box;
+    std::string text;
+    std::chrono::steady_clock::time_point at;
+};
+
+// Listens on `port` in several boxes from one thread, so the arrival order across boxes shows.
+class Collector {
+public:
+    Collector(const std::vector<qeltest::Box*>& boxes, uint16_t port);
+    ~Collector();
+    std::vector<Seen> seen();
+
+private:
+    std::vector<std::pair<std::string, qeltest::UdpSocket>> socks_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Seen> seen_;
+    std::thread thread_;
+};
+
+// Runs deviceops_tool with the operations in `box` and returns its standard output once it
+// ended (empty, with a test failure, when it did not end within `timeout`).
+std::string runTool(qeltest::Box& box, const std::vector<std::string>& ops,
+                    std::chrono::milliseconds timeout = 30s);
+
+// The lines of out that begin with prefix.
+std::vector<std::string> linesWith(const std::string& out, const std::string& prefix);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& text);
+
+}  // namespace devops
