@@ -15,10 +15,12 @@
 
 #include "device/DevServer.h"
 #include "live/BasicUsageEnvironment.hh"
+#include "support/NoNetwork.h"
 
 class DevServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!qeltest::isolateFromNetwork()) GTEST_SKIP() << "needs root to run without a network";
         char dir[] = "/tmp/qel-devserver-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         root = dir;
