@@ -120,44 +120,6 @@ int channelTotal(int n) {
     return n;
 }
 
-void outputSizeFor(int timing) {
-    switch (timing) {
-        case 13:
-            out_width = 800, out_height = 600;
-            break;
-        case 14:
-            out_width = 1024, out_height = 768;
-            break;
-        case 5:
-        case 6:
-            out_width = 1280, out_height = 720;
-            break;
-        case 18:
-            out_width = 1280, out_height = 800;
-            break;
-        case 16:
-            out_width = 1366, out_height = 768;
-            break;
-        case 17:
-            out_width = 1440, out_height = 900;
-            break;
-        case 15:
-            out_width = 1280, out_height = 1024;
-            break;
-        case 2:
-        case 3:
-        case 4:
-        case 7:
-        case 8:
-        case 9:
-        case 10:
-            out_width = 1920, out_height = 1080;
-            break;
-        default:
-            break;
-    }
-}
-
 void initPtsBase() {
     struct timeval tv;
     gettimeofday(&tv, nullptr);
@@ -202,7 +164,7 @@ int initFront(int iDevNum, unsigned char oResolution, int oR_chg, bool hasRow18,
 
     if (SAMPLE_COMM_SYS_GetPicSize(gs_enNorm, row.pic, stSize) != 0) return -1;
 
-    outputSizeFor(oResolution);
+    outputSizeFor(oResolution, out_width, out_height);
     bVoHd = (VoDev == 0 || VoDev == 1) ? HI_TRUE : HI_FALSE;
 
     if (firstInit == 1 && oR_chg != 1) {
@@ -251,6 +213,44 @@ bool hdmiWanted(int firstInit, int oR_chg) {
 }
 
 }  // namespace
+
+void outputSizeFor(int timing, int& width, int& height) {
+    switch (timing) {
+        case 13:
+            width = 800, height = 600;
+            break;
+        case 14:
+            width = 1024, height = 768;
+            break;
+        case 5:
+        case 6:
+            width = 1280, height = 720;
+            break;
+        case 18:
+            width = 1280, height = 800;
+            break;
+        case 16:
+            width = 1366, height = 768;
+            break;
+        case 17:
+            width = 1440, height = 900;
+            break;
+        case 15:
+            width = 1280, height = 1024;
+            break;
+        case 2:
+        case 3:
+        case 4:
+        case 7:
+        case 8:
+        case 9:
+        case 10:
+            width = 1920, height = 1080;
+            break;
+        default:
+            break;
+    }
+}
 
 int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VOWIN_S* voWin) {
     if (gFirstInit == 0) {

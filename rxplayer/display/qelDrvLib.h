@@ -43,6 +43,10 @@ typedef enum {
 } ZURIR_PAYLOAD_TYPE_E;
 
 // Set-up and tear-down.
+// The output picture size of an output timing (800x600 up to 1920x1080); other timings leave
+// width and height as they are.
+void outputSizeFor(int timing, int& width, int& height);
+
 int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VOWIN_S* voWin);
 int qelDrvLib_Init_ORG(int iDevNum, unsigned char oResolution, int oR_chg);
 int qelDrvLib_Uninit(VO_DEV VoDev, SAMPLE_VO_MODE_E enVoMode, HI_BOOL bVoHd,

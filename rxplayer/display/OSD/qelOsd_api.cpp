@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "display/ControlShared.h"
+#include "display/qelDrvLib.h"
 
 namespace {
 
@@ -158,41 +159,7 @@ void hiCloseOSD() {
 }
 
 int hiInitOSDSize(int outSize) {
-    switch (outSize) {
-        case 13:
-            out_width = 800, out_height = 600;
-            break;
-        case 14:
-            out_width = 1024, out_height = 768;
-            break;
-        case 5:
-        case 6:
-            out_width = 1280, out_height = 720;
-            break;
-        case 18:
-            out_width = 1280, out_height = 800;
-            break;
-        case 15:
-            out_width = 1280, out_height = 1024;
-            break;
-        case 16:
-            out_width = 1366, out_height = 768;
-            break;
-        case 17:
-            out_width = 1440, out_height = 900;
-            break;
-        case 2:
-        case 3:
-        case 4:
-        case 7:
-        case 8:
-        case 9:
-        case 10:
-            out_width = 1920, out_height = 1080;
-            break;
-        default:
-            break;
-    }
+    outputSizeFor(outSize, out_width, out_height);
     return initHiFB();
 }
 
