@@ -57,13 +57,20 @@ int CommandQueue::DelNode(CommandQueueNode& out) {
     return taken;
 }
 
+// Both hints read the list under the lock: a consumer frees nodes while a producer links new
+// ones, so walking it unguarded could follow a freed node.
 int CommandQueue::IsEmpty() {
-    return head->next == nullptr ? 1 : 0;
+    sem_wait(&sem);
+    const int empty = head->next == nullptr ? 1 : 0;
+    sem_post(&sem);
+    return empty;
 }
 
 int CommandQueue::QueueLength() {
+    sem_wait(&sem);
     int n = 0;
     for (CommandQueueNode* p = head->next; p; p = p->next) ++n;
+    sem_post(&sem);
     return n;
 }
 

@@ -27,7 +27,7 @@ public:
     // removes it. 1 when an entry was taken, 0 when the queue was empty. An entry larger than
     // the caller's capacity is dropped and reported as not taken.
     int DelNode(CommandQueueNode& out);
-    // Hints without the lock; DelNode checks again under it.
+    // Hints: the answer may be stale by the time the caller acts, so DelNode checks again.
     int IsEmpty();
     int QueueLength();
     void ClearQueue();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -96,6 +97,31 @@ TEST(CommandQueue, ManyProducersKeepEachProducersOrder) {
         EXPECT_EQ(std::stoi(e.substr(bar + 1)), next[p]++);
     }
     EXPECT_EQ(take(q), "<empty>");
+}
+
+TEST(CommandQueue, LengthAndEmptinessCanBeAskedWhileOthersAddAndTake) {
+    // The command thread polls IsEmpty and tests poll QueueLength while front ends add and a
+    // consumer frees entries; the sanitizer build sees a walk into a freed node.
+    CommandQueue q;
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        for (int i = 0; i < 20000; ++i) add(q, "entry");
+        done = true;
+    });
+    std::thread consumer([&] {
+        while (!done || q.IsEmpty() == 0) take(q);
+    });
+    int longest = 0;
+    while (!done) {
+        int n = q.QueueLength();
+        ASSERT_GE(n, 0);
+        if (n > longest) longest = n;
+        q.IsEmpty();
+    }
+    producer.join();
+    consumer.join();
+    EXPECT_LE(longest, 20000);
+    EXPECT_EQ(q.QueueLength(), 0);
 }
 
 TEST(CommandQueue, ClearAndDestroyFreeEveryEntry) {
