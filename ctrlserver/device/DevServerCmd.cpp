@@ -7,14 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "device/DevServer.h"
+#include "device/DevServerText.h"
 
 namespace {
 
@@ -24,19 +23,12 @@ const size_t kMaxToken = 127;
 // The target address is looked for in at most this many characters behind the prefix.
 const size_t kTargetWindow = 255;
 
-// Splits text at blanks (runs count as one) into at most maxTokens tokens; words beyond
-// them are ignored. False when a token is longer than kMaxToken.
+// The blank-separated tokens of text, at most maxTokens of them (words beyond are ignored).
+// False when a token is longer than kMaxToken.
 bool splitBlanks(const char* text, int maxTokens, std::vector<std::string>& tokens) {
-    tokens.clear();
-    const char* p = text;
-    while (*p && static_cast<int>(tokens.size()) < maxTokens) {
-        while (*p == ' ') p++;
-        if (!*p) break;
-        const char* start = p;
-        while (*p && *p != ' ') p++;
-        if (static_cast<size_t>(p - start) > kMaxToken) return false;
-        tokens.emplace_back(start, p - start);
-    }
+    tokens = devtext::splitBlanks(text, static_cast<size_t>(maxTokens));
+    for (const std::string& t : tokens)
+        if (t.size() > kMaxToken) return false;
     return true;
 }
 
@@ -46,14 +38,7 @@ const std::string& tokenAt(const std::vector<std::string>& tokens, size_t i) {
     return i < tokens.size() ? tokens[i] : empty;
 }
 
-// Decimal conversion as the devices' texts are read: leading number, 0 for anything else,
-// clamped to the int range.
-int toInt(const std::string& text) {
-    long v = strtol(text.c_str(), nullptr, 10);
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
-}
+using devtext::toInt;
 
 // A name token replaces the stored name unless it is "null" or missing.
 bool takesName(const std::vector<std::string>& tokens, size_t i) {
@@ -113,8 +98,9 @@ void* CmdProcess(void* arg) {
 
 void DevServer::processQueuedCmd(char* text) {
     if (!text) return;
-    // Renaming a camera concerns only our own table; nothing goes on the network.
-    if (strncmp(text, strConfigSetIPSourceNameParam, strlen(strConfigSetIPSourceNameParam)) == 0) {
+    // Renaming a camera concerns only our own table; nothing goes on the network, wherever in
+    // the text the rename stands.
+    if (strstr(text, strConfigSetIPSourceNameParam)) {
         cmdQelNoDevInternal(text);
         return;
     }
@@ -259,10 +245,10 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
 
 int DevServer::cmdQelNoDevInternal(char* cmd) {
     if (!cmd) return 0;
-    size_t prefixLen = strlen(strConfigSetIPSourceNameParam);
-    if (strncmp(cmd, strConfigSetIPSourceNameParam, prefixLen) != 0) return 0;
+    const char* at = strstr(cmd, strConfigSetIPSourceNameParam);
+    if (!at) return 0;
     std::vector<std::string> t;
-    if (!splitBlanks(cmd + prefixLen, 2, t)) {
+    if (!splitBlanks(at + strlen(strConfigSetIPSourceNameParam), 2, t)) {
         env << "IP source name not kept: a value is too long\n";
         return 0;
     }

@@ -144,6 +144,10 @@ TEST_F(DevServerCmdTest, CameraRenameIsLocal) {
     // A missing name empties it.
     process("config set ipsource name 10.0.0.5");
     EXPECT_EQ(server->ipSources[0]->name, "");
+    // The rename is recognised wherever it stands in the text, and still never sent.
+    log = process("7|config set ipsource name 10.0.0.5 Yard");
+    EXPECT_EQ(log.find("Send"), std::string::npos) << log;
+    EXPECT_EQ(server->ipSources[0]->name, "Yard");
 }
 
 TEST_F(DevServerCmdTest, TextsWithoutAValidTargetAreDroppedBeforeAnySend) {
