@@ -40,7 +40,6 @@ bool readNetSettings(const char* rest, bool withName, NetSettings& out) {
 int DevServer::cmdDev(char* cmd, ArrayList<Param>& values, unsigned int /*arg*/) {
     if (!cmd) return -1;
     char wire[QEL_DEV_WIRE_MAX] = {0};
-    char buf[devtext::kMaxDatagram + 1] = {0};
 
     int fd = devsock::openUdp(true);
     if (fd < 0) {
@@ -106,18 +105,8 @@ int DevServer::cmdDev(char* cmd, ArrayList<Param>& values, unsigned int /*arg*/)
     devsock::pauseMs(5);
 
     int result = -1;
-    for (;;) {
-        if (!devsock::waitReadable(fd, 100)) break;
-        bool tooLong = false;
-        int n = devsock::receiveText(fd, buf, sizeof buf, &tooLong, nullptr);
-        if (n <= 0) {
-            envir() << "recv buf is NULL \n";
-            break;
-        }
-        envir() << "recv buf is: " << buf << "\n";
-        if (tooLong) continue;  // no acknowledgement is that long: someone else's datagram
-        std::vector<std::string> fields;
-        if (!parseQelDevAck(buf, n, row, fields)) continue;
+    std::vector<std::string> fields;
+    if (devsock::awaitAck(envir(), fd, row, fields)) {
         result = QelDevCmd[row].ackFieldCount - 2;
         for (int k = 0; k < result; ++k) {
             Param* p = new Param;
@@ -125,7 +114,6 @@ int DevServer::cmdDev(char* cmd, ArrayList<Param>& values, unsigned int /*arg*/)
             p->value = fields[k + 2];
             values.add(p);
         }
-        break;
     }
     close(fd);
     if (strstr(cmd, "config set reboot")) result = 0;

@@ -51,15 +51,6 @@ bool insertFound(std::vector<Device*>& list, Device* d) {
     return true;
 }
 
-template <class T>
-void releaseTable(T** table, int& count) {
-    for (int i = 0; i < QEL_MAX_DEVICES; ++i) {
-        delete table[i];
-        table[i] = nullptr;
-    }
-    count = 0;
-}
-
 }  // namespace
 
 int DevServer::iFindQelDevices(int flags, ArrayList<Device>& found, unsigned int /*arg*/) {
@@ -120,7 +111,7 @@ int DevServer::iFindQelDevices(int flags, ArrayList<Device>& found, unsigned int
     if (count == 0) return 0;
 
     std::lock_guard<std::recursive_mutex> lock(tableMutex);
-    releaseTable(devices, deviceCount);
+    clearTable(devices, deviceCount);
     for (int i = 0; i < count; ++i) devices[i] = new Device(*list[i], i);
     deviceCount = count;
     blBuildQelDevices(0);
@@ -131,9 +122,9 @@ int DevServer::iFindQelDevices(int flags, ArrayList<Device>& found, unsigned int
 
 bool DevServer::blBuildQelDevices(unsigned int fromFiles) {
     std::lock_guard<std::recursive_mutex> lock(tableMutex);
-    releaseTable(encoders, encoderCount);
-    releaseTable(decoders, decoderCount);
-    releaseTable(controllers, controllerCount);
+    clearTable(encoders, encoderCount);
+    clearTable(decoders, decoderCount);
+    clearTable(controllers, controllerCount);
 
     if (fromFiles == 0) {
         for (int i = 0; i < deviceCount; ++i) {

@@ -11,6 +11,10 @@
 #include <cstring>
 #include <thread>
 
+#include "device/DevCmdTable.h"
+#include "device/DevServerText.h"
+#include "live/UsageEnvironment.hh"
+
 namespace devsock {
 
 int openUdp(bool broadcast) {
@@ -73,6 +77,21 @@ int receiveText(int fd, char* buf, size_t size, bool* tooLong, std::string* from
         *fromIp = text;
     }
     return static_cast<int>(n);
+}
+
+bool awaitAck(UsageEnvironment& env, int fd, int row, std::vector<std::string>& fields) {
+    char buf[devtext::kMaxDatagram + 1] = {0};
+    while (waitReadable(fd, 100)) {
+        bool tooLong = false;
+        int n = receiveText(fd, buf, sizeof buf, &tooLong, nullptr);
+        if (n <= 0) {
+            env << "recv buf is NULL \n";
+            return false;
+        }
+        env << "recv buf is: " << buf << "\n";
+        if (!tooLong && parseQelDevAck(buf, n, row, fields)) return true;
+    }
+    return false;
 }
 
 void pauseMs(int ms) {

@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+class UsageEnvironment;
 
 namespace devsock {
 
@@ -24,6 +27,13 @@ bool waitReadable(int fd, int ms);
 // reported through *tooLong (its head is kept). fromIp, when given, receives the sender's
 // address in dotted form.
 int receiveText(int fd, char* buf, size_t size, bool* tooLong, std::string* fromIp);
+
+// Waits for the acknowledgement of device command table row on fd. Each try watches the socket
+// for 100 ms; every datagram is written to env's message stream. A datagram that is not the
+// awaited acknowledgement (another device's, a " #FAILED " one, one too long to be any) starts a
+// fresh try. True with the reply's fields when it came; false when a try ran out or a receive
+// gave nothing ("recv buf is NULL").
+bool awaitAck(UsageEnvironment& env, int fd, int row, std::vector<std::string>& fields);
 
 // Sleeps ms milliseconds.
 void pauseMs(int ms);

@@ -49,7 +49,6 @@ int DevServer::cmdQelUpdateInternal(char* cmd, char* ip) {
         return 0;
     }
     char wire[QEL_DEV_WIRE_MAX] = {0};
-    char buf[devtext::kMaxDatagram + 1] = {0};
     int row = findQelDevCmdRow(cmd);
     if (row >= 0 && isQelDevAddress(ip) && buildQelDevWire(cmd, row, wire, sizeof wire) >= 0) {
         envir() << "Send cmdQelUpdateInternal " << wire << "\n";
@@ -58,17 +57,8 @@ int DevServer::cmdQelUpdateInternal(char* cmd, char* ip) {
             setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
         }
         devsock::sendText(fd, ip, QEL_DEV_UPDATE_PORT, wire, strlen(wire));
-        while (devsock::waitReadable(fd, 100)) {
-            bool tooLong = false;
-            int n = devsock::receiveText(fd, buf, sizeof buf, &tooLong, nullptr);
-            if (n <= 0) {
-                envir() << "recv buf is NULL \n";
-                break;
-            }
-            envir() << "recv buf is: " << buf << "\n";
-            std::vector<std::string> fields;
-            if (!tooLong && parseQelDevAck(buf, n, row, fields)) break;
-        }
+        std::vector<std::string> fields;
+        devsock::awaitAck(envir(), fd, row, fields);  // the answer changes nothing
     }
     devsock::pauseMs(5);
     close(fd);
