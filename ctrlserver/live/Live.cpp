@@ -18,30 +18,48 @@ void BasicTaskScheduler::doEventLoop(char volatile* watchVariable) {
     TaskScheduler::doEventLoop(watchVariable);
 }
 
-BasicTaskScheduler* BasicTaskScheduler::createNew() { return new BasicTaskScheduler(); }
+BasicTaskScheduler* BasicTaskScheduler::createNew() {
+    return new BasicTaskScheduler();
+}
 
 BasicUsageEnvironment* BasicUsageEnvironment::createNew(TaskScheduler& scheduler) {
     return new BasicUsageEnvironment(scheduler);
 }
 
-void UsageEnvironment::setResultMsg(MsgString msg) { fResultMsg = msg ? msg : ""; }
+UsageEnvironment::MsgString UsageEnvironment::getResultMsg() const {
+    thread_local std::string copy;
+    std::lock_guard<std::mutex> lock(fResultMutex);
+    copy = fResultMsg;
+    return copy.c_str();
+}
+
+void UsageEnvironment::setResultMsg(MsgString msg) {
+    std::lock_guard<std::mutex> lock(fResultMutex);
+    fResultMsg = msg ? msg : "";
+}
 
 void UsageEnvironment::setResultMsg(MsgString msg1, MsgString msg2) {
-    setResultMsg(msg1);
-    appendToResultMsg(msg2);
+    std::string text = msg1 ? msg1 : "";
+    if (msg2) text += msg2;
+    std::lock_guard<std::mutex> lock(fResultMutex);
+    fResultMsg.swap(text);
 }
 
 void UsageEnvironment::setResultErrMsg(MsgString msg, int err) {
-    setResultMsg(msg);
     if (err == 0) err = getErrno();
-    appendToResultMsg(strerror(err));
+    char text[256];
+    setResultMsg(msg, strerror_r(err, text, sizeof text));  // strerror's buffer is shared
 }
 
 void UsageEnvironment::appendToResultMsg(MsgString msg) {
-    if (msg) fResultMsg += msg;
+    if (!msg) return;
+    std::lock_guard<std::mutex> lock(fResultMutex);
+    fResultMsg += msg;
 }
 
-int UsageEnvironment::getErrno() const { return errno; }
+int UsageEnvironment::getErrno() const {
+    return errno;
+}
 
 UsageEnvironment& UsageEnvironment::operator<<(char const* str) {
     fputs(str ? str : "(NULL)", stderr);
@@ -147,8 +165,8 @@ int readSocket(UsageEnvironment& env, int socket, unsigned char* buffer, unsigne
     return bytesRead;
 }
 
-Boolean writeSocket(UsageEnvironment& env, int socket, struct in_addr address,
-                    portNumBits portNum, unsigned char* buffer, unsigned bufferSize) {
+Boolean writeSocket(UsageEnvironment& env, int socket, struct in_addr address, portNumBits portNum,
+                    unsigned char* buffer, unsigned bufferSize) {
     struct sockaddr_in dest;
     memset(&dest, 0, sizeof dest);
     dest.sin_family = AF_INET;
@@ -158,17 +176,17 @@ Boolean writeSocket(UsageEnvironment& env, int socket, struct in_addr address,
                       reinterpret_cast<struct sockaddr*>(&dest), sizeof dest);
     if (sent != static_cast<int>(bufferSize)) {
         char msg[100];
-        snprintf(msg, sizeof msg, "writeSocket(%d), sendTo() error: wrote %d bytes instead of %u: ",
-                 socket, sent, bufferSize);
+        snprintf(msg, sizeof msg,
+                 "writeSocket(%d), sendTo() error: wrote %d bytes instead of %u: ", socket, sent,
+                 bufferSize);
         env.setResultErrMsg(msg);
         return False;
     }
     return True;
 }
 
-Boolean writeSocket(UsageEnvironment& env, int socket, struct in_addr address,
-                    portNumBits portNum, uint8_t ttlArg, unsigned char* buffer,
-                    unsigned bufferSize) {
+Boolean writeSocket(UsageEnvironment& env, int socket, struct in_addr address, portNumBits portNum,
+                    uint8_t ttlArg, unsigned char* buffer, unsigned bufferSize) {
     unsigned char ttl = ttlArg;
     setsockopt(socket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
     return writeSocket(env, socket, address, portNum, buffer, bufferSize);

@@ -2,6 +2,7 @@
 // message and the last socket error, over a scheduler whose event loop only idles.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 typedef unsigned char Boolean;
@@ -28,8 +29,10 @@ public:
 
     TaskScheduler& taskScheduler() const { return fScheduler; }
 
-    // The result message is kept for callers that ask for it; nothing prints it.
-    MsgString getResultMsg() const { return fResultMsg.c_str(); }
+    // The result message is kept for callers that ask for it; nothing prints it. Several threads
+    // share the one environment, so the message is guarded and each reader gets a copy of its
+    // own: the text stays valid on the calling thread until its next getResultMsg.
+    MsgString getResultMsg() const;
     void setResultMsg(MsgString msg);
     void setResultMsg(MsgString msg1, MsgString msg2);
     // Sets the result message to msg, ": " and the text of err (the current errno when 0).
@@ -50,5 +53,6 @@ protected:
 
 private:
     TaskScheduler& fScheduler;
+    mutable std::mutex fResultMutex;  // guards fResultMsg
     std::string fResultMsg;
 };
