@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "device/DevServerText.h"
+
 const char* const strConfigGetDevices = "config get devices";
 const char* const strConfigGetControllers = "config get controllers";
 const char* const strConfigGetEncoders = "config get encoders";
@@ -141,16 +143,9 @@ int splitQelDevReply(const char* reply, size_t len, int maxFields,
                      std::vector<std::string>& fields) {
     fields.clear();
     if (reply == nullptr || maxFields <= 0) return 0;
-    size_t end = 0;
-    while (end < len && reply[end] != '\0') end++;
-    size_t i = 0;
-    while (i < end && static_cast<int>(fields.size()) < maxFields) {
-        while (i < end && reply[i] == '#') i++;
-        if (i >= end) break;
-        size_t start = i;
-        while (i < end && reply[i] != '#') i++;
-        fields.emplace_back(reply + start, i - start);
-    }
+    // The buffer need not be terminated: only its first len bytes, up to a NUL, are the reply.
+    const std::string text(reply, strnlen(reply, len));
+    fields = devtext::splitHashFields(text.c_str(), static_cast<size_t>(maxFields));
     return static_cast<int>(fields.size());
 }
 
@@ -163,10 +158,7 @@ bool parseQelDevAck(const char* reply, size_t len, int row, std::vector<std::str
     int want = r.ackFieldCount + 1;
     splitQelDevReply(reply, len, want, fields);
     fields.resize(want);
-    if (fields.size() < 2) return false;
-    size_t ackLen = strlen(r.ack);
-    return fields[0].compare(0, ackLen, r.ack) == 0 && fields[0].size() >= ackLen &&
-           fields[1].find("SUCCEED") != std::string::npos;
+    return devtext::isAcceptedReply(fields, r.ack);
 }
 
 bool isQelDevAddress(const char* text) {
