@@ -22,22 +22,9 @@ const char* const strAckDevGetControllers = "config qel ack get controllers";
 const char* const kProbeText = "get local ip";
 const portNumBits kAnswerPorts[] = {8887, 8885};
 
-struct Prefix {
-    const char* text;
-    int len;
-};
-const Prefix kPrefixes[] = {{"config", 6}, {"update", 6}, {"matrix", 6}, {"serial", 6},
-                            {"scene", 5},  {"ipc", 3},    {"mv", 2},     {"vw", 2}};
-
-bool hasCommandPrefix(const char* text, int len) {
-    for (const Prefix& p : kPrefixes) {
-        if (len >= p.len && memcmp(text, p.text, p.len) == 0) return true;
-    }
-    return false;
-}
-
 void queuePiece(CommandQueue& queue, int fd, const char* text, int len) {
-    if (len <= 0 || !hasCommandPrefix(text, len)) return;
+    // The same command words as on the web port.
+    if (len <= 0 || !Network_Interface::hasCommandPrefix(text, len)) return;
     char entry[QEL_MAX_ENTRY + 1];
     const int head = snprintf(entry, sizeof entry, "%d|", fd);
     if (head < 0 || head + len > QEL_MAX_ENTRY) return;  // would not fit an entry: dropped
