@@ -25,7 +25,8 @@ void* CtrlServer::ctrlUserCmdProcess(void* arg) {
 
 void CtrlServer::commandLoop(const std::vector<CommandSource>& sources) {
     CommandQueue* ownReplies = ackQueue();
-    std::vector<unsigned char> take(QEL_MAX_ENTRY);
+    // One byte more than the largest entry, so the first stage always gets a terminated text.
+    std::vector<unsigned char> take(QEL_MAX_ENTRY + 1);
     std::vector<char> copy(QEL_MAX_ENTRY + 1);
     std::vector<unsigned char> move(QEL_MAX_ENTRY);
     CommandQueueNode takeNode{take.data(), 0, nullptr, QEL_MAX_ENTRY};
