@@ -155,9 +155,7 @@ std::string buildJson(Sim& s) {
       << ",\"xres\":" << fb.xres << ",\"yres\":" << fb.yres << ",\"xoffset\":" << fb.xoffset
       << ",\"yoffset\":" << fb.yoffset << ",\"bitsPerPixel\":" << fb.bitsPerPixel
       << ",\"pans\":" << fb.pans << ",\"generation\":" << fb.generation << "},\n";
-    auto pin = [&s](int g, int p) {
-        return (s.gpio[(static_cast<size_t>(g) * 0x10000u + (1u << (p + 2))) / 4] >> p) & 1;
-    };
+    auto pin = [&s](int g, int p) { return gpioLevel(s, g, p); };
     o << "\"gpio\":{\"ledLit\":" << b(pin(7, 1) == 0) << ",\"keyPressed\":" << b(st.keyPressed)
       << ",\"links\":[" << pin(10, 0) << "," << pin(10, 1) << "," << pin(10, 2) << "," << pin(10, 3)
       << "]},\n\"watchdog\":{\"open\":" << b(st.watchdogOpen) << ",\"feeds\":" << st.watchdogFeeds
