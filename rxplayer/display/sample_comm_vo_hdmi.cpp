@@ -291,10 +291,18 @@ void poll(SAMPLE_VOAUDIOPARAM* param) {
 
 int SAMPLE_COMM_VO_HdmiStart_thread(void* prg) {
     SAMPLE_VOAUDIOPARAM* param = static_cast<SAMPLE_VOAUDIOPARAM*>(prg);
-    hdmiwatch::configure(param);
+    // Nothing may leave the thread: a poll that fails to allocate is dropped, the next one
+    // follows 400 ms later.
+    try {
+        hdmiwatch::configure(param);
+    } catch (...) {
+    }
     for (;;) {
         usleep(400 * 1000);
-        hdmiwatch::poll(param);
+        try {
+            hdmiwatch::poll(param);
+        } catch (...) {
+        }
     }
     return 0;
 }

@@ -299,14 +299,18 @@ void watch(Sim* s, std::string dir) {
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::lock_guard<std::mutex> l(s->mu);
-        readInputsLocked(*s, dir);
-        auto now = std::chrono::steady_clock::now();
-        std::string request = dir + "/snap";
-        bool asked = access(request.c_str(), F_OK) == 0;
-        if (asked || (s->dirty && now - last >= std::chrono::milliseconds(100))) {
-            snapshotLocked(*s, dir);
-            last = now;
-            if (asked) unlink(request.c_str());
+        // A pass that runs out of memory is given up; the next one tries again.
+        try {
+            readInputsLocked(*s, dir);
+            auto now = std::chrono::steady_clock::now();
+            std::string request = dir + "/snap";
+            bool asked = access(request.c_str(), F_OK) == 0;
+            if (asked || (s->dirty && now - last >= std::chrono::milliseconds(100))) {
+                snapshotLocked(*s, dir);
+                last = now;
+                if (asked) unlink(request.c_str());
+            }
+        } catch (...) {
         }
     }
 }
