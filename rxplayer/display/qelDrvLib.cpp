@@ -35,6 +35,9 @@ namespace {
 int gFirstInit = 1;
 int gFirstInitOrg = 1;
 SDL_Thread* gHdmiThread = nullptr;
+// The HDMI watcher owns the transmitter for the life of the process: it is started at most
+// once, whatever set-ups follow (a module reset included).
+std::atomic<bool> gHdmiWatcherStarted{false};
 // The audio path stays up across a video re-initialisation; the device it was built on.
 bool gAudioUp = false;
 AUDIO_DEV gAudioDev = 4;
@@ -282,7 +285,9 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
     if (hdmiWanted(gFirstInit, oR_chg)) {
         mySample_Vo_Audio_Param.enSamplerate = (AUDIO_SAMPLE_RATE_E)iAudioDecSamplerate;
         mySample_Vo_Audio_Param.enBitwidth = AUDIO_BIT_WIDTH_16;
-        gHdmiThread = SDL_CreateThread(SAMPLE_COMM_VO_HdmiStart_thread, &mySample_Vo_Audio_Param);
+        if (!gHdmiWatcherStarted.exchange(true))
+            gHdmiThread =
+                SDL_CreateThread(SAMPLE_COMM_VO_HdmiStart_thread, &mySample_Vo_Audio_Param);
     }
 
     initBack(&gFirstInit, oR_chg, oResolution, stSize);
