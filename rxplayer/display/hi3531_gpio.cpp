@@ -19,8 +19,14 @@ static std::mutex gRegLock;
 
 namespace {
 
-volatile uint32_t* reg32(intptr_t addr) {
-    return reinterpret_cast<volatile uint32_t*>(addr);
+// Register words are read and written whole and atomically: the page is shared by the LED and
+// key threads and by whatever else sees the pins.
+uint32_t load32(intptr_t addr) {
+    return __atomic_load_n(reinterpret_cast<volatile uint32_t*>(addr), __ATOMIC_RELAXED);
+}
+
+void store32(intptr_t addr, uint32_t v) {
+    __atomic_store_n(reinterpret_cast<volatile uint32_t*>(addr), v, __ATOMIC_RELAXED);
 }
 
 int mapWindow(unsigned int phys, size_t len, int flags) {
@@ -69,7 +75,7 @@ int hi3531_muxctrl_set_value(int reg, unsigned int val) {
         printf("reg out of range(%d).\n", HI3531_MUXCTRL_SIZE / 4);
         return -22;
     }
-    *reg32(b + reg * 4) = val;
+    store32(b + reg * 4, val);
     printf("Write value 0x%02X to reg%x.\n", val, reg * 4);
     return 0;
 }
@@ -119,11 +125,11 @@ int hi3531_gpio_set_value(unsigned int grp, unsigned int pin, unsigned int bitv)
     intptr_t g;
     if (int rc = groupBase(grp, pin, &g)) return rc;
     std::lock_guard<std::mutex> lock(gRegLock);
-    *reg32(g + 0x400) |= 1u << pin;
+    store32(g + 0x400, load32(g + 0x400) | 1u << pin);
     // Address-masked data access: only bit pin of this word is significant.
-    volatile uint32_t* data = reg32(g + (1 << (pin + 2)));
-    *data &= ~(1u << pin);
-    if (bitv) *data |= 1u << pin;
+    intptr_t data = g + (1 << (pin + 2));
+    store32(data, load32(data) & ~(1u << pin));
+    if (bitv) store32(data, load32(data) | 1u << pin);
     return 0;
 }
 
@@ -131,6 +137,6 @@ int hi3531_gpio_get_value(unsigned int grp, unsigned int pin) {
     intptr_t g;
     if (int rc = groupBase(grp, pin, &g)) return rc;
     std::lock_guard<std::mutex> lock(gRegLock);
-    *reg32(g + 0x400) &= ~(1u << pin);
-    return (*reg32(g + (1 << (pin + 2))) >> pin) & 1u;
+    store32(g + 0x400, load32(g + 0x400) & ~(1u << pin));
+    return (load32(g + (1 << (pin + 2))) >> pin) & 1u;
 }

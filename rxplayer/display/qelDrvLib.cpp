@@ -35,6 +35,9 @@ namespace {
 int gFirstInit = 1;
 int gFirstInitOrg = 1;
 SDL_Thread* gHdmiThread = nullptr;
+// The HDMI watcher owns the transmitter for the life of the process: it is started at most
+// once, whatever set-ups follow (a module reset included).
+std::atomic<bool> gHdmiWatcherStarted{false};
 // The audio path stays up across a video re-initialisation; the device it was built on.
 bool gAudioUp = false;
 AUDIO_DEV gAudioDev = 4;
@@ -282,23 +285,16 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
     if (hdmiWanted(gFirstInit, oR_chg)) {
         mySample_Vo_Audio_Param.enSamplerate = (AUDIO_SAMPLE_RATE_E)iAudioDecSamplerate;
         mySample_Vo_Audio_Param.enBitwidth = AUDIO_BIT_WIDTH_16;
-        gHdmiThread = SDL_CreateThread(SAMPLE_COMM_VO_HdmiStart_thread, &mySample_Vo_Audio_Param);
+        if (!gHdmiWatcherStarted.exchange(true))
+            gHdmiThread =
+                SDL_CreateThread(SAMPLE_COMM_VO_HdmiStart_thread, &mySample_Vo_Audio_Param);
     }
 
     initBack(&gFirstInit, oR_chg, oResolution, stSize);
 
-    AIO_ATTR_S stAioAttr;
-    memset(&stAioAttr, 0, sizeof stAioAttr);
     AUDIO_DEV AoDev = SAMPLE_AUDIO_AO_DEV;
-    stAioAttr.enSamplerate = (AUDIO_SAMPLE_RATE_E)iAudioDecSamplerate;
-    stAioAttr.enBitwidth = AUDIO_BIT_WIDTH_16;
-    stAioAttr.enWorkmode = AoDev == 5 ? AIO_MODE_I2S_MASTER : AIO_MODE_I2S_SLAVE;
-    stAioAttr.enSoundmode = AUDIO_SOUND_MODE_MONO;
-    stAioAttr.u32EXFlag = 0;
-    stAioAttr.u32FrmNum = 30;
-    stAioAttr.u32PtNumPerFrm = 320;
-    stAioAttr.u32ChnCnt = 2;
-    stAioAttr.u32ClkSel = 1;
+    AIO_ATTR_S stAioAttr;
+    qelAudioOutAttr(&stAioAttr, iAudioDecSamplerate, 320, AoDev);
     const AO_CHN AoChn = 0;
     const ADEC_CHN AdChn = 0;
 
@@ -365,6 +361,19 @@ int qelDrvLib_Uninit(VO_DEV dev, SAMPLE_VO_MODE_E mode, HI_BOOL hd, VO_INTF_TYPE
     if (oR_chg == 1) SAMPLE_COMM_VO_StopDevLayer(dev);
     if (hd) SAMPLE_COMM_VPSS_Stop(iVoTotal, 5);
     return 0;
+}
+
+void qelAudioOutAttr(AIO_ATTR_S* attr, int rate, int ptNum, AUDIO_DEV dev) {
+    memset(attr, 0, sizeof *attr);
+    attr->enSamplerate = (AUDIO_SAMPLE_RATE_E)rate;
+    attr->enBitwidth = AUDIO_BIT_WIDTH_16;
+    attr->enWorkmode = dev == 5 ? AIO_MODE_I2S_MASTER : AIO_MODE_I2S_SLAVE;
+    attr->enSoundmode = AUDIO_SOUND_MODE_MONO;
+    attr->u32EXFlag = 0;
+    attr->u32FrmNum = 30;
+    attr->u32PtNumPerFrm = (HI_U32)ptNum;
+    attr->u32ChnCnt = 2;
+    attr->u32ClkSel = 1;
 }
 
 void CreateVdecChn(HI_BOOL hd, int Cnt, SIZE_S stSize) {

@@ -70,16 +70,7 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
 
     AUDIO_DEV AoDev = SAMPLE_AUDIO_AO_DEV;
     AIO_ATTR_S stAioAttr;
-    memset(&stAioAttr, 0, sizeof stAioAttr);
-    stAioAttr.enSamplerate = (AUDIO_SAMPLE_RATE_E)rate;
-    stAioAttr.enBitwidth = AUDIO_BIT_WIDTH_16;
-    stAioAttr.enWorkmode = AoDev == 5 ? AIO_MODE_I2S_MASTER : AIO_MODE_I2S_SLAVE;
-    stAioAttr.enSoundmode = AUDIO_SOUND_MODE_MONO;
-    stAioAttr.u32EXFlag = 0;
-    stAioAttr.u32FrmNum = 30;
-    stAioAttr.u32PtNumPerFrm = (HI_U32)ptNum;
-    stAioAttr.u32ChnCnt = 2;
-    stAioAttr.u32ClkSel = 1;
+    qelAudioOutAttr(&stAioAttr, rate, ptNum, AoDev);
 
     // The HDMI audio device takes no 8 kHz: such a stream is resampled one to six.
     bool upsample = rate == 8000 && AoDev == 5;

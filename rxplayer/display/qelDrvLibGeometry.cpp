@@ -1,5 +1,6 @@
 #include "display/qelDrvLibGeometry.h"
 
+#include <climits>
 #include <cstdio>
 
 namespace qelgeo {
@@ -29,8 +30,16 @@ bool coversFromLeft(const WinRect& c, const WinRect& k) {
            (c.right >= k.right || c.right > k.left);
 }
 
-int floorTo16(int v) {
+// The cut arithmetic runs in 64 bits: a source size comes from the stream and may be far
+// larger than any picture; results are then held to the int range of the crop record.
+using i64 = long long;
+
+i64 floorTo16(i64 v) {
     return v / 16 * 16;
+}
+
+int toInt(i64 v) {
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
 
 }  // namespace
@@ -55,32 +64,31 @@ CropAxis cutEdgeCrop(int sourceSize, int clipStart, int clipStop, int displayExt
 
     // The cut in source pixels: the bezel amount scaled from display to source pixels, in whole
     // steps of 16.
-    long long scaled = static_cast<long long>(cutEdge) * sourceSize * (clipStop - clipStart) / 50;
-    int cut = scaled <= 0 ? 0 : 16 * static_cast<int>(scaled / displayExtent / 16);
+    i64 scaled = static_cast<i64>(cutEdge) * sourceSize * (clipStop - clipStart) / 50;
+    i64 cut = scaled <= 0 ? 0 : 16 * (scaled / displayExtent / 16);
 
     const char* tooSmall = horizontal ? "stVpssClipInfo[%d].stClipRect.u32Width: %d \n"
                                       : "stVpssClipInfo[%d].stClipRect.u32Height: %d \n";
-    int x = clipPos(sourceSize, clipStart);
-    int w0 = clipPos(sourceSize, clipStop);
-    CropAxis out{x, w0 - x};
+    i64 x = clipPos(sourceSize, clipStart);
+    i64 w0 = clipPos(sourceSize, clipStop);
+    i64 length = w0 - x;
 
     if (clipStart == 0 && clipStop <= 99) {
         printf(horizontal
                    ? "voWinCur.u8xClipStop < 100  voWinCur.u8xClipStart == 0 iCutPixelHor: %d \n"
                    : "voWinCur.u8yClipStop < 100  voWinCur.u8yClipStart == 0  iCutPixelVer: %d \n",
-               cut);
+               toInt(cut));
         if (cut <= 16) {
             cut = 16;
             x += 8;
         }
-        out.offset = x;
         if (w0 >= x + cut / 2 + 32) {
-            out.length = floorTo16(w0 - x - cut / 2);
+            length = floorTo16(w0 - x - cut / 2);
         } else {
-            printf(tooSmall, win, w0);
-            out.length = 32;
+            printf(tooSmall, win, toInt(w0));
+            length = 32;
         }
-        return out;
+        return {toInt(x), toInt(length)};
     }
     if (clipStart > 0) {
         bool farEdge = clipStop == 100;
@@ -89,31 +97,30 @@ CropAxis cutEdgeCrop(int sourceSize, int clipStart, int clipStop, int displayExt
                                 "iCutPixelHor: %d \n"
                               : "voWinCur.u8yClipStart > 0   voWinCur.u8yClipStop == 100   "
                                 "iCutPixelVer: %d \n",
-                   cut);
+                   toInt(cut));
         else
             printf(
                 horizontal
                     ? "voWinCur.u8xClipStart > 0 voWinCur.u8xClipStop < 100  iCutPixelHor: %d \n"
                     : "voWinCur.u8yClipStart > 0  voWinCur.u8yClipStop < 100   iCutPixelVer: %d \n",
-                cut);
+                toInt(cut));
         if (cut <= 16) {
             cut = 16;
             x += 8;
         } else {
             x += 16 * (cut / 32);
         }
-        out.offset = x;
         // The far side of an inner tile loses the other half of the cut as well.
-        int farCut = farEdge ? 0 : 16 * (cut / 32);
+        i64 farCut = farEdge ? 0 : 16 * (cut / 32);
         if (w0 >= x + farCut + 32) {
-            out.length = cut == 16 ? floorTo16(w0 - x - 8) : w0 - x - farCut;
+            length = cut == 16 ? floorTo16(w0 - x - 8) : w0 - x - farCut;
         } else {
-            printf(tooSmall, win, w0);
-            out.length = 32;
+            printf(tooSmall, win, toInt(w0));
+            length = 32;
         }
-        return out;
+        return {toInt(x), toInt(length)};
     }
-    return out;
+    return {toInt(x), toInt(length)};
 }
 
 }  // namespace qelgeo

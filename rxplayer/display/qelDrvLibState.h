@@ -36,6 +36,10 @@ extern std::atomic<unsigned char> chnipDisplayEn;
 extern std::atomic<int> iLunxunWinNum;
 extern std::atomic<int> iLunxunChn;
 
+// Output attributes of the audio path: the stream's rate, 16 bit, mono, 30 frames of ptNum
+// samples, 2 channels; the I2S interface is master towards the HDMI audio device (5), else slave.
+void qelAudioOutAttr(AIO_ATTR_S* attr, int rate, int ptNum, AUDIO_DEV dev);
+
 // Longest wait for a frame-mode decode channel to drain before it is destroyed anyway, ms.
 #define QEL_VDEC_DRAIN_MAX_MS 2000
 

@@ -94,7 +94,8 @@ int checkWinParaIni(int iWinId) {
         HI_U8* clip[4] = {&w.u8xClipStart, &w.u8xClipStop, &w.u8yClipStart, &w.u8yClipStop};
         for (HI_U8* c : clip) {
             HI_U32 v;
-            if (nextToken(f, &token) && parseNumber(token, &v)) *c = static_cast<HI_U8>(v);
+            // The percentage is reduced as read, before it is narrowed to the byte field.
+            if (nextToken(f, &token) && parseNumber(token, &v)) *c = static_cast<HI_U8>(v % 101);
             *c %= 101;
         }
         for (HI_U8* flag : {&w.u8VideoOrPip, &w.u8DisplayEn}) {

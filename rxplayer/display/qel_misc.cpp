@@ -144,7 +144,11 @@ void keyScanPoll() {
 
 int link_ch_key(void*) {
     for (;;) {
-        keyScanPoll();
+        // The shell door may fail to allocate; the key is polled again regardless.
+        try {
+            keyScanPoll();
+        } catch (...) {
+        }
         usleep(100 * 1000);
     }
     return 0;

@@ -42,6 +42,18 @@ void baseAttr(HI_HDMI_ATTR_S* attr, HI_HDMI_VIDEO_FMT_E fmt, bool enable) {
     attr->b3DEnable = HI_FALSE;
 }
 
+// Brings the transmitter up (HDMI forced, no event callback) and reads its attributes.
+void openTransmitter(HI_HDMI_ATTR_S* attr) {
+    HI_HDMI_INIT_PARA_S stHdmiPara;
+    stHdmiPara.pfnHdmiEventCallback = NULL;
+    stHdmiPara.pCallBackArgs = NULL;
+    stHdmiPara.enForceMode = HI_HDMI_FORCE_HDMI;
+    HI_MPI_HDMI_Init(&stHdmiPara);
+    HI_MPI_HDMI_Open(HI_HDMI_ID_0);
+    memset(attr, 0, sizeof *attr);
+    HI_MPI_HDMI_GetAttr(HI_HDMI_ID_0, attr);
+}
+
 }  // namespace
 
 HI_S32 SAMPLE_COMM_VO_HdmiConvertSync(VO_INTF_SYNC_E enIntfSync, HI_HDMI_VIDEO_FMT_E* penVideoFmt) {
@@ -114,15 +126,8 @@ HI_S32 SAMPLE_COMM_VO_HdmiConvertSync(VO_INTF_SYNC_E enIntfSync, HI_HDMI_VIDEO_F
 HI_S32 SAMPLE_COMM_VO_HdmiStart(VO_INTF_SYNC_E enIntfSync) {
     HI_HDMI_VIDEO_FMT_E enVideoFmt = HI_HDMI_VIDEO_FMT_1080P_60;
     SAMPLE_COMM_VO_HdmiConvertSync(enIntfSync, &enVideoFmt);
-    HI_HDMI_INIT_PARA_S stHdmiPara;
-    stHdmiPara.pfnHdmiEventCallback = NULL;
-    stHdmiPara.pCallBackArgs = NULL;
-    stHdmiPara.enForceMode = HI_HDMI_FORCE_HDMI;
-    HI_MPI_HDMI_Init(&stHdmiPara);
-    HI_MPI_HDMI_Open(HI_HDMI_ID_0);
     HI_HDMI_ATTR_S stAttr;
-    memset(&stAttr, 0, sizeof stAttr);
-    HI_MPI_HDMI_GetAttr(HI_HDMI_ID_0, &stAttr);
+    openTransmitter(&stAttr);
     HI_HDMI_SAMPLE_RATE_E rate = stAttr.enSampleRate;
     HI_U8 down = stAttr.u8DownSampleParm;
     baseAttr(&stAttr, enVideoFmt, true);
@@ -174,18 +179,9 @@ bool decided() {
 void configure(SAMPLE_VOAUDIOPARAM* param) {
     HI_HDMI_VIDEO_FMT_E enVideoFmt = HI_HDMI_VIDEO_FMT_1080P_60;
     SAMPLE_COMM_VO_HdmiConvertSync(VO_OUTPUT_1080P60, &enVideoFmt);
-    HI_MPI_HDMI_Stop(HI_HDMI_ID_0);
-    HI_MPI_HDMI_Close(HI_HDMI_ID_0);
-    HI_MPI_HDMI_DeInit();
-    HI_HDMI_INIT_PARA_S stHdmiPara;
-    stHdmiPara.pfnHdmiEventCallback = NULL;
-    stHdmiPara.pCallBackArgs = NULL;
-    stHdmiPara.enForceMode = HI_HDMI_FORCE_HDMI;
-    HI_MPI_HDMI_Init(&stHdmiPara);
-    HI_MPI_HDMI_Open(HI_HDMI_ID_0);
+    SAMPLE_COMM_VO_HdmiStop();
     HI_HDMI_ATTR_S stAttr;
-    memset(&stAttr, 0, sizeof stAttr);
-    HI_MPI_HDMI_GetAttr(HI_HDMI_ID_0, &stAttr);
+    openTransmitter(&stAttr);
     baseAttr(&stAttr, enVideoFmt, false);
 
     if (!hdmicn) {
@@ -291,10 +287,18 @@ void poll(SAMPLE_VOAUDIOPARAM* param) {
 
 int SAMPLE_COMM_VO_HdmiStart_thread(void* prg) {
     SAMPLE_VOAUDIOPARAM* param = static_cast<SAMPLE_VOAUDIOPARAM*>(prg);
-    hdmiwatch::configure(param);
+    // Nothing may leave the thread: a poll that fails to allocate is dropped, the next one
+    // follows 400 ms later.
+    try {
+        hdmiwatch::configure(param);
+    } catch (...) {
+    }
     for (;;) {
         usleep(400 * 1000);
-        hdmiwatch::poll(param);
+        try {
+            hdmiwatch::poll(param);
+        } catch (...) {
+        }
     }
     return 0;
 }

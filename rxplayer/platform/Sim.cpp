@@ -23,7 +23,11 @@ void powerOn(Sim& s) {
     s.nextMmzPhys = kMmzPhysBase;
     s.mmzTotal = 0;
     s.tdeJobs.clear();
-    s.gpio.assign(QEL_GPIO_PHYS_SIZE / 4, 0);
+    // The page keeps its place (the program may hold a mapping of it); it is only cleared.
+    if (s.gpio.size() != QEL_GPIO_PHYS_SIZE / 4)
+        s.gpio.assign(QEL_GPIO_PHYS_SIZE / 4, 0);
+    else
+        for (uint32_t& w : s.gpio) __atomic_store_n(&w, 0u, __ATOMIC_RELAXED);
     s.mux.assign(QEL_MUXCTRL_PHYS_SIZE / 4, 0);
     for (int i = 0; i < 3; ++i) s.inputStamp[i].clear();
     s.ptsBaseAt = std::chrono::steady_clock::now();
@@ -86,10 +90,22 @@ uint8_t* resolvePhys(Sim& s, uint32_t phys, uint64_t len) {
     return it->second.data() + off;
 }
 
+int gpioLevel(Sim& s, int group, int pin) {
+    return (__atomic_load_n(&s.gpio[gpioDataWord(group, pin)], __ATOMIC_RELAXED) >> pin) & 1;
+}
+
+void gpioDrive(Sim& s, int group, int pin, bool high) {
+    uint32_t bit = 1u << pin;
+    uint32_t* w = &s.gpio[gpioDataWord(group, pin)];
+    if (high)
+        __atomic_fetch_or(w, bit, __ATOMIC_RELAXED);
+    else
+        __atomic_fetch_and(w, ~bit, __ATOMIC_RELAXED);
+}
+
 void applyInputsToGpio(Sim& s) {
     // The key (group 7 pin 2) reads 0 while pressed.
-    uint32_t& key = s.gpio[gpioDataWord(7, 2)];
-    key = s.st.keyPressed ? (key & ~(1u << 2)) : (key | (1u << 2));
+    gpioDrive(s, 7, 2, !s.st.keyPressed);
 }
 
 }  // namespace detail
@@ -164,8 +180,7 @@ void setLinkInput(int pin, bool high) {
     if (pin < 0 || pin > 3) return;
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
-    uint32_t& w = s.gpio[(10u * 0x10000u + (1u << (pin + 2))) / 4];
-    w = high ? (w | (1u << pin)) : (w & ~(1u << pin));
+    gpioDrive(s, 10, pin, high);
     s.dirty = true;
 }
 
@@ -191,7 +206,7 @@ int gpioPin(int group, int pin) {
     if (group < 0 || group >= 12 || pin < 0 || pin >= 8) return -1;
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
-    return (s.gpio[(static_cast<size_t>(group) * 0x10000u + (1u << (pin + 2))) / 4] >> pin) & 1;
+    return gpioLevel(s, group, pin);
 }
 
 uint32_t muxReg(int reg) {

@@ -155,9 +155,7 @@ std::string buildJson(Sim& s) {
       << ",\"xres\":" << fb.xres << ",\"yres\":" << fb.yres << ",\"xoffset\":" << fb.xoffset
       << ",\"yoffset\":" << fb.yoffset << ",\"bitsPerPixel\":" << fb.bitsPerPixel
       << ",\"pans\":" << fb.pans << ",\"generation\":" << fb.generation << "},\n";
-    auto pin = [&s](int g, int p) {
-        return (s.gpio[(static_cast<size_t>(g) * 0x10000u + (1u << (p + 2))) / 4] >> p) & 1;
-    };
+    auto pin = [&s](int g, int p) { return gpioLevel(s, g, p); };
     o << "\"gpio\":{\"ledLit\":" << b(pin(7, 1) == 0) << ",\"keyPressed\":" << b(st.keyPressed)
       << ",\"links\":[" << pin(10, 0) << "," << pin(10, 1) << "," << pin(10, 2) << "," << pin(10, 3)
       << "]},\n\"watchdog\":{\"open\":" << b(st.watchdogOpen) << ",\"feeds\":" << st.watchdogFeeds
@@ -301,14 +299,18 @@ void watch(Sim* s, std::string dir) {
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::lock_guard<std::mutex> l(s->mu);
-        readInputsLocked(*s, dir);
-        auto now = std::chrono::steady_clock::now();
-        std::string request = dir + "/snap";
-        bool asked = access(request.c_str(), F_OK) == 0;
-        if (asked || (s->dirty && now - last >= std::chrono::milliseconds(100))) {
-            snapshotLocked(*s, dir);
-            last = now;
-            if (asked) unlink(request.c_str());
+        // A pass that runs out of memory is given up; the next one tries again.
+        try {
+            readInputsLocked(*s, dir);
+            auto now = std::chrono::steady_clock::now();
+            std::string request = dir + "/snap";
+            bool asked = access(request.c_str(), F_OK) == 0;
+            if (asked || (s->dirty && now - last >= std::chrono::milliseconds(100))) {
+                snapshotLocked(*s, dir);
+                last = now;
+                if (asked) unlink(request.c_str());
+            }
+        } catch (...) {
         }
     }
 }

@@ -89,6 +89,13 @@ void devPowerOn(Sim& s);
 // Writes the GPIO input pins that mirror the key and the link inputs.
 void applyInputsToGpio(Sim& s);
 
+// The GPIO page is mapped into the program, whose LED and key threads use it without the
+// stand-in's lock; every access to it on this side is atomic as well.
+// Level of pin p of group g (0 or 1).
+int gpioLevel(Sim& s, int group, int pin);
+// Drives pin p of group g to a level.
+void gpioDrive(Sim& s, int group, int pin, bool high);
+
 }  // namespace detail
 }  // namespace qelsim
 

@@ -6,11 +6,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "display/ControlShared.h"
 #include "display/qelDrvLib.h"
 
 namespace {
+
+// The layer, its surfaces and the text records are used by the thread that builds the
+// pipeline and by the network-state watcher; each public operation holds this lock (drawing
+// operations call each other, hence recursive).
+std::recursive_mutex gOsdLock;
+#define OSD_LOCKED std::lock_guard<std::recursive_mutex> osdLock(gOsdLock)
 
 TDE2_SURFACE_S g_stScreen;
 TDE2_SURFACE_S g_stBackGround;
@@ -159,11 +166,13 @@ void hiCloseOSD() {
 }
 
 int hiInitOSDSize(int outSize) {
+    OSD_LOCKED;
     outputSizeFor(outSize, out_width, out_height);
     return initHiFB();
 }
 
 int initHiFB() {
+    OSD_LOCKED;
     struct fb_var_screeninfo var;
     struct fb_fix_screeninfo fix;
     memset(&var, 0, sizeof var);
@@ -241,10 +250,12 @@ int TDE_CreateSurfaceByFile(const char* pszFileName, TDE2_SURFACE_S* pstSurface,
 }
 
 int hiCalcOSDpst(int s32ChnTotal, int enVoMode) {
+    OSD_LOCKED;
     return qelosd::layoutRects(s32ChnTotal, enVoMode, out_width, out_height, g_st32oPosition);
 }
 
 int hiDrawRect(int chnTotl, int enVoMode) {
+    OSD_LOCKED;
     Job job;
     job.fill(0, 0, out_width, out_height, 0);
     for (const Position& l : qelosd::frameLines(chnTotl, enVoMode, out_width, out_height))
@@ -255,6 +266,7 @@ int hiDrawRect(int chnTotl, int enVoMode) {
 }
 
 int hiDrawOSDchn(int, int chnNum, int fwflag) {
+    OSD_LOCKED;
     int x, y;
     if (!windowOrigin(chnNum, fwflag, 4, 4, &x, &y)) return -1;
     TDE2_SURFACE_S* zero = &g_stImgSur[0];
@@ -271,6 +283,7 @@ int hiDrawOSDchn(int, int chnNum, int fwflag) {
 }
 
 int hiDrawOSDip(int chnTtl, int winNum, int chnNum, int lunxunFlag, int fwflag) {
+    OSD_LOCKED;
     printf("winNum = %d chnNum = %d LunXun = %d\n", winNum, chnNum, lunxunFlag);
     if (winNum < 0 || winNum >= 32) return -1;
     static unsigned char list[36][200];
@@ -298,6 +311,7 @@ int hiDrawOSDip(int chnTtl, int winNum, int chnNum, int lunxunFlag, int fwflag) 
 }
 
 int hiDrawOSDCurInfo(char* pCurInfo, unsigned char enflag, unsigned char index) {
+    OSD_LOCKED;
     int x = 1280;
     int y = 840 + (index <= 2 ? index * 80 : 0);
     const char* text = pCurInfo != nullptr ? pCurInfo : "";
@@ -320,33 +334,39 @@ int hiDrawOSDCurInfo(char* pCurInfo, unsigned char enflag, unsigned char index) 
 }
 
 int hiDrawOSDNoSignal(int, int chnNum, int fwflag, int enflag) {
+    OSD_LOCKED;
     int x, y;
     if (!windowOrigin(chnNum, fwflag, 0, 0, &x, &y)) return -1;
     return drawBitmap(&g_stNoSigSur, x, y, enflag);
 }
 
 int hiDrawOSDalarm(int, int chnNum, int fwflag, int enflag) {
+    OSD_LOCKED;
     int x, y;
     if (!windowOrigin(chnNum, fwflag, 0, 0, &x, &y)) return -1;
     return drawBitmap(&g_stAlarmSur, x, y, enflag);
 }
 
 int hiDrawOSDlinkdown(int enflag) {
+    OSD_LOCKED;
     return drawBitmap(&g_stLinkDownSur, 0, 0, enflag);
 }
 
 int hiOSDclean() {
+    OSD_LOCKED;
     osdClean(0, 0, out_width, out_height);
     return hiDisplayPan(0, 0);
 }
 
 int osdClean(int x, int y, int xlen, int ylen) {
+    OSD_LOCKED;
     Job job;
     job.fill(x, y, xlen, ylen, 0);
     return job.end(kTimeoutClear);
 }
 
 int hiDisplayPan(int xoffset, int yoffset) {
+    OSD_LOCKED;
     if (s32FdStatic < 0) return -1;
     struct fb_var_screeninfo var;
     memset(&var, 0, sizeof var);
@@ -372,6 +392,7 @@ void storeSlots(unsigned char (*slots)[2], int slotCount, const char* text) {
 }  // namespace
 
 void getIpFromString(const char* string, int num) {
+    OSD_LOCKED;
     if (num < 0 || num >= 32) return;
     char buf[200];
     snprintf(buf, sizeof buf, "%s", string != nullptr ? string : "");
@@ -381,20 +402,25 @@ void getIpFromString(const char* string, int num) {
 }
 
 void setCurInfo(const char* string) {
+    OSD_LOCKED;
     storeSlots(osdInfo, 40, string);
 }
 
 int osdOutWidth() {
+    OSD_LOCKED;
     return out_width;
 }
 int osdOutHeight() {
+    OSD_LOCKED;
     return out_height;
 }
 Position osdWindowRect(int n) {
+    OSD_LOCKED;
     return n >= 0 && n < 32 ? g_st32oPosition[n] : Position{0, 0, 0, 0};
 }
 
 void osdResetState() {
+    OSD_LOCKED;
     pu8BackGroundVir = nullptr;
     u32BackGroundPhy = 0;
     out_width = out_height = 0;

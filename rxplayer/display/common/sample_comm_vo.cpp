@@ -1,5 +1,6 @@
 // Output helpers: device and layer, channels laid out by window record or by layout mode,
 // suspend and resume, binds and picture adjustment.
+#include <atomic>
 #include <cstring>
 
 #include "sample_comm.h"
@@ -7,7 +8,8 @@
 namespace {
 
 // 1 while the output channel is suspended (hidden on purpose); a restart keeps it hidden.
-HI_S32 iSuspendChn[QEL_WIN_MAX];
+// Written by the command threads, read by whichever thread restarts a window.
+std::atomic<HI_S32> iSuspendChn[QEL_WIN_MAX];
 
 HI_U32 even(HI_U32 v) {
     return v & ~1u;

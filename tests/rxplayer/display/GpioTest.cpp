@@ -3,7 +3,9 @@
 
 #include <fstream>
 #include <sstream>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SimControl.h"
@@ -168,6 +170,36 @@ TEST_F(GpioTest, LedPatternOnTheRegisterPage) {
     gSwitchAfter = 2;
     ledflagPass(&led_flag, recordSleep);
     EXPECT_EQ(gSleeps, (Pattern{{0, 20000}, {0, 20000}, {1, 20000}}));
+}
+
+// The LED and key threads work on the mapped register page while the key input changes and
+// the pins are looked at from other threads; every level read is a whole 0 or 1 and the LED
+// ends in the state last rendered.
+TEST_F(GpioTest, RegisterPageIsSharedSafelyBetweenThreads) {
+    std::atomic<bool> stop{false};
+    std::thread led([&stop] {
+        for (int i = 0; !stop && i < 20000; ++i)
+            hi3531_gpio_set_value(LED_GPIO_GRP, LED_GPIO_PIN, i & 1);
+    });
+    std::thread key([&stop] {
+        for (int i = 0; !stop && i < 20000; ++i) {
+            int v = hi3531_gpio_get_value(KEY_GPIO_GRP, KEY_GPIO_PIN);
+            if (v != 0 && v != 1) ADD_FAILURE() << "key level " << v;
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        qelsim::setKeyPressed(i & 1);
+        qelsim::setLinkInput(i % 4, i & 2);
+        int lit = qelsim::gpioPin(LED_GPIO_GRP, LED_GPIO_PIN);
+        ASSERT_TRUE(lit == 0 || lit == 1);
+    }
+    stop = true;
+    led.join();
+    key.join();
+    hi3531_gpio_set_value(LED_GPIO_GRP, LED_GPIO_PIN, 0);
+    EXPECT_EQ(qelsim::gpioPin(LED_GPIO_GRP, LED_GPIO_PIN), 0);
+    qelsim::setKeyPressed(true);
+    EXPECT_EQ(hi3531_gpio_get_value(KEY_GPIO_GRP, KEY_GPIO_PIN), 0);
 }
 
 }  // namespace

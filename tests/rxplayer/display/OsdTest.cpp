@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SimControl.h"
@@ -148,6 +149,25 @@ TEST_F(OsdTest, InformationLineInTripleSize) {
 
     qelDrvLib_OsdShowCurInfo(text, 0, 0);  // clears only
     EXPECT_EQ(px(1280, 840), 0);
+}
+
+// The network-state watcher shows the information line while the pipeline thread sets the
+// layer up again for a new resolution; both leave the layer whole.
+TEST_F(OsdTest, InformationLineWhileTheLayerIsSetUpAgain) {
+    ASSERT_EQ(qelDrvLib_Init(1, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0);
+    std::thread watcher([] {
+        char text[] = "10.0.0.7";
+        for (int i = 0; i < 40; ++i) qelDrvLib_OsdShowCurInfo(text, 1, 0);
+    });
+    for (int i = 0; i < 10; ++i) {
+        hiInitOSDSize(ZURIR_VO_OUTPUT_1080P60);
+        hiDrawRect(1, 0);
+    }
+    watcher.join();
+    char text[] = "10.0.0.7";
+    qelDrvLib_OsdShowCurInfo(text, 1, 0);
+    EXPECT_EQ(px(1280, 840), digitColour(1));
+    EXPECT_EQ(px(1280 + 2 * (kGlyphW + 18), 840), kDotColour);
 }
 
 TEST_F(OsdTest, OverlaysOffClearTheLayer) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <thread>
 
 #include "DisplayFixture.h"
 
@@ -215,6 +216,26 @@ TEST_F(VoChnTest, WindowRestartRoundsToEvenAndKeepsSuspendedChannelsHidden) {
     sample_vo_win_s[2].u8DisplayEn = 1;
     ASSERT_EQ(SAMPLE_COMM_VO_StartChnById(0, &pub, VO_MODE_32MUX, 2, sample_vo_win_s[2]), 0);
     EXPECT_TRUE(qelsim::state().vo[0].chn[2].hidden);
+}
+
+// A command thread suspends and resumes a window while another restarts windows; the
+// suspension it leaves last is what a later restart keeps.
+TEST_F(VoChnTest, SuspendFromOneThreadWhileAnotherRestartsWindows) {
+    sample_vo_win_s[0] = win(0, 960, 0, 540, 0, 1);
+    sample_vo_win_s[1] = win(960, 1920, 0, 540, 0, 1);
+    ASSERT_EQ(SAMPLE_COMM_VO_StartChnById(0, &pub, VO_MODE_32MUX, 1, sample_vo_win_s[1]), 0);
+    std::thread command([] {
+        for (int i = 0; i < 200; ++i) {
+            SAMPLE_COMM_VO_SuspendChn(0, 1);
+            SAMPLE_COMM_VO_ResumeChn(0, 1);
+        }
+        SAMPLE_COMM_VO_SuspendChn(0, 1);
+    });
+    for (int i = 0; i < 200; ++i)
+        SAMPLE_COMM_VO_StartChnById(0, &pub, VO_MODE_32MUX, 0, sample_vo_win_s[0]);
+    command.join();
+    ASSERT_EQ(SAMPLE_COMM_VO_StartChnById(0, &pub, VO_MODE_32MUX, 0, sample_vo_win_s[0]), 0);
+    EXPECT_TRUE(qelsim::state().vo[0].chn[1].hidden);
 }
 
 TEST_F(VoChnTest, PictureInPictureWindowMovesThePipLayerToTheDevice) {

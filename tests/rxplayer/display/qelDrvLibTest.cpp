@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SimControl.h"
@@ -113,6 +114,21 @@ TEST_F(qelDrvLibTest, EighteenWindowSetUpBuildsTheWholePath) {
     EXPECT_EQ(again.binds.size(), st.binds.size());
     EXPECT_TRUE(again.adec[1].exists);
     EXPECT_EQ(countBinds(again, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 4, 1}), 1);
+}
+
+// However many set-ups run in the process, one watcher polls the HDMI sink (every 400 ms).
+TEST_F(qelDrvLibTest, OneHdmiWatcherPerProcess) {
+    ASSERT_EQ(qelDrvLib_Init(18, VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    freshBox();
+    ASSERT_EQ(qelDrvLib_Init(18, VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    qelsim::clearCalls();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    int polls = 0;
+    for (const std::string& name : qelsim::callNames())
+        if (name == "HI_MPI_HDMI_GetSinkCapability") ++polls;
+    EXPECT_GE(polls, 1);
+    EXPECT_LE(polls, 7);
 }
 
 TEST_F(qelDrvLibTest, WindowCountsGiveTheirChannelTotals) {
