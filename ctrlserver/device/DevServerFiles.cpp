@@ -163,6 +163,30 @@ bool writeChangedTable(QelConfig& cfg, T* const* table, int count, const char* f
     return changed;
 }
 
+// The kind, address, name and network fields every decoder and encoder record stores.
+void readIdentity(QelConfig& cfg, const std::string& p, int kind, const char* namePrefix,
+                  Device& d) {
+    d.dtype = cfg.ReadInt(p + "type", kind);
+    d.ip = cfg.ReadString(p + "ip", "0.0.0.0");
+    d.name = boundedName(cfg.ReadString(p + "name", "unnamed"), namePrefix);
+    d.mac = cfg.ReadString(p + "mac", "");
+    d.hostname = cfg.ReadString(p + "hostname", "");
+    d.netmask = cfg.ReadString(p + "netmask", "");
+    d.gateway = cfg.ReadString(p + "gateway", "");
+}
+
+// The serial settings, serial-over-network settings and firmware version of a record.
+void readSerialAndVersion(QelConfig& cfg, const std::string& p, Device& d) {
+    d.baud = cfg.ReadInt(p + "baud", 115200);
+    d.databits = cfg.ReadInt(p + "databits", 8);
+    d.parity = cfg.ReadInt(p + "parity", 0);
+    d.stopbits = cfg.ReadInt(p + "stopbits", 1);
+    d.bynetswitch = cfg.ReadInt(p + "bynetswitch", 0);
+    d.bynetmode = cfg.ReadInt(p + "bynetmode", 0);
+    d.bynetip = cfg.ReadString(p + "bynetip", "255.255.255.255");
+    d.version = cfg.ReadString(p + "version", "Version 1.0");
+}
+
 }  // namespace
 
 bool DevServer::blGetQelDeviceFromConfig() {
@@ -174,29 +198,15 @@ bool DevServer::blGetQelDeviceFromConfig() {
         for (int i = 0; i < count; i++) {
             std::string p = recordPrefix("decoder%02d_", i);
             Decoder* d = new Decoder();
-            d->dtype = QEL_KIND_DECODER;
             d->index = i;
-            d->dtype = cfg.ReadInt(p + "type", QEL_KIND_DECODER);
-            d->ip = cfg.ReadString(p + "ip", "0.0.0.0");
-            d->name = boundedName(cfg.ReadString(p + "name", "unnamed"), "RX");
-            d->mac = cfg.ReadString(p + "mac", "");
-            d->hostname = cfg.ReadString(p + "hostname", "");
-            d->netmask = cfg.ReadString(p + "netmask", "");
-            d->gateway = cfg.ReadString(p + "gateway", "");
+            readIdentity(cfg, p, QEL_KIND_DECODER, "RX", *d);
             d->luma = cfg.ReadInt(p + "luma", 50);
             d->contrast = cfg.ReadInt(p + "contrast", 50);
             d->saturation = cfg.ReadInt(p + "saturation", 50);
             d->hue = cfg.ReadInt(p + "hue", 50);
             d->audiooutput = cfg.ReadInt(p + "audiooutput", 0);
             d->status = cfg.ReadInt(p + "splitnum", 1);
-            d->baud = cfg.ReadInt(p + "baud", 115200);
-            d->databits = cfg.ReadInt(p + "databits", 8);
-            d->parity = cfg.ReadInt(p + "parity", 0);
-            d->stopbits = cfg.ReadInt(p + "stopbits", 1);
-            d->bynetswitch = cfg.ReadInt(p + "bynetswitch", 0);
-            d->bynetmode = cfg.ReadInt(p + "bynetmode", 0);
-            d->bynetip = cfg.ReadString(p + "bynetip", "255.255.255.255");
-            d->version = cfg.ReadString(p + "version", "Version 1.0");
+            readSerialAndVersion(cfg, p, *d);
             decoders[i] = d;
         }
         decoderCount = count;
@@ -208,15 +218,8 @@ bool DevServer::blGetQelDeviceFromConfig() {
         for (int i = 0; i < count; i++) {
             std::string p = recordPrefix("encoder%02d_", i);
             Encoder* e = new Encoder();
-            e->dtype = QEL_KIND_ENCODER;
             e->index = i;
-            e->dtype = cfg.ReadInt(p + "type", QEL_KIND_ENCODER);
-            e->ip = cfg.ReadString(p + "ip", "0.0.0.0");
-            e->name = boundedName(cfg.ReadString(p + "name", "unnamed"), "TX");
-            e->mac = cfg.ReadString(p + "mac", "");
-            e->hostname = cfg.ReadString(p + "hostname", "");
-            e->netmask = cfg.ReadString(p + "netmask", "");
-            e->gateway = cfg.ReadString(p + "gateway", "");
+            readIdentity(cfg, p, QEL_KIND_ENCODER, "TX", *e);
             e->url0 = cfg.ReadString(p + "url0", "");
             e->url1 = cfg.ReadString(p + "url1", "");
             e->fps = cfg.ReadInt(p + "fps", 0);
@@ -225,14 +228,7 @@ bool DevServer::blGetQelDeviceFromConfig() {
             e->audioto = cfg.ReadInt(p + "audioto", 0);
             e->vbrbitrate = cfg.ReadInt(p + "vbrbitrate", 0);
             e->cbrbitrate = cfg.ReadInt(p + "cbrbitrate", 0);
-            e->baud = cfg.ReadInt(p + "baud", 115200);
-            e->databits = cfg.ReadInt(p + "databits", 8);
-            e->parity = cfg.ReadInt(p + "parity", 0);
-            e->stopbits = cfg.ReadInt(p + "stopbits", 1);
-            e->bynetswitch = cfg.ReadInt(p + "bynetswitch", 0);
-            e->bynetmode = cfg.ReadInt(p + "bynetmode", 0);
-            e->bynetip = cfg.ReadString(p + "bynetip", "255.255.255.255");
-            e->version = cfg.ReadString(p + "version", "Version 1.0");
+            readSerialAndVersion(cfg, p, *e);
             encoders[i] = e;
         }
         encoderCount = count;
