@@ -22,8 +22,7 @@
 #include "live/BasicUsageEnvironment.hh"
 #include "support/NoNetwork.h"
 #include "wall/VSServer.h"
-
-using KeyList = std::vector<std::pair<std::string, Json::Value>>;
+#include "WallFirstStart.h"
 
 class WallModelTest : public ::testing::Test {
 public:

@@ -1,0 +1,107 @@
+// The files a first start on an empty /mnt writes, key by key in file order.
+#pragma once
+
+#include <json/json.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+using KeyList = std::vector<std::pair<std::string, Json::Value>>;
+
+namespace wallgen {
+
+inline std::string num(const char* format, int n) {
+    char text[64];
+    snprintf(text, sizeof text, format, n);
+    return text;
+}
+
+inline std::string scenePath(int s, int p) {
+    char text[64];
+    snprintf(text, sizeof text, "/mnt/sence/qelconfVSence_%02d_%02d.ini", s, p);
+    return text;
+}
+
+inline KeyList firstStartUnicast() {
+    KeyList k;
+    for (int i = 0; i < 200; ++i) {
+        k.emplace_back(num("unicastip_%02d", i), "");
+        k.emplace_back(num("unicastname_%02d", i), "");
+        k.emplace_back(num("unicastsplitnum_%02d", i), 1);
+    }
+    k.emplace_back("unicastCurIndex", 0);
+    return k;
+}
+
+inline KeyList firstStartScene(int s) {
+    KeyList k = {{"screensenceName", ""},   {"screensenceId", s},        {"screensenceValid", 0},
+                 {"screensencePicSrc", ""}, {"screensenceCurPreset", 0}, {"screenRows", 2},
+                 {"screenColumns", 2},      {"screenHorCut", 2},         {"screenVerCut", 2},
+                 {"screenWidth", 3840},     {"screenHeight", 2160}};
+    for (int c = 0; c < 4; ++c) {
+        k.emplace_back(num("screenIP_%02d", c), "");
+        k.emplace_back(num("screenSplitnum_%02d", c), 1);
+        k.emplace_back(num("screenName_%02d", c), "");
+    }
+    k.emplace_back("disWidth", 1920);
+    k.emplace_back("disHeight", 1080);
+    for (int d = 0; d < 16; ++d) {
+        k.emplace_back(num("disIP_%02d", d), "");
+        k.emplace_back(num("disSplitnum_%02d", d), 1);
+        k.emplace_back(num("disName_%02d", d), "");
+    }
+    return k;
+}
+
+inline KeyList firstStartVscreen() {
+    KeyList k = {{"screenRows", 2},   {"screenColumns", 2},  {"screenHorCut", 2},
+                 {"screenVerCut", 2}, {"screenWidth", 3840}, {"screenHeight", 2160}};
+    for (int c = 0; c < 4; ++c) {
+        k.emplace_back(num("screenIP_%02d", c), "");
+        k.emplace_back(num("screenSplitnum_%02d", c), 1);
+        k.emplace_back(num("screenName_%02d", c), "");
+    }
+    return k;
+}
+
+inline KeyList firstStartRatio() {
+    return {{"HVratioCurIndex", 0},
+            {"HVratioHor", 16},
+            {"HVratioVer", 9},
+            {"HVratioHorUserDef", 0},
+            {"HVratioVerUserDef", 0}};
+}
+
+// The nine words of a block file, little-endian, as stored.
+inline std::vector<uint32_t> words(const std::string& bytes) {
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i + 4 <= bytes.size() && out.size() < 9; i += 4)
+        out.push_back(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8 | uint8_t(bytes[i + 2]) << 16 |
+                      uint32_t(uint8_t(bytes[i + 3])) << 24);
+    return out;
+}
+
+// What live-wall window w holds after a first start: cells 0-3 of the 2 x 2 wall split 1.
+inline std::vector<uint32_t> firstStartWindow(uint32_t w) {
+    if (w >= 20) return {w, w, 0, 0, 0, 0, 0, 0, 0};
+    const uint32_t cell = w / 5, x = 1920 * (cell % 2), y = 1080 * (cell / 2);
+    if (w % 5 == 0) return {w, w, 1, 0, 1, x, x + 1919, y, y + 1079};
+    return {w, w, 0, 0, 0, x, x, y, y};
+}
+
+// Every file a first start writes, sorted.
+inline std::vector<std::string> firstStartFiles() {
+    std::vector<std::string> files = {"/mnt/qelconfUnicast.ini", "/mnt/qelconfHVratio.ini",
+                                      "/mnt/qelconfVscreen.ini"};
+    for (int w = 0; w < 80; ++w) files.push_back(num("/mnt/qelconfVWin_%02d.ini", w));
+    for (int s = 0; s < 5; ++s)
+        for (int p = 0; p < 3; ++p) files.push_back(scenePath(s, p));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace wallgen
