@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "WallModelFixture.h"
-#include "WallFirstStart.h"
+#include "WallFiles.h"
 #include "WallModelGen.h"
 
 using namespace wallgen;
@@ -273,7 +273,7 @@ public:
             model.reset();
             k.prepare(*this);
             ::testing::internal::CaptureStderr();
-            VSServer* m = VSServer::createNew(*env, *dev);
+            VSServer* m = VSServer::createNew(*env, *server);
             const std::string log = ::testing::internal::GetCapturedStderr();
             model.reset(m);
             ASSERT_TRUE(m);

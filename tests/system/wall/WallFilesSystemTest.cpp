@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "WallFirstStart.h"
+#include "WallFiles.h"
 #include "support/Clients.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
@@ -19,51 +19,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+std::map<std::string, wallgen::FileState> wallFiles(const qeltest::Box& box) {
+    return wallgen::wallFileStates(box.root());
 }
 
 KeyList keysOf(const std::string& path) {
-    KeyList out;
-    Json::Value doc;
-    Json::Reader reader;
-    if (!reader.parse(readFile(path), doc) || !doc.isObject()) return out;
-    for (const Json::Value& e : doc["config"])
-        for (const std::string& k : e.getMemberNames()) out.emplace_back(k, e[k]);
-    return out;
-}
-
-struct FileState {
-    ino_t inode;
-    long long mtimeNs;
-    std::string bytes;
-    bool operator==(const FileState& o) const {
-        return inode == o.inode && mtimeNs == o.mtimeNs && bytes == o.bytes;
-    }
-};
-
-// The wall files of a box ("qelconf..." under /mnt and /mnt/sence).
-std::map<std::string, FileState> wallFiles(const qeltest::Box& box) {
-    std::map<std::string, FileState> files;
-    for (const char* dir : {"/mnt", "/mnt/sence"}) {
-        DIR* d = opendir(box.path(dir).c_str());
-        if (!d) continue;
-        while (struct dirent* e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name.rfind("qelconf", 0) != 0) continue;
-            const std::string boxPath = std::string(dir) + "/" + name;
-            struct stat st;
-            if (lstat(box.path(boxPath).c_str(), &st) != 0) continue;
-            files[boxPath] =
-                FileState{st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
-                          S_ISREG(st.st_mode) ? readFile(box.path(boxPath)) : ""};
-        }
-        closedir(d);
-    }
-    return files;
+    return wallgen::keysOfFile(path);
 }
 
 class WallFilesSystem : public ::testing::Test {
@@ -99,7 +60,7 @@ protected:
 TEST_F(WallFilesSystem, FirstStartWritesTheDefaultsAndARestartNothing) {
     auto server = startServer();
     ASSERT_TRUE(server);
-    const std::map<std::string, FileState> first = wallFiles(*box);
+    const std::map<std::string, wallgen::FileState> first = wallFiles(*box);
     std::vector<std::string> names;
     for (const auto& f : first) names.push_back(f.first);
     EXPECT_EQ(names, wallgen::firstStartFiles());
@@ -110,7 +71,8 @@ TEST_F(WallFilesSystem, FirstStartWritesTheDefaultsAndARestartNothing) {
         for (int p = 0; p < 3; ++p)
             EXPECT_EQ(keysOf(box->path(wallgen::scenePath(s, p))), wallgen::firstStartScene(s));
     for (uint32_t w = 0; w < 80; ++w) {
-        const std::string bytes = readFile(box->path(wallgen::num("/mnt/qelconfVWin_%02d.ini", w)));
+        const std::string bytes =
+            wallgen::readWholeFile(box->path(wallgen::num("/mnt/qelconfVWin_%02d.ini", w)));
         EXPECT_EQ(bytes.size(), 204u);
         EXPECT_EQ(wallgen::words(bytes), wallgen::firstStartWindow(w)) << w;
     }

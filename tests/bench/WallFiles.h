@@ -1,11 +1,17 @@
-// The files a first start on an empty /mnt writes, key by key in file order.
+// The wall files as tests see them: readers, a snapshot of their state on disk, and what a
+// first start on an empty /mnt writes, key by key in file order.
 #pragma once
 
+#include <dirent.h>
 #include <json/json.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +19,56 @@
 using KeyList = std::vector<std::pair<std::string, Json::Value>>;
 
 namespace wallgen {
+
+inline std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// A key file's keys and values in file order (empty when it does not parse).
+inline KeyList keysOfFile(const std::string& path) {
+    KeyList out;
+    Json::Value doc;
+    Json::Reader reader;
+    if (!reader.parse(readWholeFile(path), doc) || !doc.isObject()) return out;
+    for (const Json::Value& e : doc["config"])
+        for (const std::string& k : e.getMemberNames()) out.emplace_back(k, e[k]);
+    return out;
+}
+
+// What a wall file looks like on disk, to tell whether it was touched.
+struct FileState {
+    ino_t inode;
+    long long mtimeNs;
+    std::string bytes;
+    bool operator==(const FileState& o) const {
+        return inode == o.inode && mtimeNs == o.mtimeNs && bytes == o.bytes;
+    }
+};
+
+// Every wall file (names beginning "qelconf") under /mnt and /mnt/sence of a box root, by box
+// path.
+inline std::map<std::string, FileState> wallFileStates(const std::string& root) {
+    std::map<std::string, FileState> files;
+    for (const char* dir : {"/mnt", "/mnt/sence"}) {
+        DIR* d = opendir((root + dir).c_str());
+        if (!d) continue;
+        while (struct dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.rfind("qelconf", 0) != 0) continue;
+            const std::string boxPath = std::string(dir) + "/" + name;
+            struct stat st;
+            if (lstat((root + boxPath).c_str(), &st) != 0) continue;
+            files[boxPath] =
+                FileState{st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+                          S_ISREG(st.st_mode) ? readWholeFile(root + boxPath) : ""};
+        }
+        closedir(d);
+    }
+    return files;
+}
 
 inline std::string num(const char* format, int n) {
     char text[64];
@@ -37,16 +93,21 @@ inline KeyList firstStartUnicast() {
     return k;
 }
 
+// Empty cells 0..cells-1 of a wall: address, split 1, name.
+inline void appendEmptyCells(KeyList& k, int cells) {
+    for (int c = 0; c < cells; ++c) {
+        k.emplace_back(num("screenIP_%02d", c), "");
+        k.emplace_back(num("screenSplitnum_%02d", c), 1);
+        k.emplace_back(num("screenName_%02d", c), "");
+    }
+}
+
 inline KeyList firstStartScene(int s) {
     KeyList k = {{"screensenceName", ""},   {"screensenceId", s},        {"screensenceValid", 0},
                  {"screensencePicSrc", ""}, {"screensenceCurPreset", 0}, {"screenRows", 2},
                  {"screenColumns", 2},      {"screenHorCut", 2},         {"screenVerCut", 2},
                  {"screenWidth", 3840},     {"screenHeight", 2160}};
-    for (int c = 0; c < 4; ++c) {
-        k.emplace_back(num("screenIP_%02d", c), "");
-        k.emplace_back(num("screenSplitnum_%02d", c), 1);
-        k.emplace_back(num("screenName_%02d", c), "");
-    }
+    appendEmptyCells(k, 4);
     k.emplace_back("disWidth", 1920);
     k.emplace_back("disHeight", 1080);
     for (int d = 0; d < 16; ++d) {
@@ -60,11 +121,7 @@ inline KeyList firstStartScene(int s) {
 inline KeyList firstStartVscreen() {
     KeyList k = {{"screenRows", 2},   {"screenColumns", 2},  {"screenHorCut", 2},
                  {"screenVerCut", 2}, {"screenWidth", 3840}, {"screenHeight", 2160}};
-    for (int c = 0; c < 4; ++c) {
-        k.emplace_back(num("screenIP_%02d", c), "");
-        k.emplace_back(num("screenSplitnum_%02d", c), 1);
-        k.emplace_back(num("screenName_%02d", c), "");
-    }
+    appendEmptyCells(k, 4);
     return k;
 }
 
