@@ -1,6 +1,7 @@
 #include "reply/ReplyFrame.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +44,15 @@ Json::Value document(const Reply& r, size_t keep, bool success, const std::strin
     else
         root["ack"].append(item);
     return root;
+}
+
+// One line on standard output, at once: a cut reply is worth seeing in the log as it happens.
+__attribute__((format(printf, 1, 2))) void logLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    fflush(stdout);
 }
 
 void copyText(const std::string& text, char* out) {
@@ -94,8 +104,8 @@ void emit(const Reply& r, char* out, size_t outSize) {
         }
     }
     if (lo > 0) {
-        printf("%s: reply cut to %zu of %zu elements to fit %zu bytes\n", r.builder, lo, total,
-               outSize);
+        logLine("%s: reply cut to %zu of %zu elements to fit %zu bytes\n", r.builder, lo, total,
+                outSize);
         copyText(best, out);
         return;
     }
@@ -104,7 +114,7 @@ void emit(const Reply& r, char* out, size_t outSize) {
     const bool success = total > 0 ? false : r.success;
     text = render(0, success, r.cmd);
     if (total > 0)
-        printf("%s: not one of %zu elements fits %zu bytes\n", r.builder, total, outSize);
+        logLine("%s: not one of %zu elements fits %zu bytes\n", r.builder, total, outSize);
     if (fits(text)) {
         copyText(text, out);
         return;
@@ -126,13 +136,13 @@ void emit(const Reply& r, char* out, size_t outSize) {
                     keepHi = mid;
                 }
             }
-            printf("%s: command text cut to %zu of %zu bytes to fit %zu bytes\n", r.builder,
-                   utf8Prefix(r.cmd, keepLo).size(), r.cmd.size(), outSize);
+            logLine("%s: command text cut to %zu of %zu bytes to fit %zu bytes\n", r.builder,
+                    utf8Prefix(r.cmd, keepLo).size(), r.cmd.size(), outSize);
             copyText(best, out);
             return;
         }
     }
-    printf("%s: no reply fits %zu bytes\n", r.builder, outSize);
+    logLine("%s: no reply fits %zu bytes\n", r.builder, outSize);
     out[0] = '\0';
 }
 
