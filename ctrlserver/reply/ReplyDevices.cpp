@@ -62,7 +62,6 @@ void BuildDevControllerlistJsonString(ArrayList<Controller>& list, char* out, si
     auto items = carriedItems(list, [](Json::Value& item, Controller& c) {
         setOlderIdentity(item, c);
         item["devtype"] = "ctrl";
-        return true;
     });
     reply::emitList("BuildDevControllerlistJsonString", "devinfo", std::move(items), out, outSize);
 }
@@ -74,7 +73,6 @@ void BuildDevEncoderlistJsonString(ArrayList<Encoder>& list, char* out, size_t o
         reply::setStreamUrls(item, e);
         item["channel"] = e.channel;
         item["devtype"] = "encoder";
-        return true;
     });
     reply::emitList("BuildDevEncoderlistJsonString", "devinfo", std::move(items), out, outSize);
 }
@@ -85,7 +83,6 @@ void BuildDevDecoderlistJsonString(ArrayList<Decoder>& list, char* out, size_t o
         item["devhostname"] = d.hostname;
         item["devsplitnum"] = d.status;
         item["devtype"] = "decoder";
-        return true;
     });
     reply::emitList("BuildDevDecoderlistJsonString", "devinfo", std::move(items), out, outSize);
 }
@@ -103,7 +100,6 @@ void BuildDevIPSourcelistJsonString(ArrayList<Encoder>& list, char* out, size_t 
         item["port"] = e.port;
         item["user"] = e.user;
         item["pass"] = e.pass;
-        return true;
     });
     reply::emit(r, out, outSize);
 }
@@ -114,7 +110,6 @@ void BuildDevFreeDecoderlistJsonString(ArrayList<Device>& list, char* out, size_
         setOlderIdentity(item, d);
         item["devsplitnum"] = d.status;
         item["devtype"] = "decoder";
-        return true;
     });
     reply::emitListAck("BuildDevFreeDecoderlistJsonString", "devinfo", std::move(items), out,
                        outSize, status, cmd);
@@ -135,7 +130,6 @@ void BuildNewDevlistJsonString(ArrayList<Device>& list, char* out, size_t outSiz
         }
         item["ip4addr"] = d.ip;
         item["url_01"] = d.extra;
-        return true;
     });
     reply::emitListAck("BuildNewDevlistJsonString", "devicelist", std::move(items), out, outSize,
                        status, cmd);
@@ -160,7 +154,6 @@ void BuildNewNameparamsJsonString(ArrayList<Device>& list, char* out, size_t out
     auto items = carriedItems(list, [](Json::Value& item, Device& d) {
         item["alias"] = d.name;
         item["hostname"] = d.hostname;
-        return true;
     });
     reply::emitListAck("BuildNewNameparamsJsonString", "namealiasinfo", std::move(items), out,
                        outSize, status, cmd);
@@ -171,7 +164,6 @@ void BuildNewIpclistJsonString(ArrayList<Encoder>& list, char* out, size_t outSi
     auto items = carriedItems(list, [](Json::Value& item, Encoder& e) {
         item["alias"] = e.name;
         item["ip4addr"] = e.ip;
-        return true;
     });
     reply::emitListAck("BuildNewIpclistJsonString", "ipclist", std::move(items), out, outSize,
                        status, cmd);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/ArrayList.h"
@@ -106,14 +107,20 @@ void forEachElement(ArrayList<T>& list, F f) {
     for (int i = 0; i < list.count && node && node->data; ++i, node = node->next) f(*node->data);
 }
 
-// The items of a list whose item value is carried from one element to the next: set fills
-// the item from an element and says whether the element is listed.
+// The items of a list whose item value is carried from one element to the next: set(item, e)
+// fills the item from an element and, when it returns a bool, says whether the element is
+// listed (otherwise every element is).
 template <typename T, typename F>
 std::vector<Json::Value> carriedItems(ArrayList<T>& list, F set) {
     std::vector<Json::Value> items;
     Json::Value item;
     forEachElement(list, [&](T& e) {
-        if (set(item, e)) items.push_back(item);
+        if constexpr (std::is_void_v<decltype(set(item, e))>) {
+            set(item, e);
+            items.push_back(item);
+        } else if (set(item, e)) {
+            items.push_back(item);
+        }
     });
     return items;
 }

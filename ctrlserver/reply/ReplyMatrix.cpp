@@ -18,10 +18,8 @@ int windowsOf(int splitnum) {
 
 void BuildMatrixAckJsonString(ArrayList<Matrix_MV>& list, char* out, size_t outSize,
                               unsigned int status, char* cmd) {
-    auto items = carriedItems(list, [](Json::Value& item, Matrix_MV& m) {
-        item["txrx_1"] = m.tx[0] + ", " + m.rxalias;
-        return true;
-    });
+    auto items = carriedItems(
+        list, [](Json::Value& item, Matrix_MV& m) { item["txrx_1"] = m.tx[0] + ", " + m.rxalias; });
     reply::emitListAck("BuildMatrixAckJsonString", "rxsourceinfo", std::move(items), out, outSize,
                        status, cmd);
 }
@@ -33,7 +31,6 @@ void BuildMultiViewAckJsonString(ArrayList<Matrix_MV>& list, char* out, size_t o
         item["rxalias"] = m.rxalias;
         for (int w = 0; w < windowsOf(m.splitnum); ++w)
             item[indexedKey("tx_%d", w + 1)] = m.tx[w].empty() ? std::string("NULL") : m.tx[w];
-        return true;
     });
     reply::emitListAck("BuildMultiViewAckJsonString", "mvrxinfo", std::move(items), out, outSize,
                        status, cmd);
@@ -55,7 +52,6 @@ void BuildMultiViewWinAckJsonString(ArrayList<Matrix_MV_plus_WIN>& list, char* o
             item[indexedKey("winwidth_%d", n)] = Json::Int64(m.win[w].width) + 1;
             item[indexedKey("winheight_%d", n)] = Json::Int64(m.win[w].height) + 1;
         }
-        return true;
     });
     reply::emitListAck("BuildMultiViewWinAckJsonString", "mvrxallinfo", std::move(items), out,
                        outSize, status, cmd);

@@ -63,7 +63,6 @@ void BuildParamsJsonString(ArrayList<Param>& list, char* out, size_t outSize) {
     auto items = carriedItems(list, [](Json::Value& item, Param& p) {
         item["parname"] = p.name;
         item["parvalue"] = p.value;
-        return true;
     });
     reply::emitList("BuildParamsJsonString", "parinfo", std::move(items), out, outSize);
 }
@@ -76,17 +75,13 @@ void BuildnetparamsJsonString(ArrayList<Device>& list, char* out, size_t outSize
         item["devmac"] = d.mac;
         item["devname"] = d.name;
         item["devnetmask"] = d.netmask;
-        return true;
     });
     reply::emitSingle("BuildnetparamsJsonString", "netparams", std::move(items), out, outSize);
 }
 
 void BuildTXParamsJsonString(ArrayList<Encoder>& list, char* out, size_t outSize,
                              unsigned int status, char* cmd) {
-    auto items = carriedItems(list, [](Json::Value& item, Encoder& e) {
-        setEncoderStream(item, e);
-        return true;
-    });
+    auto items = carriedItems(list, setEncoderStream);
     reply::emitListAck("BuildTXParamsJsonString", "txparamsinfo", std::move(items), out, outSize,
                        status, cmd);
 }
@@ -100,17 +95,13 @@ void BuildDecoderparamsJsonString(ArrayList<Decoder>& list, char* out, size_t ou
         item["devname"] = d.name;
         item["devsaturation"] = d.saturation;
         item["devsplitnum"] = d.status;
-        return true;
     });
     reply::emitSingle("BuildDecoderparamsJsonString", "decparams", std::move(items), out, outSize);
 }
 
 void BuildNewnetparamsJsonString(ArrayList<Encoder>& list, char* out, size_t outSize,
                                  unsigned int status, char* cmd) {
-    auto items = carriedItems(list, [](Json::Value& item, Encoder& e) {
-        setNetwork(item, e);
-        return true;
-    });
+    auto items = carriedItems(list, setNetwork);
     reply::emitListAck("BuildNewnetparamsJsonString", "netsettinginfo", std::move(items), out,
                        outSize, status, cmd);
 }
@@ -124,7 +115,6 @@ void BuildNewIpcParamslistJsonString(ArrayList<Encoder>& list, char* out, size_t
         item["port"] = e.port;
         reply::setStreamUrls(item, e);
         item["user"] = e.user;
-        return true;
     });
     reply::emitListAck("BuildNewIpcParamslistJsonString", "ipcparaminfo", std::move(items), out,
                        outSize, status, cmd);
@@ -139,17 +129,13 @@ void BuildEncoderparamsJsonString(ArrayList<Encoder>& list, char* out, size_t ou
         if (bitrateFlag(e, flag)) item["devbitrate"] = flag;
         item["devname"] = e.name;
         item["devratecontrol"] = e.ratecontrol;
-        return true;
     });
     reply::emitSingle("BuildEncoderparamsJsonString", "encparams", std::move(items), out, outSize);
 }
 
 void BuildRXParamsJsonString(ArrayList<Decoder>& list, char* out, size_t outSize,
                              unsigned int status, char* cmd) {
-    auto items = carriedItems(list, [](Json::Value& item, Decoder& d) {
-        setDecoderPicture(item, d);
-        return true;
-    });
+    auto items = carriedItems(list, setDecoderPicture);
     reply::emitListAck("BuildRXParamsJsonString", "rxparamsinfo", std::move(items), out, outSize,
                        status, cmd);
 }
@@ -165,7 +151,6 @@ void BuildIPSourceparamsJsonString(ArrayList<Encoder>& list, char* out, size_t o
         item["port"] = e.port;
         reply::setStreamUrls(item, e);
         item["user"] = e.user;
-        return true;
     });
     reply::emitSingle("BuildIPSourceparamsJsonString", "ipsourceparams", std::move(items), out,
                       outSize);
@@ -184,14 +169,12 @@ void BuildNewAllparamsJsonString(ArrayList<Decoder>& decoders, ArrayList<Encoder
         setDecoderPicture(item, d);
         setNetwork(item, d);
         item["splitnum"] = d.status;
-        return true;
     });
     tx.items = carriedItems(encoders, [](Json::Value& item, Encoder& e) {
         setEncoderStream(item, e);
         setNetwork(item, e);
         item["url_main"] = e.url0;
         item["url_sub"] = e.url1;
-        return true;
     });
     r.setAck(reply::Reply::Ack::Array, status, cmd);
     reply::emit(r, out, outSize);

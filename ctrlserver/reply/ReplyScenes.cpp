@@ -136,10 +136,8 @@ void BuildVsNewSencevwJsonString(ArrayList<VSence>& scenes, ArrayList<VSenceScre
 
 void BuildVsSenceScreenJsonString(ArrayList<VSenceScreen>& screens, char* out, size_t outSize,
                                   unsigned int status, char* cmd) {
-    auto items = reply::carriedItems(screens, [](Json::Value& item, VSenceScreen& sc) {
-        reply::setWallScreen(item, sc);
-        return true;
-    });
+    auto items = reply::carriedItems(
+        screens, [](Json::Value& item, VSenceScreen& sc) { reply::setWallScreen(item, sc); });
     reply::emitListAck("BuildVsSenceScreenJsonString", "vsscreeninfo", std::move(items), out,
                        outSize, status, cmd);
 }
@@ -157,7 +155,6 @@ void BuildVsSenceDisplayListJsonString(ArrayList<VSenceScreen>& screens, char* o
             item[indexedKey("disdevnamelist[%d]", d)] = sc.disName[d];
             ++shown;
         }
-        return true;
     });
     reply::Reply r("BuildVsSenceDisplayListJsonString");
     reply::Part& p = r.part("vsdisplayinfo");

@@ -45,10 +45,8 @@ std::string windowText(const VWin& w, WinForm form, const std::string& trailing)
 template <typename F>
 std::vector<Json::Value> windowItems(ArrayList<VWin>& list, const char* key, WinForm form,
                                      F trailing) {
-    return reply::carriedItems(list, [&](Json::Value& item, VWin& w) {
-        item[key] = windowText(w, form, trailing(w));
-        return true;
-    });
+    return reply::carriedItems(
+        list, [&](Json::Value& item, VWin& w) { item[key] = windowText(w, form, trailing(w)); });
 }
 
 std::vector<Json::Value> namedWindows(ArrayList<VWin>& list, const char* key, WinForm form) {
@@ -148,10 +146,8 @@ void BuildDisWinsJsonString(DevServer& dev, ArrayList<VWin>& list, char* out, si
 }
 
 void BuildVsScreenJsonString(ArrayList<VScreen>& list, char* out, size_t outSize) {
-    auto items = reply::carriedItems(list, [](Json::Value& item, VScreen& s) {
-        reply::setWallScreen(item, s);
-        return true;
-    });
+    auto items = reply::carriedItems(
+        list, [](Json::Value& item, VScreen& s) { reply::setWallScreen(item, s); });
     reply::emitList("BuildVsScreenJsonString", "vsscreeninfo", std::move(items), out, outSize);
 }
 
@@ -166,7 +162,6 @@ void BuildUnicastJsonString(ArrayList<Unicast>& list, char* out, size_t outSize)
             item[indexedKey("unisplitnum[%d]", j)] = Json::UInt(u.splitnum[j]);
             item[indexedKey("uninamelist[%d]", j)] = u.name[j];
         }
-        return true;
     });
     reply::emitList("BuildUnicastJsonString", "unicastinfo", std::move(items), out, outSize);
 }
@@ -178,7 +173,6 @@ void BuildRatioJsonString(ArrayList<HVratio>& list, char* out, size_t outSize) {
         item["ratiover"] = Json::UInt(r.ver);
         item["ratiohoruserdef"] = Json::UInt(r.horUserDef);
         item["ratioveruserdef"] = Json::UInt(r.verUserDef);
-        return true;
     });
     reply::emitList("BuildRatioJsonString", "ratioinfo", std::move(items), out, outSize);
 }
