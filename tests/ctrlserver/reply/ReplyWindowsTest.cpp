@@ -1,17 +1,12 @@
 // The window and screen replies: the three window texts, the source encoder of a window, the
 // indexed screen keys, ratio, window modes and user mode.
-#include <stdlib.h>
-#include <sys/stat.h>
-
-#include <memory>
 #include <string>
 
 #include "ReplyTest.h"
 #include "core/AddressMatch.h"
 #include "core/CtrlServer.h"
+#include "ctrlserver/device/DevServerFixture.h"
 #include "device/DevServer.h"
-#include "live/BasicUsageEnvironment.hh"
-#include "support/NoNetwork.h"
 
 using replytest::build;
 using replytest::fill;
@@ -95,29 +90,12 @@ TEST(AddressMatch, WholeAddressesOnly) {
 }
 
 // A DevServer over a box root of its own, in a namespace without a network.
-class SourceWindows : public ::testing::Test {
+class SourceWindows : public DevServerTest {
 protected:
     void SetUp() override {
-        if (!qeltest::isolateFromNetwork()) GTEST_SKIP() << "needs root to run without a network";
-        char dir[] = "/tmp/qel-reply-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        root = dir;
-        setenv("QEL_ROOT", root.c_str(), 1);
-        ASSERT_EQ(mkdir((root + "/mnt").c_str(), 0755), 0);
-        scheduler = BasicTaskScheduler::createNew();
-        env = BasicUsageEnvironment::createNew(*scheduler);
-        dev.reset(DevServer::createNew(*env, Port(6668), 0));
-        ASSERT_TRUE(dev);
-    }
-
-    void TearDown() override {
-        dev.reset();
-        delete env;
-        delete scheduler;
-        if (!root.empty()) {
-            std::string cmd = "rm -rf '" + root + "'";
-            if (::system(cmd.c_str()) != 0) ADD_FAILURE() << "cannot remove " << root;
-        }
+        DevServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        dev = &start();
     }
 
     // The encoder table holds encoders with these addresses, in this order.
@@ -149,13 +127,7 @@ protected:
         return got;
     }
 
-    std::string root;
-    TaskScheduler* scheduler = nullptr;
-    UsageEnvironment* env = nullptr;
-    struct Deleter {
-        void operator()(DevServer* s) const { delete s; }
-    };
-    std::unique_ptr<DevServer, Deleter> dev;
+    DevServer* dev = nullptr;
 };
 
 TEST_F(SourceWindows, TheLastWholeMatchInTableOrderWins) {
@@ -199,7 +171,7 @@ TEST_F(SourceWindows, CtrlServerMembersUseItsDevServer) {
     ArrayList<VWin> list;
     list.add(new VWin(window(6, "rtsp://10.0.0.7/main", "n")));
     std::string cmd = "config get sence vs wins params";
-    TestCtrl ctrl(*env, dev.get());
+    TestCtrl ctrl(*env, dev);
     using Member = void (CtrlServer::*)(ArrayList<VWin>&, char*, size_t, unsigned int, char*);
     struct Case {
         Member member;
