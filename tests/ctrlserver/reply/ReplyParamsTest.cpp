@@ -207,6 +207,11 @@ TEST(ReplyStatus, VersionTexts) {
               }),
               parse(R"({"ack": [{"cmd": "config get version", "status": "failure"}],
                         "versioninfo": {"version": "V1.0"}})"));
+    // A missing version text shows as empty rather than failing.
+    EXPECT_EQ(build([&](char* out, size_t n) {
+                  BuildNewVersionInfoJsonString(out, n, 1, nullptr, &cmd[0]);
+              })["versioninfo"]["version"],
+              "");
 }
 
 TEST(ReplyStatus, DeviceKindsByTheirLowBits) {
