@@ -106,7 +106,7 @@ TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     std::string out =
         runTool(*ctrl, {"restore 10.77.0.3", "reboot 10.77.0.3", "factory 10.77.0.3"});
     EXPECT_EQ("@factory 1", linesWith(out, "@factory ").at(0)) << out;
-    // The tables stay in memory until the next start.
+    // The next start finds empty files.
     std::string again = runTool(*ctrl, {"dump"});
     EXPECT_EQ("@counts 0 0 0 0 0", linesWith(again, "@counts ").at(0)) << again;
     EXPECT_EQ(std::string::npos, readFile(ctrl->path("/mnt/qeldevController.ini")).find("secret"));
@@ -116,6 +116,24 @@ TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     EXPECT_EQ("config qel set device restorefactory 10.77.0.3", got[0].text);
     EXPECT_EQ("config qel set reboot 10.77.0.3", got[1].text);
     EXPECT_EQ("config qel set reboot 10.77.0.3", got[2].text);
+}
+
+TEST_F(Sends, FactoryResetLastsThroughTheNextCommandAndARestart) {
+    auto decoder = fakeDevice(*dec3, qeltest::FakeDevice::Kind::Decoder, nullptr);
+    std::string out =
+        runTool(*ctrl, {"dump", "factory 10.77.0.3", "cmddev config set split params 10.77.0.3 4 0",
+                        "cmddev config set decoder name 10.77.0.20 Back", "dump"});
+    auto counts = linesWith(out, "@counts ");
+    ASSERT_EQ(2u, counts.size()) << out;
+    EXPECT_EQ("@counts 0 2 1 0 0", counts[0]);
+    EXPECT_EQ("@counts 0 0 0 0 0", counts[1]);
+    EXPECT_EQ("@factory 1", linesWith(out, "@factory ").at(0)) << out;
+    for (const char* file : {"/mnt/qeldevDecoder.ini", "/mnt/qeldevEncoder.ini"}) {
+        std::string text = readFile(ctrl->path(file));
+        EXPECT_EQ(std::string::npos, text.find("10.77.0.")) << file << ": " << text;
+    }
+    std::string again = runTool(*ctrl, {"dump"});
+    EXPECT_EQ("@counts 0 0 0 0 0", linesWith(again, "@counts ").at(0)) << again;
 }
 
 TEST_F(Sends, UpdateOfAllDecodersNotifiesEachThenBroadcasts) {
