@@ -251,6 +251,17 @@ void Network_Interface::acceptOne() {
             usleep(10 * 1000);
         return;
     }
+    size_t connections = 0;
+    {
+        std::lock_guard<std::mutex> lock(map_mutex);
+        connections = handler_map.size();
+    }
+    if (connections >= kMaxConnections) {
+        fprintf(stderr, "WebSocket port: %d connections already served, one more refused\n",
+                static_cast<int>(kMaxConnections));
+        close(fd);
+        return;
+    }
     ctl_event(fd, true);
 }
 
@@ -273,6 +284,7 @@ void Network_Interface::serve(int fd) {
         int len = 0;
         const int opcode = handler->processBuff(payload_buf.data(), QEL_MAX_ENTRY, &len);
         if (opcode == Websocket_Handler::kNeedMore) break;
+        if (opcode == Websocket_Handler::kHandled) continue;
         if (opcode == Websocket_Handler::kDrop) {
             removeConnection(fd, handler.get());
             break;

@@ -32,6 +32,8 @@ const size_t kMaxRetired = 200;
 class Network_Interface {
 public:
     static const int kPort = 9008;
+    // Simultaneous connections; one more is accepted and closed at once.
+    static constexpr size_t kMaxConnections = 256;
 
     static Network_Interface* get_share_network_interface();
 

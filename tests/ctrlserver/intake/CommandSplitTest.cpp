@@ -75,6 +75,42 @@ TEST(TextPort, EveryPieceIsTestedByItself) {
     }
 }
 
+// A client's stream read by read: commands ended by ';' go at once, the rest waits for the
+// read that brings its end.
+TEST(TextPort, UnfinishedTextWaitsForTheNextRead) {
+    struct Reads {
+        std::vector<std::string> reads;
+        std::vector<std::string> entries;
+        std::string left;
+    };
+    const std::string big = "update data block 7 " + std::string(30000, 'f');
+    const Reads cases[] = {
+        {{"config get dev", "ices;vw 1"}, {"5|config get devices"}, "vw 1"},
+        {{"config a;\r\n", "config b;\n"}, {"5|config a", "5|config b"}, ""},
+        {{big.substr(0, 4096), big.substr(4096, 4096), big.substr(8192) + ";"}, {"5|" + big}, ""},
+        {{"foo", "bar;mv;"}, {"5|mv"}, ""},
+        {{std::string("vw 1\0junk", 9), ";"}, {"5|vw 1"}, ""},
+    };
+    for (const Reads& c : cases) {
+        CommandQueue q;
+        NetServer::ClientText text;
+        for (const std::string& r : c.reads)
+            NetServer::takeClientData(q, 5, text, r.data(), static_cast<int>(r.size()));
+        EXPECT_EQ(drain(q), c.entries) << c.reads[0];
+        EXPECT_EQ(text.pending, c.left) << c.reads[0];
+    }
+    // A command past the entry bound is dropped whole, up to its ';', and the next one is kept.
+    CommandQueue q;
+    NetServer::ClientText text;
+    const std::string chunk = "config " + std::string(4089, 'c');
+    for (int i = 0; i * 4096 <= QEL_MAX_ENTRY + 4096; ++i)
+        NetServer::takeClientData(q, 5, text, chunk.data(), static_cast<int>(chunk.size()));
+    EXPECT_LT(text.pending.size(), static_cast<size_t>(QEL_MAX_ENTRY));
+    const std::string end = "config tail;vw next;";
+    NetServer::takeClientData(q, 5, text, end.data(), static_cast<int>(end.size()));
+    EXPECT_EQ(drain(q), std::vector<std::string>{"5|vw next"});
+}
+
 TEST(Discovery, AnswerText) {
     EXPECT_EQ(NetServer::discoveryAnswer("10.77.0.1"),
               "config qel ack get controllers &SUCCEED &10.77.0.1");
