@@ -24,7 +24,7 @@ const char* const strAckDevGetControllers = "config qel ack get controllers";
 const char* const kProbeText = "get local ip";
 const portNumBits kAnswerPorts[] = {8887, 8885};
 
-void queuePiece(CommandQueue& queue, int fd, const char* text, int len) {
+void queuePiece(CommandQueue& queue, int fd, const char* text, int len, CommandSource source) {
     // A client that ends its lines leaves a line end at the start of its next command.
     while (len > 0 && (*text == '\r' || *text == '\n')) {
         ++text;
@@ -36,6 +36,7 @@ void queuePiece(CommandQueue& queue, int fd, const char* text, int len) {
     const int head = snprintf(entry, sizeof entry, "%d|", fd);
     if (head < 0 || head + len > QEL_MAX_ENTRY) return;  // would not fit an entry: dropped
     memcpy(entry + head, text, len);
+    if (source.routes) source.routes->queued(fd, source.serial, queue.QueueLength());
     queue.AddNode(reinterpret_cast<unsigned char*>(entry), head + len);
 }
 
@@ -84,7 +85,8 @@ bool (*NetServer::startClientThread)(void* (*)(void*), void*) = startClientThrea
 struct NetServer::Client {
     NetServer* server;
     int fd;
-    Client(NetServer* s, int sock) : server(s), fd(sock) {}
+    unsigned long serial;  // tells this connection from earlier ones on the same socket
+    Client(NetServer* s, int sock) : server(s), fd(sock), serial(s->routes.nextSerial()) {}
     ~Client() { retireSocket(fd); }
 };
 
@@ -234,20 +236,21 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
     return nullptr;
 }
 
-void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len) {
+void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len,
+                                CommandSource source) {
     // The client's data is text: it ends at its first NUL.
     const char* nul = static_cast<const char*>(memchr(data, '\0', len));
     if (nul) len = static_cast<int>(nul - data);
     int start = 0;
     for (int i = 0; i <= len; ++i) {
         if (i < len && data[i] != ';') continue;
-        queuePiece(queue, fd, data + start, i - start);
+        queuePiece(queue, fd, data + start, i - start, source);
         start = i + 1;
     }
 }
 
 void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
-                               int len) {
+                               int len, CommandSource source) {
     const char* nul = static_cast<const char*>(memchr(data, '\0', len));
     if (nul) len = static_cast<int>(nul - data);
     if (text.dropping) {  // the rest of an over-long command, up to its ';'
@@ -261,7 +264,7 @@ void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, co
     pending.append(data, static_cast<size_t>(len));
     const size_t last = pending.rfind(';');
     if (last != std::string::npos) {
-        queueClientData(queue, fd, pending.data(), static_cast<int>(last));
+        queueClientData(queue, fd, pending.data(), static_cast<int>(last), source);
         pending.erase(0, last + 1);
     }
     if (pending.find_first_not_of("\r\n") == std::string::npos) pending.clear();
@@ -280,6 +283,7 @@ void* NetServer::NetProcessThreadTCP(void* arg) {
     delete context;
     NetServer* self = client->server;
     CommandQueue* commands = self->cmdQueue();
+    const CommandSource source{&self->routes, client->serial};
     // Reads go through a small buffer on the (small) stack: an idle client costs no more than
     // its thread. The text after the last ';' waits for the rest of its command, which a
     // large command's later TCP segments bring; once the client is quiet it is taken as it is.
@@ -291,7 +295,7 @@ void* NetServer::NetProcessThreadTCP(void* arg) {
         if (!waitInput(client->fd, pending.empty() ? 100 : kTailWaitMs)) {
             if (!pending.empty()) {
                 queueClientData(*commands, client->fd, pending.data(),
-                                static_cast<int>(pending.size()));
+                                static_cast<int>(pending.size()), source);
                 std::string().swap(pending);
             }
             text.dropping = false;
@@ -302,11 +306,11 @@ void* NetServer::NetProcessThreadTCP(void* arg) {
             // Its last command is taken as it is, as it would have been had it stayed.
             if (!pending.empty())
                 queueClientData(*commands, client->fd, pending.data(),
-                                static_cast<int>(pending.size()));
+                                static_cast<int>(pending.size()), source);
             break;
         }
         if (n < 0) continue;
-        takeClientData(*commands, client->fd, text, buf, static_cast<int>(n));
+        takeClientData(*commands, client->fd, text, buf, static_cast<int>(n), source);
     }
     self->removeClient(client.get());
     return nullptr;  // the socket is retired with the last holder of the client
@@ -362,6 +366,10 @@ void NetServer::sendReplyEntry(const char* entry, int size) {
     if (*end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return;
     std::shared_ptr<Client> client = findClient(static_cast<int>(fd));
     if (!client) return;
+    if (!routes.belongs(client->fd, client->serial, cmdQueue()->QueueLength())) {
+        fprintf(stderr, "Text port: reply of a closed connection on socket %ld dropped\n", fd);
+        return;
+    }
     if (!writeAll(client->fd, bar + 1, static_cast<size_t>(size - fdLen - 1), kWriteTimeoutMs)) {
         // A client that does not take its replies is cut off; its thread sees the close.
         shutdown(client->fd, SHUT_RDWR);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/QelServer.h"
+#include "intake/network_interface.h"
 
 class NetServer : public QelServer {
 public:
@@ -31,7 +32,8 @@ public:
     static std::string discoveryAnswer(const std::string& ip);
     // Queues the commands of one read from the client on socket fd: each ';'-separated piece
     // that starts with a command word becomes an "fd|piece" entry.
-    static void queueClientData(CommandQueue& queue, int fd, const char* data, int len);
+    static void queueClientData(CommandQueue& queue, int fd, const char* data, int len,
+                                CommandSource source = CommandSource());
     // What a client has sent that is not queued yet.
     struct ClientText {
         std::string pending;    // the text after the last ';' of what has arrived
@@ -41,7 +43,7 @@ public:
     // the last ';' is kept for the next read (a text of only line ends is not kept). A command
     // past QEL_MAX_ENTRY bytes is dropped with a message, up to its ';'.
     static void takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
-                               int len);
+                               int len, CommandSource source = CommandSource());
 
     static const int kProbeWaitMs = 2000;
     // Simultaneous text port clients; one more is accepted and closed at once.
@@ -69,6 +71,7 @@ private:
     void sendReplyEntry(const char* entry, int size);
     size_t clientCount();
 
+    ReplyRoutes routes;
     std::mutex ownIPMutex;  // the discovery thread may learn the address again
     std::string ownIP;
     std::mutex clientsMutex;

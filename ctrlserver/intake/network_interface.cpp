@@ -38,12 +38,14 @@ const Prefix kPrefixes[] = {{"config", 6}, {"update", 6}, {"matrix", 6}, {"seria
                             {"scene", 5},  {"ipc", 3},    {"mv", 2},     {"vw", 2}};
 
 // Appends "fd|text" to the queue and echoes it as a line, unless it would not fit an entry.
-void queueEntry(CommandQueue& queue, int fd, const char* text, int len, bool echo) {
+void queueEntry(CommandQueue& queue, int fd, const char* text, int len, bool echo,
+                CommandSource source) {
     char entry[QEL_MAX_ENTRY + 1];
     const int head = snprintf(entry, sizeof entry, "%d|", fd);
     if (head < 0 || len < 0 || head + len > QEL_MAX_ENTRY) return;
     memcpy(entry + head, text, len);
     entry[head + len] = '\0';
+    if (source.routes) source.routes->queued(fd, source.serial, queue.QueueLength());
     queue.AddNode(reinterpret_cast<unsigned char*>(entry), head + len);
     if (echo) {
         printf("%s\n", entry);
@@ -102,6 +104,33 @@ void closeRetiredSockets() {
     const long long now = nowMs();
     std::lock_guard<std::mutex> lock(retiredMutex);
     closeDueLocked(now);
+}
+
+void ReplyRoutes::prune(std::deque<std::pair<unsigned long, unsigned long>>& list,
+                        int queueLength) {
+    const unsigned long taken =
+        added > static_cast<unsigned long>(queueLength) ? added - queueLength : 0;
+    // Commands of a socket followed by a later taken one have had all their replies.
+    while (list.size() > 1 && list[1].first <= taken) list.pop_front();
+}
+
+void ReplyRoutes::queued(int fd, unsigned long serial, int queueLength) {
+    std::lock_guard<std::mutex> g(lock);
+    auto& list = commands[fd];
+    prune(list, queueLength);
+    list.emplace_back(++added, serial);
+}
+
+bool ReplyRoutes::belongs(int fd, unsigned long serial, int queueLength) {
+    std::lock_guard<std::mutex> g(lock);
+    auto it = commands.find(fd);
+    if (it == commands.end() || it->second.empty()) return true;
+    auto& list = it->second;
+    prune(list, queueLength);
+    const unsigned long taken =
+        added > static_cast<unsigned long>(queueLength) ? added - queueLength : 0;
+    if (list.front().first > taken) return true;  // none taken yet: not ours to judge
+    return list.front().second == serial;
 }
 
 Network_Interface* Network_Interface::m_network_interface = nullptr;
@@ -187,6 +216,7 @@ int Network_Interface::ctl_event(int fd, bool add) {
         delete h;
         retireSocket(sock);
     });
+    handler->serial = routes.nextSerial();
     {
         std::lock_guard<std::mutex> lock(map_mutex);
         handler_map[fd] = handler;
@@ -290,7 +320,8 @@ void Network_Interface::serve(int fd) {
             break;
         }
         payload_buf[len] = '\0';
-        handleFrame(*cmd_queue, fd, opcode, payload_buf.data(), len);
+        handleFrame(*cmd_queue, fd, opcode, payload_buf.data(), len,
+                    CommandSource{&routes, handler->serial});
     }
 }
 
@@ -302,19 +333,19 @@ bool Network_Interface::hasCommandPrefix(const char* payload, int len) {
 }
 
 void Network_Interface::handleFrame(CommandQueue& queue, int fd, int opcode, const char* payload,
-                                    int len) {
+                                    int len, CommandSource source) {
     if (opcode == 1 && len >= 3 && hasCommandPrefix(payload, len)) {
         if (!memchr(payload, ';', len)) {
             const bool upload =
                 std::string(payload, len).find("update data block") != std::string::npos;
-            queueEntry(queue, fd, payload, len, !upload);
+            queueEntry(queue, fd, payload, len, !upload, source);
             return;
         }
         // Only the start of the whole payload is tested; every piece is queued.
         int start = 0;
         for (int i = 0; i <= len; ++i) {
             if (i < len && payload[i] != ';') continue;
-            if (i > start) queueEntry(queue, fd, payload + start, i - start, true);
+            if (i > start) queueEntry(queue, fd, payload + start, i - start, true, source);
             start = i + 1;
         }
         return;
@@ -333,6 +364,10 @@ int Network_Interface::sendAck(const char* fdText, const char* data, int len) {
     if (end == fdText || *end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return 0;
     std::shared_ptr<Websocket_Handler> handler = findHandler(static_cast<int>(fd));
     if (!handler) return 0;
+    if (!routes.belongs(static_cast<int>(fd), handler->serial, cmd_queue->QueueLength())) {
+        fprintf(stderr, "fd: %ld reply of a closed connection dropped\n", fd);
+        return 0;
+    }
     if (!handler->ack(data, len)) removeConnection(static_cast<int>(fd), handler.get());
     return 0;
 }

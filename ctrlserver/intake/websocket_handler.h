@@ -46,6 +46,7 @@ public:
     bool ack(const char* data, int len);
 
     int getFd() const { return fd; }
+    unsigned long serial = 0;  // tells this connection from earlier ones on the same socket
     int getStatus() const { return status; }
     const std::map<std::string, std::string>& headers() const { return header_map; }
 

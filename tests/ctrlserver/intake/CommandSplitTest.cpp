@@ -111,6 +111,31 @@ TEST(TextPort, UnfinishedTextWaitsForTheNextRead) {
     EXPECT_EQ(drain(q), std::vector<std::string>{"5|vw next"});
 }
 
+// A reply belongs to the connection whose command the command thread took last for that socket;
+// a slow reply of a closed connection never reaches the next one on the same socket.
+TEST(ReplyRoutes, ReplyOfAClosedConnectionIsNotGivenToTheNextOnTheSameSocket) {
+    CommandQueue q;
+    ReplyRoutes routes;
+    const unsigned long first = routes.nextSerial(), second = routes.nextSerial();
+    NetServer::queueClientData(q, 9, "config slow;", 12, CommandSource{&routes, first});
+    ASSERT_EQ(drain(q).size(), 1u);  // the command thread takes it and works on it
+    EXPECT_TRUE(routes.belongs(9, first, q.QueueLength()));
+    // The first client leaves; the next one gets socket 9 and sends a command of its own.
+    NetServer::queueClientData(q, 9, "config fast;", 12, CommandSource{&routes, second});
+    EXPECT_FALSE(routes.belongs(9, second, q.QueueLength())) << "the slow reply reached it";
+    ASSERT_EQ(drain(q).size(), 1u);
+    EXPECT_TRUE(routes.belongs(9, second, q.QueueLength()));
+    EXPECT_FALSE(routes.belongs(9, first, q.QueueLength()));
+    // A socket with no command on record keeps its replies, as do other sockets.
+    EXPECT_TRUE(routes.belongs(4, second, q.QueueLength()));
+
+    // The web port notes its commands the same way.
+    Network_Interface::handleFrame(q, 4, 1, "vw 1;vw 2", 9, CommandSource{&routes, first});
+    EXPECT_EQ(drain(q).size(), 2u);
+    EXPECT_TRUE(routes.belongs(4, first, q.QueueLength()));
+    EXPECT_FALSE(routes.belongs(4, second, q.QueueLength()));
+}
+
 TEST(Discovery, AnswerText) {
     EXPECT_EQ(NetServer::discoveryAnswer("10.77.0.1"),
               "config qel ack get controllers &SUCCEED &10.77.0.1");
