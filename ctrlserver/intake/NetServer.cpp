@@ -241,12 +241,8 @@ void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, i
     // The client's data is text: it ends at its first NUL.
     const char* nul = static_cast<const char*>(memchr(data, '\0', len));
     if (nul) len = static_cast<int>(nul - data);
-    int start = 0;
-    for (int i = 0; i <= len; ++i) {
-        if (i < len && data[i] != ';') continue;
-        queuePiece(queue, fd, data + start, i - start, source);
-        start = i + 1;
-    }
+    for (const TextPiece& piece : splitCommandPieces(data, len))
+        queuePiece(queue, fd, piece.text, piece.len, source);
 }
 
 void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
@@ -353,24 +349,17 @@ void NetServer::removeClient(const Client* client) {
 }
 
 void NetServer::sendReplyEntry(const char* entry, int size) {
-    const char* bar = static_cast<const char*>(memchr(entry, '|', size));
-    if (!bar) return;
-    const int fdLen = static_cast<int>(bar - entry);
-    if (fdLen <= 0 || fdLen > 11) return;
-    char fdText[12];
-    memcpy(fdText, entry, fdLen);
-    fdText[fdLen] = '\0';
-    char* end = nullptr;
-    errno = 0;
-    const long fd = strtol(fdText, &end, 10);
-    if (*end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return;
-    std::shared_ptr<Client> client = findClient(static_cast<int>(fd));
+    int fd = -1;
+    const char* reply = nullptr;
+    int replyLen = 0;
+    if (!splitReplyEntry(entry, size, fd, reply, replyLen)) return;
+    std::shared_ptr<Client> client = findClient(fd);
     if (!client) return;
     if (!routes.belongs(client->fd, client->serial, cmdQueue()->QueueLength())) {
-        fprintf(stderr, "Text port: reply of a closed connection on socket %ld dropped\n", fd);
+        fprintf(stderr, "Text port: reply of a closed connection on socket %d dropped\n", fd);
         return;
     }
-    if (!writeAll(client->fd, bar + 1, static_cast<size_t>(size - fdLen - 1), kWriteTimeoutMs)) {
+    if (!writeAll(client->fd, reply, static_cast<size_t>(replyLen), kWriteTimeoutMs)) {
         // A client that does not take its replies is cut off; its thread sees the close.
         shutdown(client->fd, SHUT_RDWR);
         removeClient(client.get());

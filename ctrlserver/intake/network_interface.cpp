@@ -342,12 +342,8 @@ void Network_Interface::handleFrame(CommandQueue& queue, int fd, int opcode, con
             return;
         }
         // Only the start of the whole payload is tested; every piece is queued.
-        int start = 0;
-        for (int i = 0; i <= len; ++i) {
-            if (i < len && payload[i] != ';') continue;
-            if (i > start) queueEntry(queue, fd, payload + start, i - start, true, source);
-            start = i + 1;
-        }
+        for (const TextPiece& piece : splitCommandPieces(payload, len))
+            queueEntry(queue, fd, piece.text, piece.len, true, source);
         return;
     }
     if (opcode == 2) {
@@ -358,16 +354,52 @@ void Network_Interface::handleFrame(CommandQueue& queue, int fd, int opcode, con
 
 int Network_Interface::sendAck(const char* fdText, const char* data, int len) {
     if (!fdText || !data || len < 0) return 0;
+    int fd = -1;
+    if (!parseSocketNumber(fdText, static_cast<int>(strlen(fdText)), fd)) return 0;
+    sendReply(fd, data, len);
+    return 0;
+}
+
+void Network_Interface::sendReply(int fd, const char* data, int len) {
+    if (!data || len < 0) return;
+    std::shared_ptr<Websocket_Handler> handler = findHandler(fd);
+    if (!handler) return;
+    if (!routes.belongs(fd, handler->serial, cmd_queue->QueueLength())) {
+        fprintf(stderr, "fd: %d reply of a closed connection dropped\n", fd);
+        return;
+    }
+    if (!handler->ack(data, len)) removeConnection(fd, handler.get());
+}
+
+std::vector<TextPiece> splitCommandPieces(const char* data, int len) {
+    std::vector<TextPiece> out;
+    int start = 0;
+    for (int i = 0; i <= len; ++i) {
+        if (i < len && data[i] != ';') continue;
+        if (i > start) out.push_back({data + start, i - start});
+        start = i + 1;
+    }
+    return out;
+}
+
+bool parseSocketNumber(const char* text, int len, int& fd) {
+    if (!text || len <= 0 || len > 11) return false;
+    char digits[12];
+    memcpy(digits, text, static_cast<size_t>(len));
+    digits[len] = '\0';
     char* end = nullptr;
     errno = 0;
-    const long fd = strtol(fdText, &end, 10);
-    if (end == fdText || *end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return 0;
-    std::shared_ptr<Websocket_Handler> handler = findHandler(static_cast<int>(fd));
-    if (!handler) return 0;
-    if (!routes.belongs(static_cast<int>(fd), handler->serial, cmd_queue->QueueLength())) {
-        fprintf(stderr, "fd: %ld reply of a closed connection dropped\n", fd);
-        return 0;
-    }
-    if (!handler->ack(data, len)) removeConnection(static_cast<int>(fd), handler.get());
-    return 0;
+    const long n = strtol(digits, &end, 10);
+    if (end == digits || *end != '\0' || errno != 0 || n < 0 || n > 0x7FFFFFFF) return false;
+    fd = static_cast<int>(n);
+    return true;
+}
+
+bool splitReplyEntry(const char* entry, int size, int& fd, const char*& reply, int& replyLen) {
+    if (!entry || size <= 0) return false;
+    const char* bar = static_cast<const char*>(memchr(entry, '|', static_cast<size_t>(size)));
+    if (!bar || !parseSocketNumber(entry, static_cast<int>(bar - entry), fd)) return false;
+    reply = bar + 1;
+    replyLen = size - static_cast<int>(bar - entry) - 1;
+    return true;
 }

@@ -30,6 +30,19 @@ void closeRetiredSockets();
 const int kRetireGraceMs = 20000;
 const size_t kMaxRetired = 200;
 
+// The pieces of a client's command text between its ';'s, empty ones left out.
+struct TextPiece {
+    const char* text;
+    int len;
+};
+std::vector<TextPiece> splitCommandPieces(const char* data, int len);
+
+// Reads a reply entry "fd|reply" of size bytes: the socket before the first '|' (decimal, at
+// most 11 digits) and the reply after it. False for an entry without '|' or a bad number.
+bool splitReplyEntry(const char* entry, int size, int& fd, const char*& reply, int& replyLen);
+// Reads a socket number written in decimal (the whole of text); false when it is not one.
+bool parseSocketNumber(const char* text, int len, int& fd);
+
 // Which connection the replies of a front end belong to. Replies name their socket only, and a
 // socket number passes to a new connection once the old one is closed. The command thread
 // takes the commands of a queue one after the other and answers each before it takes the next,
@@ -76,6 +89,8 @@ public:
     // Sends data as one text frame to the connection on the socket named by fdText (decimal).
     // Nothing is sent when no connection has that socket. Always 0.
     int sendAck(const char* fdText, const char* data, int len);
+    // The same for a socket given as a number.
+    void sendReply(int fd, const char* data, int len);
     // Registers a connection (add) or removes, closes and forgets it.
     int ctl_event(int fd, bool add);
     static void set_noblock(int fd);
