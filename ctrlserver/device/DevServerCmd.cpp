@@ -168,8 +168,8 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
     // Records are found by address; a text without one names no record.
     auto noAddress = [&t] { return t.empty(); };
 
-    if (row ==
-        17) {  // "config set decoder params": address luma contrast hue saturation audio name
+    // "config set decoder params": address luma contrast hue saturation audio name
+    if (row == QEL_ROW_SET_DECODER_PARAMS) {
         if (!splitBlanks(rest, 7, t)) {
             env << "Decoder parameters not kept: a value is too long\n";
             return;
@@ -189,7 +189,7 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
             matched = true;
         }
         if (matched) blNewSaveQelDeviceToConfig(QEL_KIND_DECODER);
-    } else if (row == 8) {  // "config set split params": address split window
+    } else if (row == QEL_ROW_SET_SPLIT_PARAMS) {  // address split window
         if (!splitBlanks(rest, 3, t) || noAddress()) return;
         std::lock_guard<std::recursive_mutex> lock(tableMutex);
         int split = toInt(tokenAt(t, 1));
@@ -199,7 +199,7 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
             d->status = split;
             blNewSaveQelDeviceToConfig(QEL_KIND_DECODER);
         }
-    } else if (row == 15) {  // "config set encoder params": address - - fps bitrate rc from to name
+    } else if (row == QEL_ROW_SET_ENCODER_PARAMS) {  // address - - fps bitrate rc from to name
         if (!splitBlanks(rest, 9, t)) {
             env << "Encoder parameters not kept: a value is too long\n";
             return;
@@ -223,11 +223,12 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
             matched = true;
         }
         if (matched) blNewSaveQelDeviceToConfig(QEL_KIND_ENCODER);
-    } else if (row == 26 || row == 27) {  // "config set decoder/encoder name": address name
+    } else if (row == QEL_ROW_SET_DECODER_NAME || row == QEL_ROW_SET_ENCODER_NAME) {
+        // address name
         std::string address, name;
         if (!splitRename(rest, address, name)) return;
         std::lock_guard<std::recursive_mutex> lock(tableMutex);
-        if (row == 26) {
+        if (row == QEL_ROW_SET_DECODER_NAME) {
             for (int i = 0; i < decoderCount; i++) {
                 if (!decoders[i] || decoders[i]->ip != address) continue;
                 decoders[i]->name = name;
