@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -53,28 +54,40 @@ std::string takeEntry(CommandQueue& q, std::chrono::milliseconds within) {
     return "";
 }
 
-TEST(TextPortListener, AClientWithoutAThreadIsClosedAndThePortServesOn) {
-    ASSERT_TRUE(qeltest::isolateFromNetwork());
-    ASSERT_TRUE(loopbackUp());
+// Runs in a child process of its own: the server's threads are never stopped, and the process
+// must not run its exit-time clean-up under them.
+void listenerServesOnAfterFailedClientThreads() {
+    bool ok = qeltest::isolateFromNetwork() && loopbackUp();
     gRealStart = NetServer::startClientThread;
     NetServer::startClientThread = refusingStart;
     gThreadsToRefuse = 2;
 
     TaskScheduler* scheduler = BasicTaskScheduler::createNew();
     UsageEnvironment* env = BasicUsageEnvironment::createNew(*scheduler);
-    NetServer* server = NetServer::createNew(*env, Port(0), 0);  // never deleted: threads go on
+    NetServer* server = NetServer::createNew(*env, Port(0), 0);
 
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; ok && i < 2; ++i) {
         qeltest::TcpClient refused;
-        ASSERT_TRUE(refused.connect("127.0.0.1", NetServer::kPort, 3s)) << refused.error();
-        EXPECT_TRUE(refused.receiveUntilClosed(2s)) << i;
+        ok = refused.connect("127.0.0.1", NetServer::kPort, 3s) &&
+             refused.receiveUntilClosed(2s).has_value();
+        if (!ok) fprintf(stderr, "client %d without a thread was not closed\n", i);
     }
     qeltest::TcpClient served;
-    ASSERT_TRUE(served.connect("127.0.0.1", NetServer::kPort, 3s)) << served.error();
-    ASSERT_TRUE(served.send("config after;"));
-    const std::string entry = takeEntry(*server->cmdQueue(), 2s);
-    EXPECT_NE(entry.find("|config after"), std::string::npos) << entry;
-    NetServer::startClientThread = gRealStart;
+    ok = ok && served.connect("127.0.0.1", NetServer::kPort, 3s) && served.send("config after;");
+    const std::string entry = ok ? takeEntry(*server->cmdQueue(), 2s) : "";
+    if (entry.find("|config after") == std::string::npos) {
+        fprintf(stderr, "the next client was not served: [%s]\n", entry.c_str());
+        ok = false;
+    }
+    if (ok) fprintf(stderr, "the port serves on\n");
+    fflush(nullptr);
+    _exit(ok ? 0 : 1);
+}
+
+TEST(TextPortListener, AClientWithoutAThreadIsClosedAndThePortServesOn) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(listenerServesOnAfterFailedClientThreads(), ::testing::ExitedWithCode(0),
+                "the port serves on");
 }
 
 }  // namespace
