@@ -31,18 +31,12 @@ qeltest::FakeDevice::Responder answering(const std::string& request, const std::
     };
 }
 
-class Discovery : public ::testing::Test {
+class Discovery : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         writeFile(ctrl->path("/var/www/.keep"), "");
         writeFile(ctrl->path("/mnt/.keep"), "");
     }
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
 };
 
 TEST_F(Discovery, FindsEncodersAndDecodersInAddressOrder) {

@@ -19,13 +19,9 @@ const char* const kEncoderFile =
     " { \"encoder00_mac\" : \"00:aa:00:00:00:09\" },"
     " { \"encoder_count\" : 1 } ] }";
 
-class Sends : public ::testing::Test {
+class Sends : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         writeFile(ctrl->path("/mnt/qeldevDecoder.ini"), kDecoderFile);
         writeFile(ctrl->path("/mnt/qeldevEncoder.ini"), kEncoderFile);
         dec3 = &net->addBox("dec3", 3);
@@ -38,8 +34,7 @@ protected:
             if (s.box == box) out.push_back(s.text);
         return out;
     }
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box *ctrl = nullptr, *dec3 = nullptr, *enc9 = nullptr, *dec20 = nullptr;
+    qeltest::Box *dec3 = nullptr, *enc9 = nullptr, *dec20 = nullptr;
 };
 
 TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {

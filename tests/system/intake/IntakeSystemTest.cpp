@@ -85,15 +85,11 @@ std::string upgradeRequest(const std::string& key = kSampleKey) {
            key + "\r\nOrigin: http://10.77.0.2\r\nSec-WebSocket-Version: 13\r\n\r\n";
 }
 
-class Intake : public ::testing::Test {
+class Intake : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         op = &net->addBox("op", 2);
-        ASSERT_TRUE(ctrl->ok() && op->ok());
+        ASSERT_TRUE(op->ok());
         server = ctrl->start(qeltest::programPath("ctrlserver_echo"));
         ASSERT_TRUE(server);
         ASSERT_TRUE(server->waitForStderr("webServer Started", 5s)) << server->output();
@@ -123,8 +119,6 @@ protected:
         EXPECT_EQ(f->payload, echoReply(command));
     }
 
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
     qeltest::Box* op = nullptr;
     std::unique_ptr<qeltest::Process> server;
 };
