@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/DevServer.h"
+#include "device/DevServerSocket.h"
 #include "device/DevServerText.h"
 
 namespace {
@@ -135,23 +136,14 @@ int DevServer::cmdQelDevInternal(char* cmd, char* ip) {
         return 0;
     }
 
-    int sock = socket(AF_INET, SOCK_DGRAM, 0);
+    const int sock = devsock::openUdp(strcmp(ip, kBroadcast) == 0);
     if (sock < 0) {
         env << "create socket error!";
         return 0;
     }
-    int on = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    struct sockaddr_in to;
-    memset(&to, 0, sizeof to);
-    to.sin_family = AF_INET;
-    to.sin_port = htons(QEL_DEV_CMD_PORT);
-    inet_pton(AF_INET, ip, &to.sin_addr);
-
     env << "Send cmdQelDevInternal " << wire << "\n";
-    if (strcmp(ip, kBroadcast) == 0) setsockopt(sock, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     // A failed send goes unnoticed: the device's answer is never read either.
-    sendto(sock, wire, strlen(wire), 0, reinterpret_cast<struct sockaddr*>(&to), sizeof to);
+    devsock::sendText(sock, ip, QEL_DEV_CMD_PORT, wire, strlen(wire));
     usleep(5 * 1000);
     close(sock);
 
