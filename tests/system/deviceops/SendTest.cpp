@@ -94,6 +94,35 @@ TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
     EXPECT_EQ("config qel set reboot 10.77.0.50", got[5].text);
 }
 
+// Network settings with a name reach the record found by MAC, in the table and its file, before
+// any answer; a MAC no record has changes nothing.
+TEST_F(Sends, NetworkSettingsWithANameUpdateTheRecordOfThatMac) {
+    std::string out = runTool(
+        *ctrl, {"cmddev config set netandname params 00:aa:00:00:00:09 10.77.0.45 255.255.0.0 "
+                "10.77.0.250 Gate",
+                "cmddev config set netandname params 00:bb:00:00:00:01 10.77.0.46 255.0.0.0 "
+                "10.0.0.1 Nobody",
+                "dump"});
+    auto enc = linesWith(out, "@encoder ");
+    ASSERT_EQ(1u, enc.size()) << out;
+    EXPECT_EQ(
+        "@encoder 0|10.77.0.45|00:aa:00:00:00:09||Gate|255.255.0.0|"
+        "10.77.0.250|",
+        enc[0].substr(0, enc[0].find("10.77.0.250|") + 12))
+        << enc[0];
+    EXPECT_NE(std::string::npos, linesWith(out, "@encoderstream ")
+                                     .at(0)
+                                     .find("|rtsp://10.77.0.45/stream1?multicast|"
+                                           "rtsp://10.77.0.45/stream1s"));
+    const std::string file = readFile(ctrl->path("/mnt/qeldevEncoder.ini"));
+    EXPECT_NE(std::string::npos, file.find("\"Gate\"")) << file;
+    EXPECT_EQ(std::string::npos, file.find("Nobody")) << file;
+    auto decoders = linesWith(out, "@decoder ");
+    ASSERT_EQ(2u, decoders.size());
+    EXPECT_NE(std::string::npos, decoders[0].find("|10.77.0.3|")) << decoders[0];
+    EXPECT_NE(std::string::npos, decoders[1].find("|10.77.0.20|")) << decoders[1];
+}
+
 TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     writeFile(ctrl->path("/mnt/qeldevController.ini"),
               "{ \"config\" : [ { \"pass\" : \"secret\" }, { \"master_en\" : \"1\" } ] }");
