@@ -2,6 +2,8 @@
 // update notices with the TFTP start, and serial settings with their pairing commands.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "DeviceOpsSupport.h"
 
 using namespace devops;
@@ -189,6 +191,27 @@ TEST_F(Sends, UpdateOfAllDecodersNotifiesEachThenBroadcasts) {
     ASSERT_EQ(11u, seen.size());
     EXPECT_EQ("enc9", seen[10].box);
     EXPECT_EQ("config qel set update file 10.77.0.9 TX_Update_2.tar 99", seen[10].text);
+}
+
+// The device's answer to an update notice comes back to the socket the notice left from and is
+// read there; it changes nothing.
+TEST_F(Sends, UpdateNoticeAnswerIsRead) {
+    auto sock = enc9->run([] { return qeltest::UdpSocket(8884); });
+    ASSERT_TRUE(sock.ok()) << sock.error();
+    std::thread device([&sock] {
+        auto d = sock.receive(10s);
+        if (d) sock.sendTo(d->fromIp, d->fromPort, "config qel ack set update file #SUCCEED ");
+    });
+    auto tool = ctrl->start(qeltest::programPath("deviceops_tool"),
+                            {"firmware 10.77.0.9 TX_Update_2.tar 99 enc", "dump"});
+    ASSERT_TRUE(tool);
+    const bool ended = tool->waitForStdout("@end\n", 10s);
+    device.join();
+    ASSERT_TRUE(ended) << tool->output();
+    EXPECT_TRUE(tool->waitForOutput("recv buf is: config qel ack set update file #SUCCEED", 1s))
+        << tool->output();
+    EXPECT_NE(std::string::npos, tool->stdoutText().find("@firmware 1\n")) << tool->output();
+    EXPECT_EQ("@counts 0 2 1 0 0", linesWith(tool->stdoutText(), "@counts ").at(0));
 }
 
 TEST_F(Sends, SerialByNetworkPairsAndReleasesTheOtherDevices) {
