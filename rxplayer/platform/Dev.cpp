@@ -46,7 +46,7 @@ void syncFbState(Sim& s) {
 }
 
 int fail(int err) {
-    errno = err;
+    errno = refused(err);
     return -1;
 }
 
@@ -216,19 +216,19 @@ void* qelDev_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t 
     if (int32_t code = enter(s, l, ("mmap:" + p).c_str(),
                              fmtArgs("%zu,%#x,%#x,%d,%#llx", length, prot, flags, fd,
                                      static_cast<unsigned long long>(offset)))) {
-        errno = code;
+        errno = refused(code);
         return MAP_FAILED;
     }
     it = s.fds.find(fd);
-    errno = EINVAL;
-    if (it == s.fds.end()) {
-        errno = EBADF;
+    auto refuse = [](int err) -> void* {
+        errno = refused(err);
         return MAP_FAILED;
-    }
-    if (length == 0 || offset < 0 || (offset & 0xFFF)) return MAP_FAILED;
+    };
+    if (it == s.fds.end()) return refuse(EBADF);
+    if (length == 0 || offset < 0 || (offset & 0xFFF)) return refuse(EINVAL);
     uint64_t off = static_cast<uint64_t>(offset);
     if (p == kFb) {
-        if (off + length > s.fbMem.size()) return MAP_FAILED;
+        if (off + length > s.fbMem.size()) return refuse(EINVAL);
         return s.fbMem.data() + off;
     }
     if (p == kMem) {
@@ -238,7 +238,7 @@ void* qelDev_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t 
             off + length <= QEL_MUXCTRL_PHYS_BASE + QEL_MUXCTRL_PHYS_SIZE)
             return reinterpret_cast<uint8_t*>(s.mux.data()) + (off - QEL_MUXCTRL_PHYS_BASE);
     }
-    return MAP_FAILED;
+    return refuse(EINVAL);
 }
 
 int qelDev_munmap(void* addr, size_t length) {

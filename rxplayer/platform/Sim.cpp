@@ -8,6 +8,9 @@ namespace detail {
 
 namespace {
 
+// The call this thread is in, for refused().
+thread_local std::string tCallName;
+
 // GPIO data of pin p of group g sits at g * 0x10000 + (1 << (p + 2)); only bit p counts.
 size_t gpioDataWord(int group, int pin) {
     return (static_cast<size_t>(group) * 0x10000u + (1u << (pin + 2))) / 4;
@@ -20,6 +23,7 @@ void powerOn(Sim& s) {
     for (auto& q : s.vdecQueue) q.clear();
     s.calls.clear();
     s.names.clear();
+    s.failed.clear();
     s.fails.clear();
     s.fileFails.clear();
     s.mmz.clear();
@@ -66,6 +70,7 @@ std::string fmtArgs(const char* fmt, ...) {
 int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
               const std::string& args) {
     startWatcher(s);
+    tCallName = name;
     if (s.calls.size() >= kMaxCalls) s.calls.pop_front();
     s.calls.push_back(std::string(name) + "(" + args + ")");
     if (s.names.size() < kMaxCalls) s.names.push_back(name);
@@ -78,6 +83,13 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
     if (!strstr(name, "Get") && !strstr(name, "Query")) s.dirty = true;
     advanceDecoders(s, std::chrono::steady_clock::now());
     return takeFailure(s, name);
+}
+
+int32_t refused(int32_t code) {
+    Sim& s = sim();
+    if (!tCallName.empty() && s.failed.size() < kMaxCalls)
+        s.failed.push_back(tCallName + fmtArgs("=%#x", static_cast<unsigned>(code)));
+    return code;
 }
 
 int32_t takeFailure(Sim& s, const std::string& name) {
@@ -154,6 +166,13 @@ void clearCalls() {
     std::lock_guard<std::mutex> l(s.mu);
     s.calls.clear();
     s.names.clear();
+    s.failed.clear();
+}
+
+std::vector<std::string> failedCalls() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return s.failed;
 }
 
 void failCall(const std::string& name, int32_t code, int count) {

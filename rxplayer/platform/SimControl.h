@@ -195,6 +195,9 @@ std::vector<std::string> calls();
 void clearCalls();
 // The names of the calls since the last clearCalls/reset, in order, without arguments.
 std::vector<std::string> callNames();
+// The calls since the last clearCalls/reset that returned an error, in order, as "NAME=CODE"
+// (CODE in hex: the platform code, or the errno of a device call).
+std::vector<std::string> failedCalls();
 
 // Failure injection: call NAME returns CODE for the next COUNT calls (-1: until cleared).
 void failCall(const std::string& name, int32_t code, int count = -1);

@@ -62,6 +62,7 @@ struct Sim {
     State st;
     std::deque<std::string> calls;
     std::vector<std::string> names;
+    std::vector<std::string> failed;           // "NAME=CODE" of the calls that returned an error
     std::map<std::string, Failure> fails;      // set through the C++ interface
     std::map<std::string, Failure> fileFails;  // set through the sim folder's "fail" file
 
@@ -101,6 +102,10 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
 // Shows every fed frame whose time has come, on every decode channel.
 void advanceDecoders(Sim& s, std::chrono::steady_clock::time_point now);
 
+// Records that the call this thread is in returns the error code (a platform code, or an
+// errno for a device call) and gives the code back.
+int32_t refused(int32_t code);
+
 // The failure injected for a call name, counted down; 0 for none.
 int32_t takeFailure(Sim& s, const std::string& name);
 
@@ -130,6 +135,15 @@ void gpioDrive(Sim& s, int group, int pin, bool high);
 }  // namespace detail
 }  // namespace qelsim
 
+// Inside the stand-in every error code a call returns is recorded as it is made.
+#undef HI_DEF_ERR
+#define HI_DEF_ERR(mod, level, code)                                                    \
+    ::qelsim::detail::refused(static_cast<HI_S32>(0xA0000000u | ((HI_U32)(mod) << 16) | \
+                                                  ((HI_U32)(level) << 13) | (HI_U32)(code)))
+
+#undef HI_TDE_ERR
+#define HI_TDE_ERR(n) ::qelsim::detail::refused(static_cast<HI_S32>(0xA0648000u | (n)))
+
 // Opens a platform call inside a function: takes the lock, logs the call with its arguments
 // and returns an injected failure.
 #define QELSIM_ENTER(...)                                                                          \
@@ -137,4 +151,4 @@ void gpioDrive(Sim& s, int group, int pin, bool high);
     std::unique_lock<std::mutex> simLock(s.mu);                                                    \
     if (int32_t injected =                                                                         \
             ::qelsim::detail::enter(s, simLock, __func__, ::qelsim::detail::fmtArgs(__VA_ARGS__))) \
-        return injected;
+        return ::qelsim::detail::refused(injected);
