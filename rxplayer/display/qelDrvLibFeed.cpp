@@ -67,6 +67,7 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
     mySample_Vo_Audio_Param.enBitwidth = AUDIO_BIT_WIDTH_16;
 
     SAMPLE_ADEC_ForceDestroyAdecChn(ch);
+    qelAudioAdecGone(ch);
 
     AUDIO_DEV AoDev = SAMPLE_AUDIO_AO_DEV;
     AIO_ATTR_S stAioAttr;
@@ -93,6 +94,7 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
         printf("s32Ret=%#x,fuc:%s,line:%d\n", s32Ret, "qelDrvLib_DecAudioType", 536);
         return -1;
     }
+    qelAudioAdecStarted(0);
     HI_MPI_AO_DisableChn(AoDev, 0);
     HI_MPI_AO_DisableChn(AoDev, 1);
     HI_MPI_AO_Disable(AoDev);
@@ -102,11 +104,14 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
         stAioAttr.enBitwidth = AUDIO_BIT_WIDTH_16;
         stAioAttr.u32PtNumPerFrm = (HI_U32)ptNum * 6;
     }
+    qelAudioDeviceStarting(AoDev);
     s32Ret = SAMPLE_COMM_AUDIO_StartAo(AoDev, 0, &stAioAttr, gs_pstAoReSmpAttr);
     if (s32Ret != HI_SUCCESS) {
         printf("s32Ret=%#x,fuc:%s,line:%d\n", s32Ret, "qelDrvLib_DecAudioType", 563);
         return -1;
     }
+    // The sound follows the device: decode channel 0 leaves the output it was bound to.
+    qelAudioFollowDevice(0, AoDev);
     return 0;
 }
 

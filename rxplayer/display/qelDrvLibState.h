@@ -40,6 +40,14 @@ extern std::atomic<int> iLunxunChn;
 // samples, 2 channels; the I2S interface is master towards the HDMI audio device (5), else slave.
 void qelAudioOutAttr(AIO_ATTR_S* attr, int rate, int ptNum, AUDIO_DEV dev);
 
+// What the audio path holds, for taking it down on the next set-up: an audio decode channel
+// started or destroyed, an output device about to be enabled, and decode channel c moved to
+// output device d when it was bound to another (its output channel keeps its number).
+void qelAudioAdecStarted(ADEC_CHN c);
+void qelAudioAdecGone(ADEC_CHN c);
+void qelAudioDeviceStarting(AUDIO_DEV d);
+void qelAudioFollowDevice(ADEC_CHN c, AUDIO_DEV d);
+
 // Longest wait for a frame-mode decode channel to drain before it is destroyed anyway, ms.
 #define QEL_VDEC_DRAIN_MAX_MS 2000
 

@@ -35,6 +35,22 @@ int countBinds(const qelsim::State& st, MPP_CHN_S src, MPP_CHN_S dst) {
     return n;
 }
 
+// The platform calls that returned an error, leaving out the HDMI watcher's, whose polls run
+// on their own thread at any time.
+std::vector<std::string> failedPipelineCalls() {
+    std::vector<std::string> out;
+    for (const std::string& f : qelsim::failedCalls())
+        if (f.compare(0, 12, "HI_MPI_HDMI_") != 0) out.push_back(f);
+    return out;
+}
+
+int countCalls(const std::string& name) {
+    int n = 0;
+    for (const std::string& c : qelsim::callNames())
+        if (c == name) ++n;
+    return n;
+}
+
 void setWin(int n, HI_U32 xs, HI_U32 xe, HI_U32 ys, HI_U32 ye, HI_U8 show) {
     SAMPLE_VOWIN_S& w = sample_vo_win_s[n];
     memset(&w, 0, sizeof w);
@@ -359,6 +375,69 @@ TEST_F(qelDrvLibTest, SmallControls) {
     qelsim::clearCalls();
     qelDrvLib_ResumeChn();
     EXPECT_TRUE(qelsim::callNames().empty());
+}
+
+// The pipeline is rebuilt at run time in any order of the two set-ups and audio outputs.
+TEST_F(qelDrvLibTest, AudioSwitchThenSetUpAgainRunsOnTheLiveDevice) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelDrvLib_AudioOutput(1);
+    ASSERT_EQ(qelDrvLib_DecAudioType(0, 48000, 320, ZURIR_PT_LPCM), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_TRUE(st.ao[5].enabled);
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 5, 0}), 1);  // the sound follows
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 4, 0}), 0);
+
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+    st = qelsim::state();
+    EXPECT_TRUE(st.ao[5].enabled);
+    EXPECT_FALSE(st.ao[4].enabled);
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 5, 0}), 1);
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 5, 1}), 1);
+    EXPECT_EQ(st.binds.size(), 2u + 2u * 18u);
+
+    // And back to the analogue output.
+    qelDrvLib_AudioOutput(2);
+    ASSERT_EQ(qelDrvLib_DecAudioType(0, 8000, 320, ZURIR_PT_G711A), 0);
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+    st = qelsim::state();
+    EXPECT_TRUE(st.ao[4].enabled);
+    EXPECT_FALSE(st.ao[5].enabled);
+    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 4, 0}), 1);
+}
+
+TEST_F(qelDrvLibTest, BothSetUpsTearDownWhatTheOtherBuilt) {
+    qelsim::setSink(true);
+    // The first set-up after power-on enables windows before the later ones have their
+    // rectangles (and the watcher may open the transmitter); the count starts after it.
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
+    EXPECT_EQ(iVoTotal, 4);
+    qelsim::State st = qelsim::state();
+    EXPECT_FALSE(st.vdec[4].exists);
+    EXPECT_FALSE(st.vpss[4].exists);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 3}, {HI_ID_VPSS, 3, 0}), 1);
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+    EXPECT_EQ(countCalls("HI_MPI_HDMI_Open"), 0);  // the watcher has the transmitter
+    EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
+    st = qelsim::state();
+    EXPECT_TRUE(st.vdec[17].exists);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 17}, {HI_ID_VPSS, 17, 0}), 1);
+
+    // The equal-grid set-up first, then the other: one HDMI start, no failure either.
+    freshBox();
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+    EXPECT_EQ(countCalls("HI_MPI_HDMI_Open"), 0);
+    EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
 }
 
 }  // namespace
