@@ -44,6 +44,14 @@ std::vector<std::string> failedPipelineCalls() {
     return out;
 }
 
+// The names of the platform calls since the last clearCalls, without the HDMI watcher's.
+std::vector<std::string> pipelineCallNames() {
+    std::vector<std::string> out;
+    for (const std::string& c : qelsim::callNames())
+        if (c.compare(0, 12, "HI_MPI_HDMI_") != 0) out.push_back(c);
+    return out;
+}
+
 int countCalls(const std::string& name) {
     int n = 0;
     for (const std::string& c : qelsim::callNames())
@@ -132,19 +140,22 @@ TEST_F(qelDrvLibTest, EighteenWindowSetUpBuildsTheWholePath) {
     EXPECT_EQ(countBinds(again, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 4, 1}), 1);
 }
 
-// However many set-ups run in the process, one watcher polls the HDMI sink (every 400 ms).
+// However many set-ups run in the process, one watcher polls the HDMI sink (every 400 ms):
+// with the poll stalled, one thread and no second one comes to wait in it.
 TEST_F(qelDrvLibTest, OneHdmiWatcherPerProcess) {
+    const std::string poll = "HI_MPI_HDMI_GetSinkCapability";
     ASSERT_EQ(qelDrvLib_Init(18, VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
     freshBox();
     ASSERT_EQ(qelDrvLib_Init(18, VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    qelsim::clearCalls();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-    int polls = 0;
-    for (const std::string& name : qelsim::callNames())
-        if (name == "HI_MPI_HDMI_GetSinkCapability") ++polls;
-    EXPECT_GE(polls, 1);
-    EXPECT_LE(polls, 7);
+    qelsim::stallCall(poll, true);
+    auto t0 = std::chrono::steady_clock::now();
+    while (qelsim::blockedCalls(poll) == 0 &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(qelsim::blockedCalls(poll), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // more than two poll times
+    EXPECT_EQ(qelsim::blockedCalls(poll), 1);
+    qelsim::stallCall(poll, false);
 }
 
 TEST_F(qelDrvLibTest, WindowCountsGiveTheirChannelTotals) {
@@ -162,7 +173,7 @@ TEST_F(qelDrvLibTest, WindowCountsGiveTheirChannelTotals) {
     freshBox();
     qelsim::clearCalls();
     EXPECT_EQ(qelDrvLib_Init(33, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), -1);
-    EXPECT_TRUE(qelsim::callNames().empty());
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
 }
 
 TEST_F(qelDrvLibTest, AudioFailureFailsSetUpWithTheVideoPathRunning) {
@@ -270,7 +281,7 @@ TEST_F(qelDrvLibTest, FullScreenAndBack) {
     ASSERT_EQ(qelDrvLib_Init(4, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0);
     qelsim::clearCalls();
     EXPECT_EQ(qelDrvLib_FullWin(4, 1), -1);
-    EXPECT_TRUE(qelsim::callNames().empty());
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
 
     EXPECT_EQ(qelDrvLib_FullWin(1, 1), 0);
     qelsim::State st = qelsim::state();
@@ -374,7 +385,7 @@ TEST_F(qelDrvLibTest, SmallControls) {
     for (int n = 0; n < QEL_WIN_MAX; ++n) sample_vo_win_s[n].u8DisplayEn = 0;
     qelsim::clearCalls();
     qelDrvLib_ResumeChn();
-    EXPECT_TRUE(qelsim::callNames().empty());
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
 }
 
 // The pipeline is rebuilt at run time in any order of the two set-ups and audio outputs.
@@ -409,11 +420,12 @@ TEST_F(qelDrvLibTest, AudioSwitchThenSetUpAgainRunsOnTheLiveDevice) {
     EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 4, 0}), 1);
 }
 
+// No sink: the watcher opens the transmitter once when it starts, and leaves it at that.
 TEST_F(qelDrvLibTest, BothSetUpsTearDownWhatTheOtherBuilt) {
-    qelsim::setSink(true);
     // The first set-up after power-on enables windows before the later ones have their
     // rectangles (and the watcher may open the transmitter); the count starts after it.
     ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    int opens = countCalls("HI_MPI_HDMI_Open");
     qelsim::clearCalls();
     ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
     EXPECT_EQ(iVoTotal, 4);
@@ -423,20 +435,20 @@ TEST_F(qelDrvLibTest, BothSetUpsTearDownWhatTheOtherBuilt) {
     EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 3}, {HI_ID_VPSS, 3, 0}), 1);
     ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
     EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
-    EXPECT_EQ(countCalls("HI_MPI_HDMI_Open"), 0);  // the watcher has the transmitter
+    // One opening of the transmitter in all: the watcher's, which may come at any time.
+    EXPECT_LE(opens + countCalls("HI_MPI_HDMI_Open"), 1);
     EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
     st = qelsim::state();
     EXPECT_TRUE(st.vdec[17].exists);
     EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 17}, {HI_ID_VPSS, 17, 0}), 1);
 
-    // The equal-grid set-up first, then the other: one HDMI start, no failure either.
+    // The equal-grid set-up first, then the other: no failure either.
     freshBox();
     ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
     qelsim::clearCalls();
     ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
     ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
     EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
-    EXPECT_EQ(countCalls("HI_MPI_HDMI_Open"), 0);
     EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
 }
 
