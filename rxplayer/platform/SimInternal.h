@@ -50,7 +50,11 @@ struct QueuedFrame {
 };
 
 struct Sim {
-    std::mutex mu;  // guards everything below
+    // Taken before mu by whoever writes the sim folder's snapshot files, which are written
+    // without mu so that the platform calls go on meanwhile.
+    std::mutex fileMu;
+    std::vector<uint8_t> snapPixels;  // the picture being written (fileMu)
+    std::mutex mu;                    // guards everything below
     // Woken whenever a waiting call may go on: a stall released, a channel stopped or gone,
     // the time base moved, back to power-on.
     std::condition_variable wake;

@@ -1,10 +1,16 @@
 // The stand-in's decode channels over time: pace, bounded buffer, stalls, blocked calls.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fb.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "SimControl.h"
 #include "hi_platform.h"
@@ -229,6 +235,78 @@ TEST_F(DecodeModelTest, AStalledCallBlocksUntilReleasedWhileOtherCallsGoOn) {
         std::this_thread::sleep_for(milliseconds(2));
     qelsim::reset();
     t.join();
+}
+
+// The sim folder's snapshot (state.json and the 6 MB fb.ppm) is written while eight feeders
+// go on: none waits on the stand-in for longer than it takes to copy the state.
+TEST_F(DecodeModelTest, SnapshotsDoNotHoldUpTheFeeders) {
+    char tmpl[] = "/tmp/qelsnap-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string root = tmpl;
+    setenv("QEL_ROOT", root.c_str(), 1);
+    int fb = qelDev_open("/dev/fb0", O_RDWR);
+    ASSERT_GE(fb, 0);
+    for (int c = 1; c <= 8; ++c) {
+        VDEC_CHN_ATTR_S a{};
+        a.enType = PT_H264;
+        a.u32PicWidth = a.u32PicHeight = 64;
+        a.u32BufSize = 1 << 20;
+        ASSERT_EQ(HI_MPI_VDEC_CreateChn(c, &a), HI_SUCCESS);
+        ASSERT_EQ(HI_MPI_VDEC_StartRecvStream(c), HI_SUCCESS);
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<int> snapshots{0};
+    std::thread snapper([&] {
+        fb_var_screeninfo var{};
+        qelDev_ioctl(fb, FBIOGET_VSCREENINFO, &var);
+        while (!stop) {
+            qelDev_ioctl(fb, FBIOPAN_DISPLAY, &var);  // the picture changes: fb.ppm is due
+            if (qelsim::writeSnapshot()) snapshots++;
+        }
+    });
+    struct Feeder {
+        long long sends = 0, slow = 0, longestUs = 0;
+    };
+    std::vector<Feeder> result(8);
+    std::vector<std::thread> feeders;
+    for (int c = 1; c <= 8; ++c) {
+        feeders.emplace_back([&, c] {
+            uint8_t data[256] = {0, 0, 0, 1};
+            Feeder& r = result[c - 1];
+            // Until the snapshots have been written a few times (each takes long: 6 MB).
+            Clock::time_point start = Clock::now();
+            while (snapshots < 3 && Clock::now() - start < std::chrono::seconds(20)) {
+                VDEC_STREAM_S st{data, sizeof data, 0};
+                Clock::time_point t0 = Clock::now();
+                HI_MPI_VDEC_SendStream(c, &st, HI_IO_NOBLOCK);  // full or not: no wait of its own
+                long long us =
+                    std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0)
+                        .count();
+                r.sends++;
+                r.longestUs = std::max(r.longestUs, us);
+                if (us > 50000) r.slow++;
+                std::this_thread::sleep_for(milliseconds(2));
+            }
+        });
+    }
+    for (auto& f : feeders) f.join();
+    stop = true;
+    snapper.join();
+    Feeder all;
+    for (const Feeder& r : result) {
+        all.sends += r.sends;
+        all.slow += r.slow;
+        all.longestUs = std::max(all.longestUs, r.longestUs);
+    }
+    printf("%d snapshots; %lld sends, %lld over 50 ms, longest %lld us\n", snapshots.load(),
+           all.sends, all.slow, all.longestUs);
+    EXPECT_GE(snapshots.load(), 3);
+    // A snapshot built under the lock held every feeder for hundreds of ms, one after the
+    // other; now only the scheduling of a busy machine makes a rare send slow.
+    EXPECT_LT(all.slow * 20, all.sends);
+    qelDev_close(fb);
+    unsetenv("QEL_ROOT");
+    ::system(("rm -rf '" + root + "'").c_str());
 }
 
 }  // namespace
