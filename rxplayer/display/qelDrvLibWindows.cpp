@@ -19,6 +19,14 @@ bool validWin(int w) {
     return w >= 0 && w < QEL_WIN_MAX;
 }
 
+// A picture size from a stream: kept only within what a decode channel takes, so that its
+// buffer size (w x h x 3 / 2) cannot wrap.
+bool badPictureSize(const char* who, int w, int width, int height) {
+    if (width > 0 && width <= 4096 && height > 0 && height <= 4096) return false;
+    printf("%s: window %d picture size %d x %d refused\n", who, w, width, height);
+    return true;
+}
+
 qelgeo::WinRect rectOf(const SAMPLE_VOWIN_S& r) {
     return {(int)r.u32xPosStart, (int)r.u32yPosStart, (int)r.u32xPosStop, (int)r.u32yPosStop};
 }
@@ -64,8 +72,14 @@ int applyWindow(int w, SAMPLE_VOWIN_S r, const ClipWords& words) {
     VPSS_CLIP_INFO_S stClip;
     memset(&stClip, 0, sizeof stClip);
     stClip.enClipCoordinate = VPSS_CROP_ABS_COOR;
-    if (r.u8xClipStart == 0 && r.u8xClipStop == 100 && r.u8yClipStart == 0 &&
-        r.u8yClipStop == 100) {
+    // A clip that ends at or before its start shows nothing sensible: the window is shown
+    // whole rather than with the crop it had before.
+    bool emptyClip = r.u8xClipStop <= r.u8xClipStart || r.u8yClipStop <= r.u8yClipStart;
+    if (emptyClip)
+        printf("window %d: clip %d-%d x %d-%d is empty, crop off\n", w, r.u8xClipStart,
+               r.u8xClipStop, r.u8yClipStart, r.u8yClipStop);
+    if (emptyClip || (r.u8xClipStart == 0 && r.u8xClipStop == 100 && r.u8yClipStart == 0 &&
+                      r.u8yClipStop == 100)) {
         stClip.bEnable = HI_FALSE;
         stClip.stClipRect = {0, 0, 100, 100};
         HI_S32 s32Ret = HI_MPI_VPSS_SetClipCfg(w, &stClip);
@@ -134,6 +148,7 @@ int qelDrvLib_PosWindows(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
 
 int qelDrvLib_SetWinWH(int iCurWin, int iWidth, int iHeight, SAMPLE_VOWIN_S voWinCur) {
     if (!validWin(iCurWin)) return 0;
+    if (badPictureSize("qelDrvLib_SetWinWH", iCurWin, iWidth, iHeight)) return -1;
     Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     if (voWinCur.u8DisplayEn) {
         SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
@@ -144,6 +159,7 @@ int qelDrvLib_SetWinWH(int iCurWin, int iWidth, int iHeight, SAMPLE_VOWIN_S voWi
 
 int qelDrvLib_JPGSetWinWH(int iCurWin, int iWidth, int iHeight) {
     if (!validWin(iCurWin)) return 0;
+    if (badPictureSize("qelDrvLib_JPGSetWinWH", iCurWin, iWidth, iHeight)) return -1;
     Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     return 0;

@@ -289,7 +289,7 @@ int hiDrawOSDip(int chnTtl, int winNum, int chnNum, int lunxunFlag, int fwflag) 
     static unsigned char list[36][200];
     unsigned int entries = chnTtl + 1 < 0 ? 0 : (unsigned int)(chnTtl + 1);
     if (entries > 36) entries = 36;
-    iGetIPAddress(entries, &list[0][0], (unsigned char)chnNum, (unsigned char)lunxunFlag);
+    iGetIPAddress(entries, &list[0][0], (unsigned char)chnNum, (unsigned char)lunxunFlag, 36);
     int pick = lunxunFlag == 0 ? winNum + 1 : chnNum;
     getIpFromString(pick >= 0 && pick < 36 ? reinterpret_cast<char*>(list[pick]) : "", winNum);
 

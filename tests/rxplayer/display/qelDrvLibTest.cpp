@@ -11,6 +11,7 @@
 
 #include "SimControl.h"
 #include "box/Box.h"
+#include "display/ControlShared.h"
 #include "display/qelDrvLibState.h"
 
 namespace {
@@ -450,6 +451,80 @@ TEST_F(qelDrvLibTest, BothSetUpsTearDownWhatTheOtherBuilt) {
     ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
     EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
     EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
+}
+
+TEST_F(qelDrvLibTest, PictureSizesOutsideWhatADecoderTakesAreRefused) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    const struct {
+        int w, h;
+    } bad[] = {{0, 1080}, {-1, 1080}, {1920, 0}, {4097, 1080}, {1920, 4097}, {65536, 65536}};
+    for (const auto& c : bad) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        EXPECT_EQ(qelDrvLib_SetWinWH(3, c.w, c.h, sample_vo_win_s[3]), -1);
+        EXPECT_EQ(qelDrvLib_JPGSetWinWH(3, c.w, c.h), -1);
+        EXPECT_EQ(qelDrvLib_RestoreSetWinWH(3, c.w, c.h), -1);
+        EXPECT_EQ(SizeAry[3].u32Width, 176u);
+        EXPECT_EQ(Cut_Display_rect[3].u32Width, 1920u);
+    }
+    EXPECT_EQ(qelDrvLib_JPGSetWinWH(3, 4096, 4096), 0);
+    EXPECT_EQ(qelDrvLib_DecType(3, ZURIR_PT_JPEG), 0);
+    EXPECT_TRUE(qelsim::state().vdec[3].exists);  // the largest size still makes a channel
+    EXPECT_EQ(qelsim::state().vdec[3].attr.u32PicWidth, 4096u);
+}
+
+TEST_F(qelDrvLibTest, AClipEndingBeforeItsStartTurnsTheCropOff) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    SAMPLE_VOWIN_S r = sample_vo_win_s[1];
+    r.u8xClipStart = 0;
+    r.u8xClipStop = 50;
+    ASSERT_EQ(qelDrvLib_ClipWindows(1, r), 0);
+    ASSERT_TRUE(qelsim::state().vpss[1].clip.bEnable);
+    const struct {
+        int xs, xe, ys, ye;
+    } empty[] = {{60, 40, 0, 100}, {50, 50, 0, 100}, {0, 100, 70, 30}};
+    for (const auto& c : empty) {
+        r.u8xClipStart = c.xs;
+        r.u8xClipStop = c.xe;
+        r.u8yClipStart = c.ys;
+        r.u8yClipStop = c.ye;
+        qelsim::clearCalls();
+        EXPECT_EQ(qelDrvLib_VideoWindows(1, r), 0);
+        EXPECT_FALSE(qelsim::state().vpss[1].clip.bEnable) << c.xs << "-" << c.xe;
+        EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+        EXPECT_TRUE(qelsim::state().vo[0].chn[1].enabled);
+    }
+}
+
+TEST_F(qelDrvLibTest, RestartingAWindowFailsOnlyWhenAHideFails) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelsim::failCall("HI_MPI_VO_EnableChn", HI_ERR_VO_NOT_PERM);
+    EXPECT_EQ(SAMPLE_COMM_VO_StartChnById(0, &stVoPubAttr, enVoMode, 2, sample_vo_win_s[2]),
+              HI_SUCCESS);
+    qelsim::clearFailures();
+    SAMPLE_COMM_VO_SuspendChn(0, 2);
+    qelsim::failCall("HI_MPI_VO_ChnHide", HI_ERR_VO_NOT_PERM);
+    EXPECT_EQ(SAMPLE_COMM_VO_StartChnById(0, &stVoPubAttr, enVoMode, 2, sample_vo_win_s[2]),
+              HI_FAILURE);
+    qelsim::clearFailures();
+    SAMPLE_COMM_VO_ResumeChn(0, 2);
+}
+
+// A tour list names 32 sources whatever the window count; the caller's list may hold fewer.
+TEST_F(qelDrvLibTest, AddressListsAreFilledNoFurtherThanTheyHold) {
+    {
+        std::ofstream f(box::path("/mnt/lunxun_00.ini"));
+        for (int i = 0; i < 32; ++i) f << "rtsp://10.77.0." << (i + 2) << "/ch1\n";
+    }
+    unsigned char list[6][200];
+    memset(list, 'x', sizeof list);
+    EXPECT_EQ(iGetIPAddress(4, &list[0][0], 0, 1, 5), 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(list[4]), "10.77.0.6");
+    EXPECT_EQ(list[5][0], 'x');  // untouched
+    EXPECT_EQ(list[5][199], 'x');
+    memset(list, 'x', sizeof list);
+    EXPECT_EQ(iGetIPAddress(3, &list[0][0], 0, 1), 0);  // no capacity given: the count
+    EXPECT_STREQ(reinterpret_cast<char*>(list[2]), "10.77.0.4");
+    EXPECT_EQ(list[3][0], 'x');
 }
 
 }  // namespace
