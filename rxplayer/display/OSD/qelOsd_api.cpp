@@ -211,6 +211,12 @@ int initHiFB() {
         HI_MPI_SYS_MmzFree(u32BackGroundPhy, pu8BackGroundVir);
         pu8BackGroundVir = nullptr;
     }
+    // The surfaces pointed into the block just freed: without a new one they describe nothing,
+    // so drawing finds no picture instead of copying from freed memory.
+    TDE2_SURFACE_S* held[4 + OSD_GLYPH_COUNT] = {&g_stBackGround, &g_stNoSigSur, &g_stAlarmSur,
+                                                 &g_stLinkDownSur};
+    for (int i = 0; i < OSD_GLYPH_COUNT; ++i) held[4 + i] = &g_stImgSur[i];
+    for (TDE2_SURFACE_S* s : held) memset(s, 0, sizeof *s);
     void* virt = nullptr;
     if (HI_MPI_SYS_MmzAlloc(&u32BackGroundPhy, &virt, nullptr, nullptr, OSD_MEM_BLOCK_SIZE) ==
             HI_SUCCESS &&
