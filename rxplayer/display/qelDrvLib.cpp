@@ -11,9 +11,10 @@
 // VoDev is never assigned: the pipeline always drives output device 0, a high-definition one.
 VO_DEV VoDev = 0;
 HI_BOOL bVoHd = HI_TRUE;
-SAMPLE_VO_MODE_E enVoMode = VO_MODE_1MUX;
+std::atomic<SAMPLE_VO_MODE_E> enVoMode{VO_MODE_1MUX};
 VO_PUB_ATTR_S stVoPubAttr;
-int iVoTotal = 0;
+std::atomic<int> iVoTotal{0};
+std::mutex qelTablesMu;
 int out_width = 0;
 int out_height = 0;
 VIDEO_NORM_E gs_enNorm = VIDEO_ENCODING_MODE_NTSC;
@@ -160,22 +161,28 @@ int initFront(int iDevNum, unsigned char oResolution, int oR_chg, bool hasRow18,
     if (modeForCount(iDevNum, hasRow18, &row)) enVoMode = row.mode;
 
     if (firstInit == 1 && oR_chg != 1) {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
         for (int i = 0; i < QEL_VDEC_ARY; ++i) {
             enTypeAry[i] = PT_H264;
             enVdecModeAry[i] = VIDEO_MODE_FRAME;
         }
     }
 
-    memset(&stVoPubAttr, 0, sizeof stVoPubAttr);
+    VO_PUB_ATTR_S pub;
+    memset(&pub, 0, sizeof pub);
     if (bVoHd) {
-        stVoPubAttr.enIntfSync = (VO_INTF_SYNC_E)oResolution;
-        stVoPubAttr.enIntfType = VO_INTF_HDMI;
+        pub.enIntfSync = (VO_INTF_SYNC_E)oResolution;
+        pub.enIntfType = VO_INTF_HDMI;
     } else {
-        stVoPubAttr.enIntfSync = gs_enNorm ? VO_OUTPUT_NTSC : VO_OUTPUT_PAL;
-        stVoPubAttr.enIntfType = VO_INTF_CVBS;
+        pub.enIntfSync = gs_enNorm ? VO_OUTPUT_NTSC : VO_OUTPUT_PAL;
+        pub.enIntfType = VO_INTF_CVBS;
     }
-    stVoPubAttr.u32BgColor = 0;
-    stVoPubAttr.bDoubleFrame = HI_FALSE;
+    pub.u32BgColor = 0;
+    pub.bDoubleFrame = HI_FALSE;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        stVoPubAttr = pub;
+    }
 
     iVoTotal = channelTotal(iDevNum);
     gs_u32ViFrmRate = gs_enNorm ? 50 : 25;
@@ -198,7 +205,7 @@ int initFront(int iDevNum, unsigned char oResolution, int oR_chg, bool hasRow18,
     }
 
     if (bVoHd) SAMPLE_COMM_VPSS_Start(iVoTotal, stSize, 5, nullptr);
-    if (firstInit == 1) SAMPLE_COMM_VO_StartDevLayer(VoDev, &stVoPubAttr, gs_u32ViFrmRate);
+    if (firstInit == 1) SAMPLE_COMM_VO_StartDevLayer(VoDev, &pub, gs_u32ViFrmRate);
     return 0;
 }
 
@@ -231,12 +238,12 @@ void initBack(int* firstInit, int oR_chg, unsigned char oResolution, SIZE_S stSi
 // down first; after an output change the device and its layer are set up again.
 void uninitEarlier(int oR_chg) {
     if (gFirstInit != 0) return;
-    qelDrvLib_Uninit(VoDev, enVoMode, bVoHd, stVoPubAttr.enIntfType, oR_chg);
+    qelDrvLib_Uninit(VoDev, enVoMode, bVoHd, qelPubAttr().enIntfType, oR_chg);
     if (oR_chg == 1) gFirstInit = 1;
 }
 
 bool hdmiWanted(int firstInit, int oR_chg) {
-    return bVoHd && firstInit == 1 && oR_chg != 1 && (stVoPubAttr.enIntfType & VO_INTF_HDMI);
+    return bVoHd && firstInit == 1 && oR_chg != 1 && (qelPubAttr().enIntfType & VO_INTF_HDMI);
 }
 
 }  // namespace
@@ -284,10 +291,11 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
     SIZE_S stSize{0, 0};
     if (initFront(iDevNum, oResolution, oR_chg, true, gFirstInit, &stSize) != 0) return -1;
 
+    VO_PUB_ATTR_S pub = qelPubAttr();
     if (iDevNum == QEL_WIN_MAX) {
         for (int n = 0; n < QEL_WIN_MAX; ++n) {
             if (voWin == nullptr || !voWin[n].u8DisplayEn) continue;
-            HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, n, voWin[n]);
+            HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &pub, enVoMode, n, voWin[n]);
             if (s32Ret != HI_SUCCESS)
                 printf("Start SAMPLE_COMM_VO_StartChnById voWin0 failed %x!\n", s32Ret);
         }
@@ -298,7 +306,7 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
         HI_MPI_VO_GetPlayToleration(VoDev, &u32Toleration);
         printf("After u32Toleration: %d \n", u32Toleration);
     } else {
-        HI_S32 s32Ret = SAMPLE_COMM_VO_StartChn(VoDev, &stVoPubAttr, enVoMode);
+        HI_S32 s32Ret = SAMPLE_COMM_VO_StartChn(VoDev, &pub, enVoMode);
         if (s32Ret != HI_SUCCESS) printf("Start SAMPLE_COMM_VO_StartChn failed %x!\n", s32Ret);
     }
 
@@ -361,10 +369,11 @@ int qelDrvLib_Init_ORG(int iDevNum, unsigned char oResolution, int oR_chg) {
     uninitEarlier(oR_chg);
     SIZE_S stSize{0, 0};
     if (initFront(iDevNum, oResolution, oR_chg, false, gFirstInit, &stSize) != 0) return -1;
-    SAMPLE_COMM_VO_StartChn(VoDev, &stVoPubAttr, enVoMode);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    SAMPLE_COMM_VO_StartChn(VoDev, &pub, enVoMode);
     // Once the watcher runs, the transmitter is its own: it is not opened a second time.
     if (hdmiWanted(gFirstInit, oR_chg) && !gHdmiWatcherStarted)
-        SAMPLE_COMM_VO_HdmiStart(stVoPubAttr.enIntfSync);
+        SAMPLE_COMM_VO_HdmiStart(pub.enIntfSync);
     initBack(&gFirstInit, oR_chg, oResolution, stSize);
     return 0;
 }
@@ -373,7 +382,12 @@ int qelDrvLib_Uninit(VO_DEV dev, SAMPLE_VO_MODE_E mode, HI_BOOL hd, VO_INTF_TYPE
                      int oR_chg) {
     (void)enIntfType;
     for (int n = 0; n < iVoTotal; ++n) {
-        SAMPLE_VDEC_WaitDestroyVdecChn(n, enVdecModeAry[n]);
+        VIDEO_MODE_E vdecMode;
+        {
+            std::lock_guard<std::mutex> tables(qelTablesMu);
+            vdecMode = enVdecModeAry[n];
+        }
+        SAMPLE_VDEC_WaitDestroyVdecChn(n, vdecMode);
         if (hd)
             SAMLE_COMM_VDEC_UnBindVpss(n, n);
         else
@@ -463,7 +477,14 @@ void CreateVdecChn(HI_BOOL hd, int Cnt, SIZE_S stSize) {
     }
     SIZE_S size = stSize;
     auto createAndBind = [hd](int c, SIZE_S* sz) {
-        SAMPLE_VDEC_CreateVdecChn(c, sz, enTypeAry[c], enVdecModeAry[c]);
+        PAYLOAD_TYPE_E type;
+        VIDEO_MODE_E mode;
+        {
+            std::lock_guard<std::mutex> tables(qelTablesMu);
+            type = enTypeAry[c];
+            mode = enVdecModeAry[c];
+        }
+        SAMPLE_VDEC_CreateVdecChn(c, sz, type, mode);
         if (hd)
             SAMLE_COMM_VDEC_BindVpss(c, c);
         else
@@ -473,15 +494,21 @@ void CreateVdecChn(HI_BOOL hd, int Cnt, SIZE_S stSize) {
         if (i < DividFg) {
             if (i >= ChnVdec) size = ChnType == 1 ? SIZE_S{352, 288} : SIZE_S{720, 576};
             if (Cnt == 18) size = SIZE_S{176, 144};
-            SizeAry[i] = size;
-            SizeAryTmp[i] = size;
+            {
+                std::lock_guard<std::mutex> tables(qelTablesMu);
+                SizeAry[i] = size;
+                SizeAryTmp[i] = size;
+            }
             createAndBind(i, &size);
         } else {
             if (i == DividFg) size = SIZE_S{720, 576};
             for (int j = 0; j < 4; ++j) {
                 int c = (i - DividFg) * 4 + DividFg + j;
                 if (c >= QEL_VDEC_ARY) break;
-                SizeAry[c] = size;
+                {
+                    std::lock_guard<std::mutex> tables(qelTablesMu);
+                    SizeAry[c] = size;
+                }
                 printf("SAMPLE_VDEC_CreateVdecChn 222 : %d \n", c);
                 printf("222 %d %d \n", size.u32Width, size.u32Height);
                 createAndBind(c, &size);
@@ -593,7 +620,13 @@ int qelDrvLib_VoReOpen(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
     return 0;
 }
 
+VO_PUB_ATTR_S qelPubAttr() {
+    std::lock_guard<std::mutex> tables(qelTablesMu);
+    return stVoPubAttr;
+}
+
 void qelDrvLibResetModule() {
+    std::lock_guard<std::mutex> tables(qelTablesMu);
     gFirstInit = 1;
     memset(gAoLive, 0, sizeof gAoLive);
     memset(gAdecUp, 0, sizeof gAdecUp);

@@ -38,23 +38,38 @@ int qelDrvLib_DecoderPts(void*, unsigned char*, int*, unsigned char* dataI, int 
 
 int qelDrvLib_DecType(int c, int decType) {
     if (!validChn(c)) return 0;
-    if (enTypeAry[c] == decType && SizeAryTmp[c].u32Width == SizeAry[c].u32Width &&
-        SizeAryTmp[c].u32Height == SizeAry[c].u32Height)
-        return 0;
-    SizeAryTmp[c] = SizeAry[c];
-    enTypeAry[c] = (PAYLOAD_TYPE_E)decType;
-    enVdecModeAry[c] = VIDEO_MODE_FRAME;
+    SIZE_S size;
+    PAYLOAD_TYPE_E type;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        if (enTypeAry[c] == decType && SizeAryTmp[c].u32Width == SizeAry[c].u32Width &&
+            SizeAryTmp[c].u32Height == SizeAry[c].u32Height)
+            return 0;
+        SizeAryTmp[c] = SizeAry[c];
+        enTypeAry[c] = (PAYLOAD_TYPE_E)decType;
+        enVdecModeAry[c] = VIDEO_MODE_FRAME;
+        size = SizeAry[c];
+        type = enTypeAry[c];
+    }
     SAMPLE_VDEC_ForceDestroyVdecChn(c);
-    printf("SAMPLE_VDEC_CreateVdecChn(%d ): W: %d H: %d \n", c, SizeAry[c].u32Width,
-           SizeAry[c].u32Height);
-    SAMPLE_VDEC_CreateVdecChn(c, &SizeAry[c], enTypeAry[c], VIDEO_MODE_FRAME);
+    printf("SAMPLE_VDEC_CreateVdecChn(%d ): W: %d H: %d \n", c, size.u32Width, size.u32Height);
+    SAMPLE_VDEC_CreateVdecChn(c, &size, type, VIDEO_MODE_FRAME);
     return 0;
 }
 
 void qelDrv_ReleaseImage(int c) {
     if (!validChn(c)) return;
+    SIZE_S size;
+    PAYLOAD_TYPE_E type;
+    VIDEO_MODE_E mode;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        size = SizeAry[c];
+        type = enTypeAry[c];
+        mode = enVdecModeAry[c];
+    }
     SAMPLE_VDEC_ForceDestroyVdecChn(c);
-    SAMPLE_VDEC_CreateVdecChn(c, &SizeAry[c], enTypeAry[c], enVdecModeAry[c]);
+    SAMPLE_VDEC_CreateVdecChn(c, &size, type, mode);
 }
 
 int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {

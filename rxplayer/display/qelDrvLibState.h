@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "display/qelDrvLib.h"
 
@@ -9,9 +10,9 @@
 
 extern VO_DEV VoDev;
 extern HI_BOOL bVoHd;
-extern SAMPLE_VO_MODE_E enVoMode;
+extern std::atomic<SAMPLE_VO_MODE_E> enVoMode;
 extern VO_PUB_ATTR_S stVoPubAttr;
-extern int iVoTotal;
+extern std::atomic<int> iVoTotal;
 extern int out_width;
 extern int out_height;
 extern VIDEO_NORM_E gs_enNorm;
@@ -22,6 +23,13 @@ extern VIDEO_MODE_E enVdecModeAry[QEL_VDEC_ARY];
 extern SIZE_S SizeAry[QEL_VDEC_ARY];
 extern SIZE_S SizeAryTmp[QEL_VDEC_ARY];
 extern SIZE_S Cut_Display_rect[QEL_WIN_MAX];
+
+// Guards the size, type and layout tables above (enTypeAry, enVdecModeAry, SizeAry, SizeAryTmp,
+// Cut_Display_rect, stVoPubAttr), which the reader, command and set-up threads all write. It is
+// never held across a platform call: values are copied out under it first.
+extern std::mutex qelTablesMu;
+// A copy of the output device's attributes.
+VO_PUB_ATTR_S qelPubAttr();
 
 extern std::atomic<int> iDrvCutEdgeHor;
 extern std::atomic<int> iDrvCutEdgeVer;

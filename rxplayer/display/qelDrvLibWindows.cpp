@@ -86,8 +86,13 @@ int applyWindow(int w, SAMPLE_VOWIN_S r, const ClipWords& words) {
         if (s32Ret != HI_SUCCESS) printf("HI_MPI_VPSS_SetClipCfg Video failed %x!\n", s32Ret);
     } else {
         stClip.bEnable = HI_TRUE;
-        int sw = (int)Cut_Display_rect[w].u32Width;
-        int sh = (int)Cut_Display_rect[w].u32Height;
+        SIZE_S source;
+        {
+            std::lock_guard<std::mutex> tables(qelTablesMu);
+            source = Cut_Display_rect[w];
+        }
+        int sw = (int)source.u32Width;
+        int sh = (int)source.u32Height;
         int eh = iDrvCutEdgeHor, ev = iDrvCutEdgeVer;
         qelgeo::CropAxis x, y;
         if (eh >= 0 && eh <= 64 && ev >= 0 && ev <= 64) {
@@ -107,7 +112,8 @@ int applyWindow(int w, SAMPLE_VOWIN_S r, const ClipWords& words) {
         if (s32Ret != HI_SUCCESS) printf(words.clipFailed, s32Ret);
     }
 
-    HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, w, r);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &pub, enVoMode, w, r);
     if (s32Ret != HI_SUCCESS) {
         printf(words.start, s32Ret);
         printf("iCurWinTemp: %d voWinCur.u8DisplayEn: %d \n", w, r.u8DisplayEn);
@@ -141,7 +147,8 @@ int qelDrvLib_PosWindows(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
         return -1;
     }
     if (voWinCur.u8DisplayEn == 0) return 0;
-    s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, iCurWin, voWinCur);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &pub, enVoMode, iCurWin, voWinCur);
     if (s32Ret != HI_SUCCESS) printf("Start SAMPLE_COMM_VO_StartChnById XXX failed %x!\n", s32Ret);
     return 0;
 }
@@ -149,17 +156,19 @@ int qelDrvLib_PosWindows(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
 int qelDrvLib_SetWinWH(int iCurWin, int iWidth, int iHeight, SAMPLE_VOWIN_S voWinCur) {
     if (!validWin(iCurWin)) return 0;
     if (badPictureSize("qelDrvLib_SetWinWH", iCurWin, iWidth, iHeight)) return -1;
-    Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
-    if (voWinCur.u8DisplayEn) {
-        SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
-        qelDrvLib_ClipWindows(iCurWin, voWinCur);
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
+        if (voWinCur.u8DisplayEn) SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     }
+    if (voWinCur.u8DisplayEn) qelDrvLib_ClipWindows(iCurWin, voWinCur);
     return 0;
 }
 
 int qelDrvLib_JPGSetWinWH(int iCurWin, int iWidth, int iHeight) {
     if (!validWin(iCurWin)) return 0;
     if (badPictureSize("qelDrvLib_JPGSetWinWH", iCurWin, iWidth, iHeight)) return -1;
+    std::lock_guard<std::mutex> tables(qelTablesMu);
     Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     return 0;
@@ -192,7 +201,8 @@ int qelDrvLib_FullWin(int win, int full) {
         stChnAttr.stRect = {0, 0, (HI_U32)out_width, (HI_U32)out_height};
         return HI_MPI_VO_SetChnAttr(VoDev, win, &stChnAttr);
     }
-    SAMPLE_COMM_VO_StartChn(VoDev, &stVoPubAttr, enVoMode);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    SAMPLE_COMM_VO_StartChn(VoDev, &pub, enVoMode);
     for (int i = 0; i < iVoTotal; ++i) HI_MPI_VO_ChnShow(VoDev, i);
     if (chnipDisplayEn) {
         hiDrawRect(iVoTotal, enVoMode);
