@@ -457,7 +457,8 @@ TEST_F(qelDrvLibTest, PictureSizesOutsideWhatADecoderTakesAreRefused) {
     ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
     const struct {
         int w, h;
-    } bad[] = {{0, 1080}, {-1, 1080}, {1920, 0}, {4097, 1080}, {1920, 4097}, {65536, 65536}};
+    } bad[] = {{0, 1080},    {-1, 1080},     {1920, 0},      {4097, 1080},
+               {1920, 4097}, {65536, 65536}, {1 << 30, 1080}};
     for (const auto& c : bad) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
         EXPECT_EQ(qelDrvLib_SetWinWH(3, c.w, c.h, sample_vo_win_s[3]), -1);
@@ -525,6 +526,116 @@ TEST_F(qelDrvLibTest, AddressListsAreFilledNoFurtherThanTheyHold) {
     EXPECT_EQ(iGetIPAddress(3, &list[0][0], 0, 1), 0);  // no capacity given: the count
     EXPECT_STREQ(reinterpret_cast<char*>(list[2]), "10.77.0.4");
     EXPECT_EQ(list[3][0], 'x');
+}
+
+// A new output timing (oR_chg 1) sets the device and its layer up again without a second
+// system set-up or HDMI start; a timing of the same size keeps the output size.
+TEST_F(qelDrvLibTest, OutputChangesSetTheDeviceUpAgain) {
+    // Windows that fit the smallest of the timings.
+    setWin(1, 640, 1280, 0, 360, 1);
+    setWin(2, 0, 640, 360, 720, 1);
+    setWin(3, 640, 1280, 360, 720, 1);
+    setWin(0, 0, 640, 0, 360, 1);
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    const struct {
+        unsigned char timing;
+        int width, height;
+    } changes[] = {{ZURIR_VO_OUTPUT_720P60, 1280, 720},
+                   {ZURIR_VO_OUTPUT_1080P60, 1920, 1080},
+                   {ZURIR_VO_OUTPUT_1080P50, 1920, 1080}};
+    for (const auto& c : changes) {
+        SCOPED_TRACE(int(c.timing));
+        qelsim::clearCalls();
+        ASSERT_EQ(qelDrvLib_Init(18, c.timing, 1, sample_vo_win_s), 0);
+        EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+        EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
+        EXPECT_EQ(countCalls("HI_MPI_VO_Enable"), 1);
+        qelsim::State st = qelsim::state();
+        EXPECT_EQ(st.vo[0].pubAttr.enIntfSync, (VO_INTF_SYNC_E)c.timing);
+        EXPECT_EQ(st.vo[0].layerAttr.stImageSize.u32Width, (HI_U32)c.width);
+        EXPECT_EQ(out_width, c.width);
+        EXPECT_EQ(out_height, c.height);
+        EXPECT_TRUE(st.vdec[17].exists);
+        EXPECT_TRUE(st.vo[0].chn[3].enabled);
+    }
+    // The other set-up after an output change rebuilds on the same device.
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P50, 0), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+}
+
+TEST_F(qelDrvLibTest, MovingAWindowKeepsItsCropAndAHiddenOneIsOnlyTakenDown) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    SAMPLE_VOWIN_S r = sample_vo_win_s[1];
+    r.u8xClipStop = 50;
+    ASSERT_EQ(qelDrvLib_ClipWindows(1, r), 0);
+    VPSS_CLIP_INFO_S clip = qelsim::state().vpss[1].clip;
+    r.u32xPosStart = 1000;
+    r.u32xPosStop = 1601;  // odd: the output takes even positions
+    EXPECT_EQ(qelDrvLib_PosWindows(1, r), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.s32X, 1000);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.u32Width, 600u);
+    EXPECT_TRUE(st.vo[0].chn[1].enabled);
+    EXPECT_EQ(st.vpss[1].clip.stClipRect.u32Width, clip.stClipRect.u32Width);
+    EXPECT_TRUE(st.vpss[1].clip.bEnable);
+
+    r.u8DisplayEn = 0;
+    qelsim::clearCalls();
+    EXPECT_EQ(qelDrvLib_PosWindows(1, r), 0);
+    EXPECT_FALSE(qelsim::state().vo[0].chn[1].enabled);
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{"HI_MPI_VO_DisableChn"});
+    qelsim::failCall("HI_MPI_VO_DisableChn", HI_ERR_VO_INVALID_CHNID, 1);
+    EXPECT_EQ(qelDrvLib_PosWindows(1, r), -1);
+    EXPECT_EQ(qelDrvLib_PosWindows(QEL_WIN_MAX, r), -1);
+}
+
+TEST_F(qelDrvLibTest, ReleasingAPictureRecreatesItsChannelAsDeclared) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    ASSERT_EQ(qelDrvLib_JPGSetWinWH(2, 1920, 1080), 0);
+    ASSERT_EQ(qelDrvLib_DecType(2, ZURIR_PT_JPEG), 0);
+    int creations = qelsim::state().vdec[2].creations;
+    uint8_t jpeg[64] = {0xFF, 0xD8};
+    ASSERT_EQ(qelDrvLib_Decoder(nullptr, nullptr, nullptr, jpeg, sizeof jpeg, 2), 0);
+    qelDrv_ReleaseImage(2);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.vdec[2].creations, creations + 1);
+    EXPECT_EQ(st.vdec[2].attr.enType, PT_JPEG);
+    EXPECT_EQ(st.vdec[2].attr.u32PicWidth, 1920u);
+    EXPECT_EQ(st.vdec[2].streams, 0u);  // the picture went with the old channel
+    EXPECT_TRUE(st.vdec[2].receiving);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 2}, {HI_ID_VPSS, 2, 0}), 1);
+    qelsim::clearCalls();
+    qelDrv_ReleaseImage(QEL_VDEC_ARY);
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
+}
+
+// The address badge of a window names the touring channel only while the window tours.
+TEST_F(qelDrvLibTest, AddressBadgeFollowsTheTourOfItsWindow) {
+    const struct {
+        unsigned char shown;
+        int tourWins, tourMask, chn;
+        const char* line;  // "" when nothing is drawn
+    } cases[] = {
+        {1, 2, 0x0, 5, "winNum = 1 chnNum = 0 LunXun = 0\n"},
+        {1, 2, 0x2, 5, "winNum = 1 chnNum = 5 LunXun = 1\n"},
+        {1, 1, 0x2, 5, "winNum = 1 chnNum = 5 LunXun = 1\n"},
+        {0, 2, 0x2, 5, ""},
+    };
+    for (const auto& c : cases) {
+        qelDrvLib_OsdShowIPChnEn(c.shown);
+        qelDrvLib_LunXun(c.tourWins, c.tourMask);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(qelDrvLib_OsdShowIP(4, 1, c.chn, 0), 0);
+        std::string out = testing::internal::GetCapturedStdout();
+        if (*c.line)
+            EXPECT_NE(out.find(c.line), std::string::npos) << out;
+        else
+            EXPECT_EQ(out.find("winNum ="), std::string::npos) << out;
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(qelDrvLib_OsdShowIP(4, 32, 1, 0), 0);  // no such window: nothing
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("winNum ="), std::string::npos);
 }
 
 }  // namespace
