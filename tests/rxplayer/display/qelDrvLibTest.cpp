@@ -392,33 +392,29 @@ TEST_F(qelDrvLibTest, SmallControls) {
 // The pipeline is rebuilt at run time in any order of the two set-ups and audio outputs.
 TEST_F(qelDrvLibTest, AudioSwitchThenSetUpAgainRunsOnTheLiveDevice) {
     ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
-    qelDrvLib_AudioOutput(1);
-    ASSERT_EQ(qelDrvLib_DecAudioType(0, 48000, 320, ZURIR_PT_LPCM), 0);
-    qelsim::State st = qelsim::state();
-    EXPECT_TRUE(st.ao[5].enabled);
-    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 5, 0}), 1);  // the sound follows
-    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 4, 0}), 0);
+    const struct {
+        int output, rate, payload;
+        AUDIO_DEV live, other;
+    } switches[] = {{1, 48000, ZURIR_PT_LPCM, 5, 4}, {2, 8000, ZURIR_PT_G711A, 4, 5}};
+    for (const auto& c : switches) {
+        SCOPED_TRACE(c.live);
+        qelDrvLib_AudioOutput(c.output);
+        ASSERT_EQ(qelDrvLib_DecAudioType(0, c.rate, 320, c.payload), 0);
+        qelsim::State st = qelsim::state();
+        EXPECT_TRUE(st.ao[c.live].enabled);
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, c.live, 0}), 1);  // it follows
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, c.other, 0}), 0);
 
-    qelsim::clearCalls();
-    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
-    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
-    st = qelsim::state();
-    EXPECT_TRUE(st.ao[5].enabled);
-    EXPECT_FALSE(st.ao[4].enabled);
-    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 5, 0}), 1);
-    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 5, 1}), 1);
-    EXPECT_EQ(st.binds.size(), 2u + 2u * 18u);
-
-    // And back to the analogue output.
-    qelDrvLib_AudioOutput(2);
-    ASSERT_EQ(qelDrvLib_DecAudioType(0, 8000, 320, ZURIR_PT_G711A), 0);
-    qelsim::clearCalls();
-    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
-    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
-    st = qelsim::state();
-    EXPECT_TRUE(st.ao[4].enabled);
-    EXPECT_FALSE(st.ao[5].enabled);
-    EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, 4, 0}), 1);
+        qelsim::clearCalls();
+        ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+        EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+        st = qelsim::state();
+        EXPECT_TRUE(st.ao[c.live].enabled);
+        EXPECT_FALSE(st.ao[c.other].enabled);
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, c.live, 0}), 1);
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, c.live, 1}), 1);
+        EXPECT_EQ(st.binds.size(), 2u + 2u * 18u);
+    }
 }
 
 // No sink: the watcher opens the transmitter once when it starts, and leaves it at that.
