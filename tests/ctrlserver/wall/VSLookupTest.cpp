@@ -117,9 +117,9 @@ TEST_F(LookupTest, FindsTheFirstExactMatchInListOrder) {
 
 TEST_F(LookupTest, OverlongTextsAreCutToTheBuffer) {
     {
-        std::lock_guard<std::recursive_mutex> lock(dev->tableMutex);
-        dev->decoders[0]->name = std::string(100, 'n');
-        dev->decoders[0]->version = std::string(70, 'v');
+        std::lock_guard<std::recursive_mutex> lock(server->tableMutex);
+        server->decoders[0]->name = std::string(100, 'n');
+        server->decoders[0]->version = std::string(70, 'v');
     }
     ASSERT_EQ(find(ALL, "RX-0001"), 1);
     EXPECT_EQ(std::string(alias), std::string(VS_LOOKUP_TEXT_SIZE - 1, 'n'));
