@@ -17,11 +17,6 @@ namespace {
 // The decoder window a decoder uses for a window that spills in from another cell.
 const int kSpillWindow = 16;
 
-int gridCells(int rows, int columns) {
-    if (rows < 1 || columns < 1) return 0;
-    return static_cast<int>(std::min<long long>(1LL * rows * columns, WALL_CELLS));
-}
-
 // Key writes collected per file; each touched file is saved once, at the end.
 class KeyBatch {
 public:
@@ -39,10 +34,6 @@ public:
 private:
     std::vector<QelConfig*> touched;
 };
-
-bool isSceneValid(const VSServer& m, int s) {
-    return m.pVSence[s] && m.pVSence[s]->valid;
-}
 
 // Sets the name of a window and of its pre-maximise copy.
 void renameWin(VWin* cur, VWin* org, const std::string& name) {
@@ -64,7 +55,7 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
 
     // Decoder places: exact address.
     if (pVScreen) {
-        for (int i = 0; i < gridCells(iScreenRows, iScreenColumns); ++i) {
+        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i) {
             if (pVScreen->ip[i] != device) continue;
             keys.write(confVScreen.get(), vsNumbered("screenName_%02d", i), decoderName);
             pVScreen->name[i] = decoderName;
@@ -78,12 +69,12 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
         }
     }
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
+        if (!vsSceneValid(*this, s)) continue;
         for (int p = 0; p < VS_PRESETS; ++p) {
             VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;
             QelConfig* conf = confVSence[s][p].get();
-            for (int i = 0; i < gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
+            for (int i = 0; i < vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
                 if (rec->screenIP[i] != device) continue;
                 keys.write(conf, vsNumbered("screenName_%02d", i), decoderName);
                 rec->screenName[i] = decoderName;
@@ -100,7 +91,7 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
     // that has a decoder.
     auto showsDevice = [&](const VWin* w) { return w && addressInText(w->url, device); };
     if (pVScreen) {
-        const int windows = VS_CELL_WINDOWS * gridCells(pVScreen->rows, pVScreen->columns);
+        const int windows = VS_CELL_WINDOWS * vsGridCells(pVScreen->rows, pVScreen->columns);
         for (int w = 0; w < windows; ++w) {
             if (pVScreen->ip[w / VS_CELL_WINDOWS].empty() || !showsDevice(pVWin[w].get())) continue;
             renameWin(pVWin[w].get(), pVWinOrg[w].get(), sourceName);
@@ -123,12 +114,12 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
         });
     }
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
+        if (!vsSceneValid(*this, s)) continue;
         for (int p = 0; p < VS_PRESETS; ++p) {
             const VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;
             const int windows =
-                VS_CELL_WINDOWS * gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
+                VS_CELL_WINDOWS * vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
             for (int w = 0; w < windows; ++w) {
                 if (rec->screenIP[w / VS_CELL_WINDOWS].empty() ||
                     !showsDevice(pVWinSence[s][p][w].get()))
@@ -169,7 +160,7 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
     // Decoder places: exact address.
     KeyBatch keys;
     if (pVScreen) {
-        for (int i = 0; i < gridCells(iScreenRows, iScreenColumns); ++i) {
+        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i) {
             if (pVScreen->ip[i] != old) continue;
             keys.write(confVScreen.get(), vsNumbered("screenIP_%02d", i), now);
             pVScreen->ip[i] = now;
@@ -183,12 +174,12 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
         }
     }
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
+        if (!vsSceneValid(*this, s)) continue;
         for (int p = 0; p < VS_PRESETS; ++p) {
             VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;
             QelConfig* conf = confVSence[s][p].get();
-            for (int i = 0; i < gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
+            for (int i = 0; i < vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
                 if (rec->screenIP[i] != old) continue;
                 keys.write(conf, vsNumbered("screenIP_%02d", i), now);
                 rec->screenIP[i] = now;
@@ -231,7 +222,7 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
     };
 
     if (pVScreen) {
-        const int cells = gridCells(pVScreen->rows, pVScreen->columns);
+        const int cells = vsGridCells(pVScreen->rows, pVScreen->columns);
         for (int w = 0; w < VS_CELL_WINDOWS * cells; ++w) {
             const int own = w / VS_CELL_WINDOWS;
             if (pVScreen->ip[own].empty() || !rewrite(pVWin[w].get(), pVWinOrg[w].get())) continue;
@@ -254,8 +245,8 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
         }
     }
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
-        const int cells = gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
+        if (!vsSceneValid(*this, s)) continue;
+        const int cells = vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
         for (int p = 0; p < VS_PRESETS; ++p) {
             const VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;
