@@ -35,6 +35,44 @@ private:
     std::vector<QelConfig*> touched;
 };
 
+// Which field of a decoder place a change sets.
+enum class Place { Name, Address };
+
+// Sets the name or the address of every decoder place (live-wall cell, unicast slot, cell and
+// display of each preset of each valid scene) whose address is device, and its key.
+void setDecoderPlaces(VSServer& m, const std::string& device, Place field, const std::string& value,
+                      KeyBatch& keys) {
+    auto set = [&](QelConfig* conf, const char* nameKey, const char* ipKey, int n, std::string& ip,
+                   std::string& name) {
+        if (ip != device) return;
+        keys.write(conf, vsNumbered(field == Place::Address ? ipKey : nameKey, n), value);
+        (field == Place::Address ? ip : name) = value;
+    };
+    if (m.pVScreen) {
+        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i)
+            set(m.confVScreen.get(), "screenName_%02d", "screenIP_%02d", i, m.pVScreen->ip[i],
+                m.pVScreen->name[i]);
+    }
+    if (m.pUnicast) {
+        for (int k = 0; k < UNICAST_SLOTS; ++k)
+            set(m.confUnicast.get(), "unicastname_%02d", "unicastip_%02d", k, m.pUnicast->ip[k],
+                m.pUnicast->name[k]);
+    }
+    for (int s = 0; s < VS_SCENES; ++s) {
+        if (!vsSceneValid(m, s)) continue;
+        for (int p = 0; p < VS_PRESETS; ++p) {
+            VSenceScreen* rec = m.pVSenceScreen[s][p].get();
+            if (!rec) continue;
+            QelConfig* conf = m.confVSence[s][p].get();
+            for (int i = 0; i < vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i)
+                set(conf, "screenName_%02d", "screenIP_%02d", i, rec->screenIP[i],
+                    rec->screenName[i]);
+            for (int d = 0; d < WALL_CELLS; ++d)
+                set(conf, "disName_%02d", "disIP_%02d", d, rec->disIP[d], rec->disName[d]);
+        }
+    }
+}
+
 // Sets the name of a window and of its pre-maximise copy.
 void renameWin(VWin* cur, VWin* org, const std::string& name) {
     if (cur) cur->name = name;
@@ -54,38 +92,7 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
     KeyBatch keys;
 
     // Decoder places: exact address.
-    if (pVScreen) {
-        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i) {
-            if (pVScreen->ip[i] != device) continue;
-            keys.write(confVScreen.get(), vsNumbered("screenName_%02d", i), decoderName);
-            pVScreen->name[i] = decoderName;
-        }
-    }
-    if (pUnicast) {
-        for (int k = 0; k < UNICAST_SLOTS; ++k) {
-            if (pUnicast->ip[k] != device) continue;
-            keys.write(confUnicast.get(), vsNumbered("unicastname_%02d", k), decoderName);
-            pUnicast->name[k] = decoderName;
-        }
-    }
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (!vsSceneValid(*this, s)) continue;
-        for (int p = 0; p < VS_PRESETS; ++p) {
-            VSenceScreen* rec = pVSenceScreen[s][p].get();
-            if (!rec) continue;
-            QelConfig* conf = confVSence[s][p].get();
-            for (int i = 0; i < vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
-                if (rec->screenIP[i] != device) continue;
-                keys.write(conf, vsNumbered("screenName_%02d", i), decoderName);
-                rec->screenName[i] = decoderName;
-            }
-            for (int d = 0; d < WALL_CELLS; ++d) {
-                if (rec->disIP[d] != device) continue;
-                keys.write(conf, vsNumbered("disName_%02d", d), decoderName);
-                rec->disName[d] = decoderName;
-            }
-        }
-    }
+    setDecoderPlaces(*this, device, Place::Name, decoderName, keys);
 
     // Source places: the address as a whole in the window's URL, on a cell, slot or display
     // that has a decoder.
@@ -159,38 +166,7 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
 
     // Decoder places: exact address.
     KeyBatch keys;
-    if (pVScreen) {
-        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i) {
-            if (pVScreen->ip[i] != old) continue;
-            keys.write(confVScreen.get(), vsNumbered("screenIP_%02d", i), now);
-            pVScreen->ip[i] = now;
-        }
-    }
-    if (pUnicast) {
-        for (int k = 0; k < UNICAST_SLOTS; ++k) {
-            if (pUnicast->ip[k] != old) continue;
-            keys.write(confUnicast.get(), vsNumbered("unicastip_%02d", k), now);
-            pUnicast->ip[k] = now;
-        }
-    }
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (!vsSceneValid(*this, s)) continue;
-        for (int p = 0; p < VS_PRESETS; ++p) {
-            VSenceScreen* rec = pVSenceScreen[s][p].get();
-            if (!rec) continue;
-            QelConfig* conf = confVSence[s][p].get();
-            for (int i = 0; i < vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
-                if (rec->screenIP[i] != old) continue;
-                keys.write(conf, vsNumbered("screenIP_%02d", i), now);
-                rec->screenIP[i] = now;
-            }
-            for (int d = 0; d < WALL_CELLS; ++d) {
-                if (rec->disIP[d] != old) continue;
-                keys.write(conf, vsNumbered("disIP_%02d", d), now);
-                rec->disIP[d] = now;
-            }
-        }
-    }
+    setDecoderPlaces(*this, old, Place::Address, now, keys);
     keys.save();
 
     // The encoder's two stream URLs: windows showing either one get the new address.
