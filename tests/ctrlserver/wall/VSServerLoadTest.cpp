@@ -128,7 +128,14 @@ void expectFullModel(VSServer& m) {
     EXPECT_EQ(m.pHVratio->ver, 3);
     EXPECT_EQ(m.pHVratio->horUserDef, 21);
     EXPECT_EQ(m.pHVratio->verUserDef, 9);
-    EXPECT_EQ(iHVratioHorUserDef, 21);
+    EXPECT_EQ(std::vector<int>({iHVratioIndex, iHVratioHor, iHVratioVer, iHVratioHorUserDef,
+                                iHVratioVerUserDef}),
+              std::vector<int>({2, 4, 3, 21, 9}));
+    EXPECT_EQ(int(wall.horCut), 3);
+    EXPECT_EQ(int(wall.verCut), 4);
+    EXPECT_EQ(wall.height, 4320u);
+    EXPECT_EQ(m.pUnicast->width, 1920);
+    EXPECT_EQ(m.pUnicast->height, 1080);
     EXPECT_EQ(m.pMulticast->winUrl.size(), 127u);
     EXPECT_EQ(m.pMulticast->winUrlName.size(), 39u);
     EXPECT_EQ(m.vwMode.modeActive, 2);
@@ -139,7 +146,13 @@ void expectFullModel(VSServer& m) {
         EXPECT_EQ(int(m.pVSence[s]->curPreset), 1);
         EXPECT_EQ(m.pVSence[s]->name.size(), 39u);
         EXPECT_EQ(sSenceScreenName[s], m.pVSence[s]->name);
-        EXPECT_EQ(iSenceScreenRows[s], GRID);
+        EXPECT_EQ(sSenceScreenPicSrc[s], m.pVSence[s]->picSrc);
+        EXPECT_EQ(m.pVSence[s]->picSrc.size(), 60u);
+        EXPECT_EQ(
+            std::vector<int>({iSenceScreenRows[s], iSenceScreenColumns[s], iSenceScreenHorCut[s],
+                              iSenceScreenVerCut[s], iSenceVScreenWidth[s], iSenceVScreenHeight[s],
+                              iSenceScreenId[s], iSenceScreenValid[s], iSenceScreenCurPreset[s]}),
+            std::vector<int>({GRID, GRID, 5, 6, 7680, 4320, s, 1, 1}));
         for (int p = 0; p < 3; ++p) {
             const VSenceScreen& rec = *m.pVSenceScreen[s][p];
             EXPECT_EQ(int(rec.rows), GRID);
