@@ -17,9 +17,12 @@
 // geometry), VSServerSceneStore.cpp (scene rebuilds).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "core/ArrayList.h"
+#include "core/Device.h"
 #include "core/QelConfig.h"
 #include "core/QelServer.h"
 #include "core/WallRecords.h"
@@ -32,6 +35,8 @@ const int VS_WALL_WINDOWS = 80;  // live wall, each scene wall, each scene's dis
 const int VS_UNICAST_WINDOWS = 1000;
 const int VS_CELL_WINDOWS = 5;  // windows of one decoder cell
 const int VS_WINMODES = WINMODE_COUNT;
+// Size of each out text buffer of the device lookups.
+const int VS_LOOKUP_TEXT_SIZE = 64;
 
 // --- Wall settings (process-wide; each new model starts from the values noted) -----------
 extern int iScreenRows, iScreenColumns;    // 2, 2: live wall grid
@@ -176,6 +181,100 @@ public:
 
     std::string vWinSencePath[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
     std::string disWinPath[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+
+    // --- Overlaps, queries, settings, device lookups, propagation, usage checks and device
+    // parameter texts (VSServerOverlap.cpp, VSServerQueries.cpp, VSServerRatio.cpp,
+    // VSServerLookup.cpp, VSServerPropagate.cpp, VSServerUsage.cpp, VSServerDevParams.cpp) ----
+
+    // Window tests: 0 when the window overlaps, -1 when it does not or the test excludes it
+    // (window not used; for the window/cell tests also its own cell and, where noted, a
+    // hidden window). Overlap compares edges strictly, as signed numbers: windows that share
+    // only one pixel column or row do not overlap. A window outside its family, a cell
+    // outside the grid or a grid without cells gives -1.
+    int checkWhetherWindowIsOverlapWindow(int a, int b);
+    int checkWhetherUnicastWindowIsOverlapWindow(int a, int b);
+    int checkWhetherWindowIsOverlapScreen(int win, int cell);       // excludes hidden
+    int checkWhetherWindowIsJumpOutScreen(int win, int cell);       // own cell and hidden too
+    int checkWhetherOrgWindowIsOverlapScreen(int win, int cell);    // excludes hidden
+    int checkWhetherOrgWindowIsOverlapScreen_2(int win, int cell);  // hidden tested too
+    int checkWhetherLoadModeWindowIsOverlapScreen(VWin w, int win, int cell);  // excl. hidden
+    // Scene-wall window w of scene s, preset p against cell of that preset's grid; excludes
+    // hidden windows and the window's own cell.
+    int checkWhetherWindowIsOverlapSenceScreen(int s, int p, int w, int cell);
+    // Visibility passes after window win was placed: windows of win's layer that it overlaps
+    // are hidden, then every hidden window that no visible window overlaps is shown, in
+    // ascending order and in place (one shown early counts as a cover for later ones). The
+    // unicast pass looks only at the five windows of win's slot. win's own flag is kept.
+    void cmdVSSetWinState(int win);
+    void cmdVSSetUniWinState(int win);
+    // "config set multicast src params": accepted without effect.
+    int cmdMulticastSetRXScreen(char* cmd, unsigned len);
+
+    // Queries for the replies: new copies appended to the caller's list; the model is not
+    // changed. cmd is the whole command text; it is ended after its keyword (never written
+    // past its end). Results as each reply needs them: see VSServerQueries.cpp.
+    int cmdVSGetScreen(char* cmd, ArrayList<VScreen>& list, unsigned len);
+    int cmdVSGetUnicast(char* cmd, ArrayList<Unicast>& list, unsigned len);
+    int cmdVSGetMulWin(ArrayList<VWin>& list, unsigned len);
+    int cmdVSGetWin(char* cmd, ArrayList<VWin>& list, unsigned len);
+    int cmdVSGetUniWin(char* cmd, ArrayList<VWin>& list, unsigned len);
+    int cmdVSGetAllWin(char* cmd, ArrayList<VWin>& list, unsigned len);
+    int cmdVSGetUniAllWin(char* cmd, ArrayList<VWin>& list, unsigned len);
+
+    // Aspect ratio, user mode, factory reset (VSServerRatio.cpp).
+    int cmdVSGetRatio(char* cmd, ArrayList<HVratio>& list, unsigned len);  // 1
+    int cmdVSSetRatio(char* cmd, unsigned len);                            // 0 stored, -1 refused
+    int cmdVSSetRatioUserDef(char* cmd, unsigned len);                     // 0 stored, -1 refused
+    int blSetUserMode(int mode);                                           // 1
+    int blGetUserMode(int& mode);                                          // 1
+    // Deletes or empties every settings and window file of the model; memory stays as it
+    // is until the next start. 1.
+    int blFactoryResetToDefault();
+
+    // Device lookups by alias or host name (and, for the IP forms, address): 1 with the
+    // first match's fields copied into the out buffers (VS_LOOKUP_TEXT_SIZE bytes each, cut
+    // to fit), 0 with nothing written. An IP-source match leaves version as it was.
+    int blGetDeviceInfoByUsingAliasHostNameRX(const char* key, char* ip, char* alias, char* mac,
+                                              char* version, int& kind);
+    int blGetDeviceInfoByUsingAliasHostNameIPRX(const char* key, char* ip, char* alias, char* mac,
+                                                char* version, int& kind);
+    int blGetDeviceInfoByUsingAliasHostNameTX(const char* key, char* ip, char* alias, char* mac,
+                                              char* version, int& kind);
+    int blGetDeviceInfoByUsingAliasHostName(const char* key, char* ip, char* alias, char* mac,
+                                            char* version, int& kind);
+    int blGetDeviceInfoByUsingAliasHostNameIP(const char* key, char* ip, char* alias, char* mac,
+                                              char* version, int& kind);
+
+    // A device's new name carried into every decoder place and window source that shows it:
+    // 1. A device's new address (found by MAC) carried into every place, with the rewritten
+    // stream URLs queued to the decoders showing them: 1, or 0 when nothing changed.
+    int blUpdateVScreenUnicastDevName(const char* ip, const char* name);
+    int blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp);
+
+    // Usage of a decoder (by exact IP): as a wall cell (live or scene wall), in matrix use
+    // (a unicast slot with split 1, no wall cell) or multiview use (another split). 1 or 0.
+    int checkWhetherRXisInsideVideoWall(const char* ip);
+    int blCheckRXisMultiView(const char* ip, int& split);
+    int blCheckRXisMatrix(const char* ip);
+    // Carries the current unicast slot's decoder state into every wall and scene place that
+    // shows the decoder ip. 0.
+    int checkUnicastRXisUsed(const char* ip, int split);
+    // Appends every decoder no scene uses (preset 0 of each), index = its list position.
+    int cmdVSGetFreeRX(ArrayList<Device>& list);
+
+    // Decoder and encoder parameter texts for one device or, for "255.255.255.255", one per
+    // known decoder (encoder) with its own address and name. 0, or -1 when a text did not
+    // fit (that text is not queued). The arguments are never written.
+    int cmdSetRXParams(const char* ip, const char* luma, const char* contrast, const char* hue,
+                       const char* saturation, const char* audio, const char* name);
+    int cmdSetTXParams(const char* ip, const char* fps, const char* bitrate,
+                       const char* ratecontrol, const char* audioFrom, const char* audioTo,
+                       const char* name);
+
+    // Every decoder text of the model goes through here on its way to DevServer::cmdQelDev;
+    // devTextTap, when set, sees each text first (tests watch the texts through it).
+    int queueDevText(const std::string& text);
+    std::function<void(const std::string&)> devTextTap;
 
 protected:
     // The loader: reads every file, writes the defaults a first start needs.
