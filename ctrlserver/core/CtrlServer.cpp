@@ -7,6 +7,7 @@
 #include "intake/ComServer.h"
 #include "intake/NetServer.h"
 #include "intake/WebServer.h"
+#include "reply/ReplyBuilders.h"
 #include "wall/VSServer.h"
 
 namespace {
@@ -83,4 +84,32 @@ CtrlServer::CtrlServer(UsageEnvironment& e, Port port, NoServers) : QelServer(e,
 
 CtrlServer::~CtrlServer() {
     running = 0;
+}
+
+namespace {
+using SourceWindowsBuilder = void (*)(DevServer&, ArrayList<VWin>&, char*, size_t, unsigned int,
+                                      char*);
+
+void buildSourceWindows(SourceWindowsBuilder build, DevServer* dev, ArrayList<VWin>& list,
+                        char* out, size_t outSize, unsigned int status, char* cmd) {
+    if (dev)
+        build(*dev, list, out, outSize, status, cmd);
+    else if (out && outSize)
+        out[0] = '\0';  // without a DevServer the command thread never runs
+}
+}  // namespace
+
+void CtrlServer::BuildVsSenceWinsJsonString(ArrayList<VWin>& list, char* out, size_t outSize,
+                                            unsigned int status, char* cmd) {
+    buildSourceWindows(::BuildVsSenceWinsJsonString, devServer, list, out, outSize, status, cmd);
+}
+
+void CtrlServer::BuildSingleDisWinsJsonString(ArrayList<VWin>& list, char* out, size_t outSize,
+                                              unsigned int status, char* cmd) {
+    buildSourceWindows(::BuildSingleDisWinsJsonString, devServer, list, out, outSize, status, cmd);
+}
+
+void CtrlServer::BuildDisWinsJsonString(ArrayList<VWin>& list, char* out, size_t outSize,
+                                        unsigned int status, char* cmd) {
+    buildSourceWindows(::BuildDisWinsJsonString, devServer, list, out, outSize, status, cmd);
 }

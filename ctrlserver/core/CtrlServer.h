@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/ArrayList.h"
 #include "core/QelServer.h"
+#include "core/WallRecords.h"
 
 class WebServer;
 class NetServer;
@@ -38,6 +40,15 @@ public:
     // Set by the command thread for a command holding "update data block": the next pass runs
     // without the 10 ms pause.
     int fastPoll = 0;
+
+    // Scene-wall and display window replies whose windows end in the address of their source
+    // encoder, looked up in devServer's encoder table (the builders of reply/ReplyBuilders.h).
+    void BuildVsSenceWinsJsonString(ArrayList<VWin>& list, char* out, size_t outSize,
+                                    unsigned int status, char* cmd);
+    void BuildSingleDisWinsJsonString(ArrayList<VWin>& list, char* out, size_t outSize,
+                                      unsigned int status, char* cmd);
+    void BuildDisWinsJsonString(ArrayList<VWin>& list, char* out, size_t outSize,
+                                unsigned int status, char* cmd);
 
     // One front end as the command thread sees it.
     struct CommandSource {

@@ -98,7 +98,7 @@ QelConfig::QelConfig() : root(Json::stringValue), file(), mode(MODE_KEYVALUE) {
 QelConfig::~QelConfig() {
     {
         SemLock lock(sem);
-        if (mode != MODE_BLOCK) {
+        if (mode != MODE_BLOCK && saveOnDestroy) {
             try {
                 saveLocked();
             } catch (const std::exception&) {  // out of memory: the file keeps its last save

@@ -33,8 +33,12 @@ public:
     QelConfig(std::string file, int mode);
     // No file, mode 0, nothing loaded; every save fails (returns 0).
     QelConfig();
-    // In mode 0 saves the document (a missing file is created).
+    // In mode 0 saves the document (a missing file is created), unless SetSaveOnDestroy(false)
+    // was called.
     virtual ~QelConfig();
+    // Whether the destructor of a mode 0 store saves its document (true at construction).
+    // An owner that has deleted the file on purpose turns it off so the file stays gone.
+    void SetSaveOnDestroy(bool save) { saveOnDestroy = save; }
 
     // Mode 0: reads the file into the document. 1 when the file was opened (a document that
     // does not parse leaves the store empty and still gives 1); 0 in mode 1 or when the file
@@ -96,6 +100,7 @@ private:
     Json::Value root;
     std::string file;
     int mode;
+    bool saveOnDestroy = true;
     mutable sem_t sem;
 
     // Positions in the "config" array of the first and the last element holding each key.

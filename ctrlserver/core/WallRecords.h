@@ -39,6 +39,16 @@ public:
     std::string name;
 };
 
+// The place a cell's split gives one window: inclusive, in wall pixels (x0, y0 the top-left,
+// x1, y1 the bottom-right corner). used is 1 for a window the split shows.
+struct WinPos {
+    int used = 0;
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+};
+
 // The live video wall: a grid of decoder cells, row-major.
 struct VScreen {
     uint8_t rows = 0;
@@ -97,6 +107,12 @@ struct Unicast {
     int curIndex = 0;
     int width = 0;  // one decoder output, pixels
     int height = 0;
+};
+
+// The multicast screen: one source on every wall and unicast decoder (empty texts: none).
+struct Multicast {
+    std::string winUrl;
+    std::string winUrlName;
 };
 
 // The aspect-ratio setting (int for the same reason as Unicast).

@@ -1,16 +1,208 @@
-// Video wall server. (Placeholder until the wall model lands: it only exists.)
+// The video wall model: the live wall, the unicast screens, the multicast screen, the five
+// scenes with three presets each, the window modes and the aspect ratio, every window of them,
+// and their files under /mnt and /mnt/sence (one QelConfig store per file).
+//
+// Window numbering, shared by every user of the model:
+// - live-wall and scene-wall window w (0..79) belongs to cell w / 5 and is window w % 5 of
+//   that cell's decoder; cells are row-major (cell = row * columns + column), at most 16;
+// - unicast window w (0..999) belongs to slot w / 5 (0..199), window w % 5 of its decoder;
+// - scene display window w (0..79) belongs to display w / 5 (0..15);
+// - a [scene][preset][window] family is scene s 0..4, preset p 0..2, window w 0..79.
+//
+// The model has no lock: after start only the command thread touches it. Each store
+// serialises its own file accesses.
+//
+// The code is split by concern: VSServer.cpp (construction, settings), VSServerLoad.cpp (the
+// loading at start), VSServerBlocks.cpp (window block files), VSServerGeometry.cpp (split
+// geometry), VSServerSceneStore.cpp (scene rebuilds).
 #pragma once
 
+#include <memory>
+#include <string>
+
+#include "core/QelConfig.h"
 #include "core/QelServer.h"
+#include "core/WallRecords.h"
 
 class DevServer;
 
+const int VS_SCENES = 5;
+const int VS_PRESETS = 3;
+const int VS_WALL_WINDOWS = 80;  // live wall, each scene wall, each scene's displays
+const int VS_UNICAST_WINDOWS = 1000;
+const int VS_CELL_WINDOWS = 5;  // windows of one decoder cell
+const int VS_WINMODES = WINMODE_COUNT;
+
+// --- Wall settings (process-wide; each new model starts from the values noted) -----------
+extern int iScreenRows, iScreenColumns;    // 2, 2: live wall grid
+extern int iScreenHorCut, iScreenVerCut;   // 2, 2: cut edges of the live wall
+extern int iRScreenWidth, iRScreenHeight;  // 1920, 1080: one decoder output (cell)
+extern int iVScreenWidth, iVScreenHeight;  // 3840, 2160: whole live wall
+extern int iSenceScreenRows[VS_SCENES], iSenceScreenColumns[VS_SCENES];    // 2
+extern int iSenceScreenHorCut[VS_SCENES], iSenceScreenVerCut[VS_SCENES];   // 2
+extern int iSenceRScreenWidth[VS_SCENES], iSenceRScreenHeight[VS_SCENES];  // 1920, 1080
+extern int iSenceVScreenWidth[VS_SCENES], iSenceVScreenHeight[VS_SCENES];  // 3840, 2160
+extern int iSenceCurrent;                                                  // -1: no scene recalled
+extern int iSenceScreenCurPreset[VS_SCENES], iSenceScreenId[VS_SCENES];    // 0
+extern int iSenceScreenValid[VS_SCENES];                                   // 0
+extern std::string sSenceScreenName[VS_SCENES], sSenceScreenPicSrc[VS_SCENES];  // empty
+extern int iUnicastCurIndex;                                                    // 0
+extern std::string sUnicastIP, sUnicastName;                                    // empty
+extern int iUnicastSplitNum;                                                    // 0
+extern int iHVratioIndex, iHVratioHor, iHVratioVer, iHVratioHorUserDef, iHVratioVerUserDef;  // 0
+extern int ScrLeft, ScrTop;  // 0: origin of the live wall when its default layout is made
+
+// Resets every setting above to its start value.
+void resetWallSettings();
+
+// Hide times sent to decoders, seconds.
+const int NORMAL_HIDE_SECONDS = 3;
+const int NORMAL_HIDE_SECONDS_LONG = 30;
+const int MUL_HIDE_SECONDS = 3;
+const int MUL_HIDE_SECONDS_LONG = 30;
+const int MUL_HIDE_SECONDS_WIN = 3;
+const int MUL_HIDE_SECONDS_LOADMODE = 3;
+
+// Deletes a store without the save a key/value store's destructor makes: the model writes its
+// files only where it means to, and a file the factory reset deleted must stay deleted.
+struct QelConfigRelease {
+    void operator()(QelConfig* store) const;
+};
+using ConfStore = std::unique_ptr<QelConfig, QelConfigRelease>;
+
+// Number of cells of a rows x columns grid, or -1 when the grid cannot be held (a side below
+// 1, or more than 16 cells).
+int wallGridCells(int rows, int columns);
+
 class VSServer : public QelServer {
 public:
-    static VSServer* createNew(UsageEnvironment& env, DevServer& dev);
-    ~VSServer() override = default;
+    // Builds the model from the files (VSServerLoad.cpp); null when it cannot be built (out of
+    // memory).
+    static VSServer* createNew(UsageEnvironment& env, DevServer& devServer);
+    // Frees every record and store; writes no file.
+    ~VSServer() override;
+
+    // --- Window block files (VSServerBlocks.cpp) ------------------------------------------
+    // Write the window's 204-byte block when it differs from the stored one: 1 written, 0
+    // unchanged, failed or index outside the family.
+    int saveIniWin(int w);
+    int saveIniUniWin(int w);
+    int saveIniWinSence(int s, int p, int w);
+    int saveIniDisWin(int s, int p, int w);
+    // Delete the window's block file (the record stays): 1, or 0 for an index outside the
+    // family.
+    int removeIniWin(int w);
+    int removeIniSenceWin(int s, int p, int w);
+    int removeIniDisWin(int s, int p, int w);
+
+    // --- Split geometry (VSServerGeometry.cpp) --------------------------------------------
+    // Lay out the five windows first..first+4 of one cell at x, y, w x h (pixels) for split
+    // 1, 4 or 5; any other split, or windows outside the family, change nothing. The plain
+    // forms write the current and before-maximising records, the Pos forms the position
+    // records, resetScreenWin the current live-wall records only. url and name are kept,
+    // except by clearUnicastWin, which empties them in both sets.
+    void createScreenWin(int x, int y, int w, int h, int split, int first);
+    void resetScreenWin(int x, int y, int w, int h, int split, int first);
+    void createScreenWinPos(int x, int y, int w, int h, int split, int first);
+    void createScreenWinSence(int s, int p, int x, int y, int w, int h, int split, int first);
+    void createScreenWinPosSence(int s, int p, int x, int y, int w, int h, int split, int first);
+    void createDisplayWinSence(int s, int p, int x, int y, int w, int h, int split, int first);
+    void createDisplayWinPosSence(int s, int p, int x, int y, int w, int h, int split, int first);
+    void createUnicastWin(int x, int y, int w, int h, int split, int first);
+    void createUnicastWinPos(int x, int y, int w, int h, int split, int first);
+    void clearUnicastWin(int x, int y, int w, int h, int split, int first);
+    // The single-record refill of the clears: number, used, layer 0, visible and rectangle
+    // from pos, winId = number, empty url and name.
+    static void refillWin(VWin& win, const WinPos& pos, int number);
+
+    // --- Scene rebuilds (VSServerSceneStore.cpp) ------------------------------------------
+    // Rebuilds scene s as the given grid (split 1 in every cell) and deletes its scene-wall
+    // block files; writes the scene keys into its three preset files. 0; s outside 0..4 does
+    // nothing.
+    int removeSenceData(int s, int valid, int curPreset, std::string name, std::string picSrc,
+                        int rows, int columns, int horCut, int verCut);
+    // Blank display windows for the three presets of scene s, their block files deleted, the
+    // 16 displays laid out for split 1. 0; s outside 0..4 does nothing.
+    int removeSenceDisplayData(int s);
+
+    // --- Members ---------------------------------------------------------------------------
+    // Stores, one per file.
+    ConfStore confVScreen;                                            // qelconfVscreen.ini
+    ConfStore confVSence[VS_SCENES][VS_PRESETS];                      // qelconfVSence_SS_PP
+    ConfStore confVWin[VS_WALL_WINDOWS];                              // qelconfVWin_NN
+    ConfStore confVWinSence[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];  // blocks
+    ConfStore confVWinModeAll;                                        // qelconfVWinModeAll.ini
+    ConfStore confVWinMode[VS_WINMODES];                              // blocks
+    ConfStore confUnicast;                                            // qelconfUnicast.ini
+    ConfStore confUWin[VS_UNICAST_WINDOWS];                           // blocks
+    ConfStore confDisWin[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];     // blocks
+    ConfStore confMulticast;                                          // qelconfMulticast.ini
+    ConfStore confHVratio;                                            // qelconfHVratio.ini
+
+    std::unique_ptr<VScreen> pVScreen;
+    std::unique_ptr<VScreen> pVScreen2;  // window-mode loader only; empty at start
+    std::unique_ptr<VSence> pVSence[VS_SCENES];
+    std::unique_ptr<VSenceScreen> pVSenceScreen[VS_SCENES][VS_PRESETS];
+    std::unique_ptr<Unicast> pUnicast;
+    std::unique_ptr<Unicast> pUnicast2;  // window-mode loader only; empty at start
+    std::unique_ptr<Multicast> pMulticast;
+    std::unique_ptr<HVratio> pHVratio;
+
+    // Windows: current, second set (window-mode loader only; empty at start), before
+    // maximising, and position.
+    std::unique_ptr<VWin> pVWin[VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pVWinSet2[VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pVWinOrg[VS_WALL_WINDOWS];
+    std::unique_ptr<WinPos> pVWinPos[VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pVWinSence[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pVWinSenceOrg[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::unique_ptr<WinPos> pVWinSencePos[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pDisWin[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pDisWinOrg[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::unique_ptr<WinPos> pDisWinPos[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::unique_ptr<VWin> pUWin[VS_UNICAST_WINDOWS];
+    std::unique_ptr<VWin> pUWinSet2[VS_UNICAST_WINDOWS];
+    std::unique_ptr<VWin> pUWinOrg[VS_UNICAST_WINDOWS];
+    std::unique_ptr<WinPos> pUWinPos[VS_UNICAST_WINDOWS];
+
+    DevServer& devServer;  // every decoder command is queued through it
+
+    VWin vWinDbl;           // the maximised live-wall window; window 80: none
+    VWin scratchWin5[5];    // scratch records of the wall handlers
+    VWin uWinDbl;           // the maximised unicast window (used 1 while one is)
+    VWin scratchWin16[16];  // scratch records of the wall handlers
+    VWMode vwMode;          // modeMax, modeActive, names
+    int userMode = 0;
+
+    std::string vWinSencePath[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
+    std::string disWinPath[VS_SCENES][VS_PRESETS][VS_WALL_WINDOWS];
 
 protected:
-    VSServer(UsageEnvironment& env, DevServer& dev);
-    DevServer& devServer;
+    // The loader: reads every file, writes the defaults a first start needs.
+    VSServer(UsageEnvironment& env, DevServer& devServer);
+
+private:
+    // Steps of the loader (VSServerLoad.cpp), in the order the constructor runs them.
+    void loadLiveWallKeys();
+    void loadSceneKeys();
+    void loadUnicast();
+    void loadUnicastWindows();
+    void loadMulticast();
+    void loadHVratio();
+    void loadWinModes();
+    void loadScenes();
+    void loadScenePreset(int s, int p);
+    void loadLiveWall();
+    void buildNewLiveWall();
+    void loadStoredLiveWall();
+
+    // Opens the window's block store on path and fills its records from the block file.
+    // unicastNumber >= 0: a window with no stored block gets this number (modulo 256).
+    void loadWin(ConfStore& store, const std::string& path, std::unique_ptr<VWin>& org,
+                 std::unique_ptr<VWin>& cur, std::unique_ptr<WinPos>& pos, int unicastNumber);
+    // Whether the file of a block store holds a whole block; a reason is logged when a file
+    // is there but cannot hold one.
+    bool storedBlockUsable(const QelConfig& store);
+    // The save of all four families.
+    int saveWinBlock(QelConfig* store, const VWin* win);
 };

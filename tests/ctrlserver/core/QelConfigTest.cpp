@@ -273,6 +273,31 @@ TEST_F(QelConfigTest, WriteWithoutSaveTouchesOnlyMemory) {
     EXPECT_EQ(doc(kFile), parse(R"({"config":[{"a":2},{"b":"x"},{"c":3},{"d":4}]})"));
 }
 
+// An owner that deleted the file, or changed the document without meaning to keep it, can
+// turn the destructor's save off.
+TEST_F(QelConfigTest, DestructorSaveCanBeTurnedOff) {
+    put(kFile, R"({"config":[{"a":1}]})");
+    const std::string before = get(kFile);
+    {
+        QelConfig store(kFile, QelConfig::MODE_KEYVALUE);
+        store.WriteInt("a", 2, false);
+        store.SetSaveOnDestroy(false);
+    }
+    EXPECT_EQ(get(kFile), before);
+    {
+        QelConfig store(kFile, QelConfig::MODE_KEYVALUE);
+        EXPECT_EQ(store.Remove(), 1);
+        store.SetSaveOnDestroy(false);
+    }
+    EXPECT_FALSE(exists(kFile));
+    {
+        QelConfig store(kFile, QelConfig::MODE_KEYVALUE);
+        store.SetSaveOnDestroy(false);
+        store.SetSaveOnDestroy(true);
+    }
+    EXPECT_TRUE(exists(kFile));
+}
+
 TEST_F(QelConfigTest, ExplicitSave) {
     QelConfig store(kFile, QelConfig::MODE_KEYVALUE);
     store.WriteInt("a", 1, false);
