@@ -84,3 +84,9 @@ struct timeval monotonicNow() {
     tv.tv_usec = ts.tv_nsec / 1000;
     return tv;
 }
+
+int64_t monotonicMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}

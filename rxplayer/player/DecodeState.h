@@ -200,5 +200,6 @@ void frameAudioPacket(int noHeader, int channels, const uint8_t* data, int size,
                       const uint8_t header[4], std::vector<uint8_t>& scratch,
                       const std::function<void(int, const uint8_t*, int)>& send);
 
-// The monotonic clock as a timeval.
+// The monotonic clock as a timeval, and in milliseconds.
 struct timeval monotonicNow();
+int64_t monotonicMs();

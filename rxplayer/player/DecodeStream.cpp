@@ -45,10 +45,13 @@ int stream_start(VideoState* is, const char* filename, const AVInputFormat* ifor
     SAMPLE_VIDEO_OPEN_TIMEOUT = open <= 8 ? 300 : open <= 12 ? 1000 : 1200;
     handle_now = 0;
 
+    // The steps are counted on the monotonic clock, so that slow wake-ups do not stretch the
+    // limit and a clock change does not cut it.
+    int64_t t0 = monotonicMs();
     int steps = 0;
     while (is->thread_read_status == TASK_STATUS_INIT) {
         SDL_Delay(10);
-        steps++;
+        steps = static_cast<int>((monotonicMs() - t0) / 10);
         if (handle_now) {
             handle_now = 0;
             steps = SAMPLE_VIDEO_OPEN_TIMEOUT;
@@ -79,12 +82,13 @@ int stream_stop(VideoState* is) {
     is->abort_request = 1;
     DbgOut("stream stop!\n");
     if (is->read_tid != nullptr) {
-        int steps = 0;
+        int64_t t0 = monotonicMs();
         for (;;) {
             int st = is->thread_read_status;
             if (st == TASK_STATUS_FAILED || st == TASK_STATUS_ABORT) break;
             SDL_Delay(10);
-            if (++steps > 500) {
+            // 501 steps of 10 ms.
+            if (monotonicMs() - t0 > 5000) {
                 DbgOut("stream stop timeout!\n");
                 return -1;
             }
