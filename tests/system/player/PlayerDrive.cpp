@@ -5,7 +5,9 @@
 //   "pre I S"     -> "pre I S 0"       slot S is to take window pair I over
 //   "state"       -> {"threads", "use", "pre", "slots": [{"slot", "status", "exist", "frames",
 //                     "videoPts"}]}
-// SIGTERM stops every slot, then the program ends with status 0.
+// and the window, sync and loss commands of PlayerDriveWindow.h. With --watch the main loop
+// checks the playing windows every 5 s (watchTick). SIGTERM stops every slot, then the program
+// ends with status 0.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "DecodeState.h"
+#include "PlayerDriveWindow.h"
 #include "PlayerTools.h"
 #include "box/Box.h"
 
@@ -81,13 +84,16 @@ std::string handle(const char* line) {
         return reply;
     }
     if (strncmp(line, "state", 5) == 0) return stateJson();
+    std::string windowReply;
+    if (handleWindowCommand(line, &windowReply)) return windowReply;
     return "unknown";
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     if (!box::requireRoot("rxplayer_playerdrive")) return 1;
+    bool watch = argc > 1 && strcmp(argv[1], "--watch") == 0;
     setvbuf(stdout, nullptr, _IOLBF, 0);
     struct sigaction sa {};
     sa.sa_handler = onTerm;
@@ -112,7 +118,12 @@ int main() {
     printf("playerdrive ready\n");
 
     char buf[2048];
+    auto nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!stopRequested) {
+        if (watch && std::chrono::steady_clock::now() >= nextTick) {
+            watchTick();
+            nextTick += std::chrono::seconds(5);
+        }
         sockaddr_in from{};
         socklen_t fromLen = sizeof from;
         ssize_t n =
