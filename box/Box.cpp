@@ -389,6 +389,12 @@ int system(const std::string& command) {
     return status;
 }
 
+int remoteCommand(const std::string& command) {
+    if (isTargetBuild()) return ::system(command.c_str());
+    appendLog("internalcmd: " + command);
+    return 0;
+}
+
 FILE* popen(const std::string& command) {
     if (isTargetBuild()) return ::popen(command.c_str(), "r");
     std::vector<Segment> segs = splitSegments(command);
