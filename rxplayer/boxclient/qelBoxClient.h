@@ -1,0 +1,11 @@
+// The remote-box client: the player's show, full-screen and stop operations would be sent to a
+// remote box through it in client mode, which this program never selects.
+#pragma once
+
+// Creates the client's lock and work buffers and sets the reply wait (0.2 s); 0, or -1 when the
+// lock or a buffer cannot be obtained (nothing is then kept).
+int qelInitNUL(void);
+// Releases what qelInitNUL created.
+void qelUninitNUL(void);
+// Sends one text command to a remote box. Not built yet: returns -1.
+int qelSendCmdToBox(char* boxip, char* cmd);
