@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "box/Box.h"
@@ -186,33 +187,30 @@ int saveCsc() {
 
 namespace {
 
-// Reads numbers in file order into the globals; a number that does not parse keeps its global
-// and every later one at its value.
-void readNumbers(const std::string& text, std::atomic<int>* const* globals, int count) {
-    Scanner s(text);
-    for (int i = 0; i < count; ++i) {
+// Reads the numbers of a small file in file order into the globals; a number that does not parse
+// keeps its global and every later one at its value. False when the file is missing.
+bool loadNumbers(const char* boxPath, std::initializer_list<std::atomic<int>*> globals) {
+    std::string t;
+    if (!readFile(boxPath, t)) return false;
+    Scanner s(t);
+    for (std::atomic<int>* g : globals) {
         int v;
-        if (!s.number(v)) return;
-        *globals[i] = v;
+        if (!s.number(v)) break;
+        *g = v;
     }
+    return true;
 }
 
 }  // namespace
 
 int checkCutEdge() {
-    std::string t;
-    if (!readFile("/mnt/cutedge.ini", t)) return saveCutEdge();
-    std::atomic<int>* g[] = {&CutEdgeHor, &CutEdgeVer};
-    readNumbers(t, g, 2);
+    if (!loadNumbers("/mnt/cutedge.ini", {&CutEdgeHor, &CutEdgeVer})) return saveCutEdge();
     printf("Read CutEdgeHor: %d   CutEdgeVer: %d \n", CutEdgeHor.load(), CutEdgeVer.load());
     return 0;
 }
 
 int checkAudioOutput() {
-    std::string t;
-    if (!readFile("/mnt/audiooutput.ini", t)) return saveAudioOutput();
-    std::atomic<int>* g[] = {&AudioOutput};
-    readNumbers(t, g, 1);
+    if (!loadNumbers("/mnt/audiooutput.ini", {&AudioOutput})) return saveAudioOutput();
     printf("Read AudioOutput: %d \n", AudioOutput.load());
     return 0;
 }
@@ -259,19 +257,13 @@ int checkDecoderNameConfig() {
 }
 
 int checkSplitNumConfig() {
-    std::string t;
-    if (!readFile("/mnt/spiltnum.ini", t)) return saveSplitNumConfig();
-    std::atomic<int>* g[] = {&iSplit_Num};
-    readNumbers(t, g, 1);
+    if (!loadNumbers("/mnt/spiltnum.ini", {&iSplit_Num})) return saveSplitNumConfig();
     printf("iSplit_Num: %d \n", iSplit_Num.load());
     return 0;
 }
 
 int checkCsc() {
-    std::string t;
-    if (!readFile("/mnt/csc.ini", t)) return saveCsc();
-    std::atomic<int>* g[] = {&Luma, &Contrast, &Hue, &Satuature};
-    readNumbers(t, g, 4);
+    if (!loadNumbers("/mnt/csc.ini", {&Luma, &Contrast, &Hue, &Satuature})) return saveCsc();
     return 0;
 }
 

@@ -75,6 +75,14 @@ protected:
         return v;
     }
 
+    // Sends text to the decoder's command port and returns the text of its reply ("" for none).
+    static std::string ask(qeltest::UdpSocket& sock, const std::string& ip,
+                           const std::string& text) {
+        if (!sock.sendTo(ip, 8888, text)) return "<not sent>";
+        auto r = sock.receive(2s);
+        return r ? r->text : "";
+    }
+
     std::unique_ptr<qeltest::TestNet> net;
 };
 
@@ -182,16 +190,12 @@ TEST_F(RxControl, AnswersOnTheDeviceProtocol) {
     ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "connect" + std::string(1100, 'x')));
     EXPECT_FALSE(asker.receive(300ms));
 
-    ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "config qel set decoder name 10.77.0.2 Front hall"));
-    r = asker.receive(2s);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "config qel ack set decoder name #SUCCEED ");
+    EXPECT_EQ(ask(asker, dec.ip(), "config qel set decoder name 10.77.0.2 Front hall"),
+              "config qel ack set decoder name #SUCCEED ");
     EXPECT_EQ(readFile(dec.path("/mnt/decodername.ini")), "Front hall\n");
 
-    ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "config qel set internalcmd 10.77.0.2 rm -rf /mnt"));
-    r = asker.receive(2s);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "config qel ack set internalcmd #SUCCEED ");
+    EXPECT_EQ(ask(asker, dec.ip(), "config qel set internalcmd 10.77.0.2 rm -rf /mnt"),
+              "config qel ack set internalcmd #SUCCEED ");
     EXPECT_NE(readFile(dec.path("/var/log/commands.log")).find("internalcmd: rm -rf /mnt\n"),
               std::string::npos);
     EXPECT_EQ(readFile(dec.path("/mnt/decodername.ini")), "Front hall\n");
@@ -212,10 +216,7 @@ TEST_F(RxControl, RunsWithoutAWatchdogAndReportsTheLinkDown) {
     ASSERT_TRUE(p);
     EXPECT_NE(p->stdoutText().find("Open watchdog fail !"), std::string::npos);
     auto asker = ctrl.run([] { return qeltest::UdpSocket(0); });
-    ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "connect"));
-    auto r = asker.receive(2s);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "connected");
+    EXPECT_EQ(ask(asker, dec.ip(), "connect"), "connected");
     EXPECT_EQ(p->stdoutText().find("Feed watchdog fail !"), std::string::npos);
 
     std::string out;
@@ -231,10 +232,8 @@ TEST_F(RxControl, RebootAndFactoryResetEndTheProgramAndTheBoxComesBack) {
     auto p = startDecoder(dec);
     ASSERT_TRUE(p);
     auto asker = ctrl.run([] { return qeltest::UdpSocket(0); });
-    ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "config qel set reboot 10.77.0.2"));
-    auto r = asker.receive(2s);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "config qel set reboot #SUCCEED ");
+    EXPECT_EQ(ask(asker, dec.ip(), "config qel set reboot 10.77.0.2"),
+              "config qel set reboot #SUCCEED ");
     ASSERT_TRUE(p->waitExit(5s));
     EXPECT_EQ(p->exitStatus(), 0);
     EXPECT_NE(readFile(dec.path("/var/log/commands.log")).find("\nreboot\n"), std::string::npos);
@@ -250,10 +249,8 @@ TEST_F(RxControl, RebootAndFactoryResetEndTheProgramAndTheBoxComesBack) {
     writeFile(dec.path("/mnt/decodername.ini"), "Changed\n");
     p = startDecoder(dec);
     ASSERT_TRUE(p);
-    ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "config qel set device restorefactory 10.77.0.2"));
-    r = asker.receive(2s);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "config qel ack set device restorefactory #SUCCEED ");
+    EXPECT_EQ(ask(asker, dec.ip(), "config qel set device restorefactory 10.77.0.2"),
+              "config qel ack set device restorefactory #SUCCEED ");
     ASSERT_TRUE(p->waitExit(5s));
     EXPECT_EQ(p->exitStatus(), 0);
     EXPECT_EQ(readFile(dec.path("/mnt/csc.ini")), "10\n20\n30\n40\n");
@@ -267,10 +264,7 @@ TEST_F(RxControl, RebootAndFactoryResetEndTheProgramAndTheBoxComesBack) {
     p = startDecoder(dec);
     ASSERT_TRUE(p);
     EXPECT_EQ(readFile(dec.path("/mnt/spiltnum.ini")), "1\n");
-    ASSERT_TRUE(asker.sendTo(dec.ip(), 8888, "connect"));
-    r = asker.receive(2s);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "connected");
+    EXPECT_EQ(ask(asker, dec.ip(), "connect"), "connected");
 }
 
 }  // namespace
