@@ -148,9 +148,9 @@ void devPowerOn(Sim& s) {
 
 int qelDev_open(const char* path, int flags) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     std::string p = path ? path : "";
-    if (int32_t code = enter(s, ("open:" + p).c_str(), fmtArgs("%#x", flags))) return fail(code);
+    if (int32_t code = enter(s, l, ("open:" + p).c_str(), fmtArgs("%#x", flags))) return fail(code);
     if (p != kFb && p != kMem && p != kWatchdog && p != kTw2865 && p != kTlv320)
         return fail(ENOENT);
     if ((flags & O_ACCMODE) != O_RDWR && p != kFb) return fail(EACCES);
@@ -173,10 +173,11 @@ int qelDev_open(const char* path, int flags) {
 
 int qelDev_close(int fd) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     auto it = s.fds.find(fd);
     std::string p = it == s.fds.end() ? "" : it->second;
-    if (int32_t code = enter(s, ("close:" + p).c_str(), fmtArgs("%d", fd))) return fail(code);
+    if (int32_t code = enter(s, l, ("close:" + p).c_str(), fmtArgs("%d", fd))) return fail(code);
+    it = s.fds.find(fd);  // a stalled call let others run
     if (it == s.fds.end()) return fail(EBADF);
     if (p == kWatchdog) s.st.watchdogOpen = false;
     if (p == kFb) s.st.fb.opens--;
@@ -186,11 +187,12 @@ int qelDev_close(int fd) {
 
 int qelDev_ioctl(int fd, unsigned long request, void* arg) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     auto it = s.fds.find(fd);
     std::string p = it == s.fds.end() ? "" : it->second;
-    if (int32_t code = enter(s, ("ioctl:" + p).c_str(), fmtArgs("%d,%#lx", fd, request)))
+    if (int32_t code = enter(s, l, ("ioctl:" + p).c_str(), fmtArgs("%d,%#lx", fd, request)))
         return fail(code);
+    it = s.fds.find(fd);
     if (int32_t code = takeFailure(s, "ioctl:" + p + fmtArgs(":%#lx", request))) return fail(code);
     if (it == s.fds.end()) return fail(EBADF);
     if (p == kFb) return fbIoctl(s, request, arg);
@@ -208,15 +210,16 @@ int qelDev_ioctl(int fd, unsigned long request, void* arg) {
 void* qelDev_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
     (void)addr;
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     auto it = s.fds.find(fd);
     std::string p = it == s.fds.end() ? "" : it->second;
-    if (int32_t code = enter(s, ("mmap:" + p).c_str(),
+    if (int32_t code = enter(s, l, ("mmap:" + p).c_str(),
                              fmtArgs("%zu,%#x,%#x,%d,%#llx", length, prot, flags, fd,
                                      static_cast<unsigned long long>(offset)))) {
         errno = code;
         return MAP_FAILED;
     }
+    it = s.fds.find(fd);
     errno = EINVAL;
     if (it == s.fds.end()) {
         errno = EBADF;
@@ -240,8 +243,8 @@ void* qelDev_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t 
 
 int qelDev_munmap(void* addr, size_t length) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
-    if (int32_t code = enter(s, "munmap", fmtArgs("%zu", length))) return fail(code);
+    std::unique_lock<std::mutex> l(s.mu);
+    if (int32_t code = enter(s, l, "munmap", fmtArgs("%zu", length))) return fail(code);
     auto inside = [addr, length](const void* base, size_t size) {
         auto a = reinterpret_cast<uintptr_t>(addr);
         auto b = reinterpret_cast<uintptr_t>(base);

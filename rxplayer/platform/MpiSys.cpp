@@ -121,6 +121,7 @@ HI_S32 HI_MPI_SYS_InitPtsBase(HI_U64 u64PtsBase) {
     s.st.ptsBase = u64PtsBase;
     s.st.ptsBaseSet = true;
     s.ptsBaseAt = std::chrono::steady_clock::now();
+    s.wake.notify_all();  // queued frames fall due on the new clock
     return HI_SUCCESS;
 }
 

@@ -15,6 +15,9 @@ size_t gpioDataWord(int group, int pin) {
 
 void powerOn(Sim& s) {
     s.st = State{};
+    s.resets++;
+    s.stalledCalls.clear();
+    for (auto& q : s.vdecQueue) q.clear();
     s.calls.clear();
     s.names.clear();
     s.fails.clear();
@@ -37,6 +40,7 @@ void powerOn(Sim& s) {
     devPowerOn(s);
     applyInputsToGpio(s);
     s.dirty = true;
+    s.wake.notify_all();
 }
 
 }  // namespace
@@ -59,12 +63,20 @@ std::string fmtArgs(const char* fmt, ...) {
     return buf;
 }
 
-int32_t enter(Sim& s, const char* name, const std::string& args) {
+int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
+              const std::string& args) {
     startWatcher(s);
     if (s.calls.size() >= kMaxCalls) s.calls.pop_front();
     s.calls.push_back(std::string(name) + "(" + args + ")");
     if (s.names.size() < kMaxCalls) s.names.push_back(name);
+    if (!s.stalledCalls.empty() && s.stalledCalls.count(name)) {
+        std::string key = name;
+        s.blockedCalls[key]++;
+        s.wake.wait(lock, [&] { return s.stalledCalls.count(key) == 0; });
+        if (--s.blockedCalls[key] == 0) s.blockedCalls.erase(key);
+    }
     if (!strstr(name, "Get") && !strstr(name, "Query")) s.dirty = true;
+    advanceDecoders(s, std::chrono::steady_clock::now());
     return takeFailure(s, name);
 }
 
@@ -121,6 +133,7 @@ void reset() {
 State state() {
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
+    advanceDecoders(s, std::chrono::steady_clock::now());
     return s.st;
 }
 
@@ -150,6 +163,41 @@ void failCall(const std::string& name, int32_t code, int count) {
         s.fails.erase(name);
     else
         s.fails[name] = Failure{code, count};
+}
+
+void stallCall(const std::string& callName, bool on) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    if (on) {
+        s.stalledCalls.insert(callName);
+    } else {
+        s.stalledCalls.erase(callName);
+        s.wake.notify_all();
+    }
+}
+
+int blockedCalls(const std::string& callName) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    auto it = s.blockedCalls.find(callName);
+    return it == s.blockedCalls.end() ? 0 : it->second;
+}
+
+void stallChannel(int chn, bool stalled) {
+    if (chn < 0 || chn >= VDEC_MAX_CHN_NUM) return;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    auto now = std::chrono::steady_clock::now();
+    if (!stalled) {
+        // Frames come due again from now on; those whose time has passed are shown at once.
+        s.vdecLastShown[chn] = now - kVdecUntimedInterval;
+    } else {
+        advanceDecoders(s, now);
+    }
+    s.st.vdec[chn].stalled = stalled;
+    advanceDecoders(s, now);
+    s.dirty = true;
+    s.wake.notify_all();
 }
 
 void clearFailures() {

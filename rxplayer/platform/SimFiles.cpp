@@ -49,6 +49,7 @@ std::string chnJson(const MPP_CHN_S& c) {
 }
 
 std::string buildJson(Sim& s) {
+    advanceDecoders(s, std::chrono::steady_clock::now());
     const State& st = s.st;
     std::ostringstream o;
     uint64_t curPts =
@@ -82,7 +83,9 @@ std::string buildJson(Sim& s) {
           << ",\"receiving\":" << b(c.receiving) << ",\"streams\":" << c.streams
           << ",\"bytes\":" << c.bytes << ",\"lastPts\":" << c.lastPts
           << ",\"leftPics\":" << c.leftPics << ",\"leftStreamFrames\":" << c.leftStreamFrames
-          << ",\"creations\":" << c.creations << "}";
+          << ",\"creations\":" << c.creations << ",\"queued\":" << c.queued
+          << ",\"shown\":" << c.shown << ",\"shownPts\":" << c.shownPts
+          << ",\"stalled\":" << b(c.stalled) << "}";
         first = false;
     }
     o << "],\n\"vpss\":[";
@@ -117,7 +120,7 @@ std::string buildJson(Sim& s) {
             o << (firstChn ? "" : ",\n ") << "{\"chn\":" << c << ",\"enabled\":" << b(ch.enabled)
               << ",\"hidden\":" << b(ch.hidden) << ",\"priority\":" << ch.attr.u32Priority
               << ",\"rect\":" << rectJson(ch.attr.stRect) << ",\"pts\":" << ch.pts
-              << ",\"clears\":" << ch.clears << "}";
+              << ",\"bufUsed\":" << ch.bufUsed << ",\"clears\":" << ch.clears << "}";
             firstChn = false;
         }
         o << "]}";

@@ -69,6 +69,9 @@ int qelSetSync(int iCurWin, int iSyncTimeBaseValue, int iSyncTimeOffSetValue);
 int qelSetSyncOffset(int iCurWin, int iSyncTimeOffSetValue);
 int qelSetSyncClose(int iOnOff);
 
+// The player's diagnostic hook: every text passed to it is discarded.
+void DbgOut(const char* pFormat, ...) __attribute__((format(printf, 1, 2)));
+
 // Shared data. The window records sample_vo_win_s, checkWinParaIni and mySample_Vo_Audio_Param
 // live with the display pipeline (display/qelWinPara.h, display/common/sample_comm.h).
 // The slot table; entry s is the record of slot s (created by qelInitLib).

@@ -5,6 +5,7 @@
 #include <linux/watchdog.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -79,6 +80,8 @@ TEST_F(PlatformTest, DecodeChannelCountsWhatItTakesAndRefusesWhatHardwareWould) 
               HI_ERR_VDEC_INVALID_CHNID);
     EXPECT_EQ(HI_MPI_VDEC_SendStream(1, &st, HI_IO_BLOCK), HI_ERR_VDEC_UNEXIST);
 
+    // Both packets are due 1.2 ms after power-on; then only the backlog a test sets is left.
+    while (qelsim::state().vdec[0].queued != 0) usleep(1000);
     qelsim::setVdecLeft(0, 2, 5);
     VDEC_CHN_STAT_S stat;
     ASSERT_EQ(HI_MPI_VDEC_Query(0, &stat), HI_SUCCESS);

@@ -1,0 +1,201 @@
+// What the player tests share: a box root with shown windows, the player started once per
+// process, the test streams made by ffmpeg at build time, a slow live source, and waits.
+#pragma once
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DecodeState.h"
+#include "SimControl.h"
+#include "box/Box.h"
+
+namespace playertest {
+
+inline std::string fixture(const char* name) {
+    return std::string(QEL_PLAYER_FIXTURES) + "/" + name;
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+    FILE* f = fopen(path.c_str(), "w");
+    if (f) {
+        fputs(text.c_str(), f);
+        fclose(f);
+    }
+}
+
+// The window file of a shown window at the given rectangle (stops exclusive).
+inline std::string shownWindow(int xs, int xe, int ys, int ye) {
+    char buf[256];
+    snprintf(buf, sizeof buf,
+             "unused_window\nunused_window\n%d\n%d\n%d\n%d\n0\n100\n0\n100\n0\n1\n", xs, xe, ys,
+             ye);
+    return buf;
+}
+
+// A fresh box root: windows 0..4 and 17 shown side by side, the others made by start-up.
+inline std::string makeBoxRoot() {
+    char tmpl[] = "/tmp/qelplayer-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) return "";
+    std::string root = tmpl;
+    setenv("QEL_ROOT", root.c_str(), 1);
+    box::makeDirs("/mnt");
+    const int rect[6][4] = {{0, 960, 0, 540},       {960, 1920, 0, 540},
+                            {0, 960, 540, 1080},    {960, 1440, 540, 1080},
+                            {1440, 1920, 540, 810}, {1440, 1920, 810, 1080}};
+    const int win[6] = {0, 1, 2, 3, 4, 17};
+    for (int i = 0; i < 6; i++) {
+        char name[64];
+        snprintf(name, sizeof name, "/mnt/winpara_%02d.ini", win[i]);
+        writeFile(box::path(name), shownWindow(rect[i][0], rect[i][1], rect[i][2], rect[i][3]));
+    }
+    return root;
+}
+
+// Starts the player (18 windows, 1080p60) once in this process.
+inline bool ensurePlayer() {
+    static int rc = [] {
+        signal(SIGPIPE, SIG_IGN);
+        if (makeBoxRoot().empty()) return -1;
+        qelSetWinRow(18);
+        return qelInitLib(1, ZURIR_VO_OUTPUT_1080P60);
+    }();
+    return rc == 0;
+}
+
+inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+inline int threadCount() {
+    int n = 0;
+    DIR* d = opendir("/proc/self/task");
+    if (!d) return -1;
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.') n++;
+    closedir(d);
+    return n;
+}
+
+inline uint64_t vdecStreams(int chn) {
+    return qelsim::state().vdec[chn].streams;
+}
+
+// Puts the routing tables and every slot back as start-up left them.
+inline void resetSlots() {
+    for (VideoState* is : vsm) {
+        if (is == nullptr) continue;
+        stream_stop(is);
+        is->is_Exist = 0;
+    }
+    const int initial[6] = {0, 1, 2, 3, 4, 17};
+    for (int i = 0; i < 6; i++) decode_ChannelUse[i] = decode_ChannelPre[i] = initial[i];
+}
+
+// A live source: a named pipe into which a test thread writes a stream file on demand, so the
+// reader sees packets only as fast as the test lets them through.
+class FifoSource {
+public:
+    explicit FifoSource(const std::string& file) {
+        char tmpl[] = "/tmp/qelfifo-XXXXXX";
+        if (mkdtemp(tmpl) == nullptr) return;
+        dir_ = tmpl;
+        path_ = dir_ + "/live.ts";
+        if (mkfifo(path_.c_str(), 0600) != 0) return;
+        FILE* f = fopen(file.c_str(), "rb");
+        if (!f) return;
+        char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) data_.insert(data_.end(), buf, buf + n);
+        fclose(f);
+        done_ = false;
+        writer_ = std::thread([this] { run(); });
+    }
+    ~FifoSource() {
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            stop_ = true;
+            allowed_ = data_.size();
+        }
+        cv_.notify_all();
+        // The writer may wait in open (no reader came) or in write (the reader went): a reader
+        // of our own drains the pipe until it has ended.
+        int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+        char buf[65536];
+        while (!done_) {
+            if (fd < 0 || read(fd, buf, sizeof buf) <= 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (writer_.joinable()) writer_.join();
+        if (fd >= 0) close(fd);
+        unlink(path_.c_str());
+        rmdir(dir_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    // Lets the first fraction of the file through.
+    void allow(double fraction) {
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            size_t n = static_cast<size_t>(fraction * data_.size());
+            allowed_ = n - n % 188;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    void run() {
+        runWriter();
+        done_ = true;
+    }
+    void runWriter() {
+        int fd = open(path_.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        size_t sent = 0;
+        for (;;) {
+            std::unique_lock<std::mutex> l(mu_);
+            cv_.wait(l, [&] { return stop_ || allowed_ > sent; });
+            if (stop_) break;
+            size_t upto = allowed_;
+            l.unlock();
+            while (sent < upto) {
+                ssize_t w = write(fd, data_.data() + sent, upto - sent);
+                if (w <= 0) {
+                    close(fd);
+                    return;
+                }
+                sent += static_cast<size_t>(w);
+            }
+            // The whole file: the reader sees its end.
+            if (sent >= data_.size()) break;
+        }
+        close(fd);
+    }
+    std::string dir_, path_;
+    std::vector<char> data_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    size_t allowed_ = 0;
+    bool stop_ = false;
+    std::atomic<bool> done_{true};
+    std::thread writer_;
+};
+
+}  // namespace playertest
