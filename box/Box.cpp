@@ -507,6 +507,12 @@ int system(const std::string& command) {
     return 0;
 }
 
+int remoteCommand(const std::string& command) {
+    if (isTargetBuild()) return ::system(command.c_str());
+    appendLog("internalcmd: " + command);
+    return 0;
+}
+
 FILE* popen(const std::string& command) {
     if (isTargetBuild()) return ::popen(command.c_str(), "r");
     DoorPlan p = planCommand(command);

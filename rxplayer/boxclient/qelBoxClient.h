@@ -7,5 +7,7 @@
 int qelInitNUL(void);
 // Releases what qelInitNUL created.
 void qelUninitNUL(void);
-// Sends one text command to a remote box. Not built yet: returns -1.
+// Sends one text command to port 8888 of a remote box in a 128-byte datagram; for the commands
+// a box answers ("connect", "Are you box?", ...) waits the reply time for the answer. 0, or -1 on
+// an error or a wrong or missing answer (and before qelInitNUL); a null argument returns 0.
 int qelSendCmdToBox(char* boxip, char* cmd);

@@ -85,6 +85,16 @@ TEST_F(BoxTest, MachineCommandsAreOnlyLogged) {
     EXPECT_NE(log.find("reboot\n"), std::string::npos);
 }
 
+TEST_F(BoxTest, RemoteTextsAreOnlyLogged) {
+    ASSERT_TRUE(box::makeDirs("/mnt"));
+    std::ofstream(rootDir + "/mnt/keep.ini") << "1\n";
+    EXPECT_EQ(box::remoteCommand("rm -rf /mnt/keep.ini; reboot"), 0);
+    EXPECT_TRUE(exists(rootDir + "/mnt/keep.ini"));
+    EXPECT_EQ(gReboots, 0);
+    EXPECT_NE(readFile(box::commandLogPath()).find("internalcmd: rm -rf /mnt/keep.ini; reboot\n"),
+              std::string::npos);
+}
+
 TEST_F(BoxTest, CommandsThatWouldLeaveTheRootAreRefused) {
     ASSERT_TRUE(box::makeDirs("/mnt"));
     const char* bad[] = {"rm -rf /mnt/../../..", "rm -rf relative", "cp $(id) /mnt/", "cat `id`"};
