@@ -37,7 +37,7 @@ struct Reply {
 
     explicit Reply(const char* builderName) : builder(builderName) {}
 
-    // Adds a part and gives it back for filling.
+    // Adds a part and gives it back for filling (the reference holds until the next part()).
     Part& part(const std::string& key);
     // Makes the acknowledgement: filled with cmd and the status word when cmd is given, a null
     // item otherwise.
