@@ -51,16 +51,12 @@ Json::Value fileKeys(const std::string& path) {
     return doc["config"];
 }
 
-class DispatchSystem : public ::testing::Test {
+class DispatchSystem : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         op = &net->addBox("op", 2);
         qeltest::Box& decBox = net->addBox("dec", 3);
-        ASSERT_TRUE(ctrl->ok() && op->ok() && decBox.ok());
+        ASSERT_TRUE(op->ok() && decBox.ok());
         decoder = std::make_unique<qeltest::FakeDevice>(decBox, qeltest::FakeDevice::Kind::Decoder);
         ASSERT_TRUE(decoder->ok()) << decoder->error();
 
@@ -81,12 +77,10 @@ protected:
         return parsed(web.receiveText(3s));
     }
     Json::Value askText(const std::string& command) {
-        EXPECT_TRUE(text.send(command));
+        EXPECT_TRUE(text.send(command + ";"));  // the text port takes a command at its ";"
         return parsed(textReplies.next(3s));
     }
 
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
     qeltest::Box* op = nullptr;
     std::unique_ptr<qeltest::FakeDevice> decoder;
     std::unique_ptr<qeltest::Process> server;
