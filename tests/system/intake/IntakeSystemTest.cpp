@@ -18,6 +18,7 @@
 #include "support/Clients.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
+#include "support/WebSocketClient.h"
 
 using namespace std::chrono_literals;
 
@@ -27,54 +28,15 @@ std::string echoReply(const std::string& command) {
     return "{\"status\":\"success\",\"cmd\":\"" + command + "\"}";
 }
 
-// A client frame: FIN set, masked with a fixed key unless asked otherwise.
+// Client frames are masked with a fixed key unless asked otherwise.
 std::string clientFrame(int opcode, const std::string& payload, bool masked = true) {
-    std::string f;
-    f += static_cast<char>(0x80 | opcode);
-    const char maskBit = masked ? static_cast<char>(0x80) : 0;
-    const size_t n = payload.size();
-    if (n <= 125) {
-        f += static_cast<char>(maskBit | n);
-    } else if (n <= 65535) {
-        f += static_cast<char>(maskBit | 126);
-        f += static_cast<char>(n >> 8);
-        f += static_cast<char>(n & 0xFF);
-    } else {
-        f += static_cast<char>(maskBit | 127);
-        for (int i = 7; i >= 0; --i)
-            f += static_cast<char>((static_cast<uint64_t>(n) >> (8 * i)) & 0xFF);
-    }
-    const unsigned char key[4] = {0x12, 0x34, 0x56, 0x78};
-    if (masked) f.append(reinterpret_cast<const char*>(key), 4);
-    for (size_t i = 0; i < n; ++i)
-        f += masked ? static_cast<char>(payload[i] ^ key[i % 4]) : payload[i];
-    return f;
+    return qeltest::webSocketClientFrame(opcode, payload, masked);
 }
 
-struct ServerFrame {
-    std::string header;
-    int opcode = -1;
-    std::string payload;
-};
+using ServerFrame = qeltest::WebSocketFrame;
 
 std::optional<ServerFrame> readFrame(qeltest::TcpClient& c, std::chrono::milliseconds t = 2s) {
-    auto head = c.receiveExactly(2, t);
-    if (!head) return std::nullopt;
-    ServerFrame f;
-    f.header = *head;
-    f.opcode = (*head)[0] & 0x0F;
-    uint64_t len = static_cast<unsigned char>((*head)[1]) & 0x7F;
-    if (len >= 126) {
-        auto ext = c.receiveExactly(len == 126 ? 2 : 8, t);
-        if (!ext) return std::nullopt;
-        f.header += *ext;
-        len = 0;
-        for (unsigned char b : *ext) len = len << 8 | b;
-    }
-    auto payload = c.receiveExactly(static_cast<size_t>(len), t);
-    if (!payload) return std::nullopt;
-    f.payload = *payload;
-    return f;
+    return qeltest::readWebSocketFrame(c, t);
 }
 
 const char* const kSampleKey = "dGhlIHNhbXBsZSBub25jZQ==";
