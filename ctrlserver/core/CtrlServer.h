@@ -37,8 +37,7 @@ public:
     VSServer* vsServer = nullptr;
     int loggedIn = 0;
     FILE* uploadFile = nullptr;
-    // Set by the command thread for a command holding "update data block": the next pass runs
-    // without the 10 ms pause.
+    // 1 while the command last taken held "update data block" (an upload is streaming).
     int fastPoll = 0;
 
     // Scene-wall and display window replies whose windows end in the address of their source

@@ -34,9 +34,9 @@ void CtrlServer::commandLoop(const std::vector<CommandSource>& sources) {
 
     bool lastPassFoundWork = false;
     while (running) {
-        // While an upload streams its blocks the pause is skipped, but only as long as work keeps
-        // coming: a stalled upload must not spin a core.
-        if (!(fastPoll && lastPassFoundWork)) usleep(10 * 1000);
+        // Commands are served back to back while there are any; only a pass that found none
+        // pauses, so an idle thread costs no core (and a streaming upload no time).
+        if (!lastPassFoundWork) usleep(10 * 1000);
         lastPassFoundWork = false;
 
         memset(take.data(), 0, take.size());

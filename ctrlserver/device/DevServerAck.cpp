@@ -41,15 +41,17 @@ int DevServer::cmdDev(char* cmd, ArrayList<Param>& values, unsigned int /*arg*/)
     if (!cmd) return -1;
     char wire[QEL_DEV_WIRE_MAX] = {0};
 
+    // Without the acknowledgement port no answer can be heard: that is a failure, not a
+    // command the devices took.
     int fd = devsock::openUdp(true);
     if (fd < 0) {
         envir() << "create socket error!";
-        return 0;
+        return -1;
     }
     if (!devsock::bindAnyAddress(fd, QEL_DEV_ACK_PORT)) {
         envir() << "cmdDev bind error! \n";
         close(fd);
-        return 0;
+        return -1;
     }
     envir() << "cmdDev bind OK! \n";
 

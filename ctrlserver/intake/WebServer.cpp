@@ -67,19 +67,20 @@ void* WebServer::WebProcess(void* arg) {
     CommandQueue* replies = self->ackQueue();
     std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
     CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
-    bool lastPassSent = false;
+    bool lastPassTook = false;
     while (self->running) {
-        // During an upload replies leave back to back, but a stalled upload must not spin a core.
-        if (!(self->fastReply && lastPassSent)) usleep(10 * 1000);
-        lastPassSent = false;
+        // Replies leave back to back while there are any; only a pass that found none pauses,
+        // so an idle thread costs no core.
+        if (!lastPassTook) usleep(10 * 1000);
+        lastPassTook = false;
         closeRetiredSockets();
         node.size = 0;
         if (replies->DelNode(node) != 1) continue;
+        lastPassTook = true;
         const int size = node.size;
         buf[size] = 0;
         const char* entry = reinterpret_cast<const char*>(buf.data());
         if (!sendReplyEntry(entry, size)) continue;
-        lastPassSent = true;
         const char* bar = static_cast<const char*>(memchr(entry, '|', size));
         const std::string reply(bar + 1, entry + size);
         self->fastReply = reply.find("update data block") != std::string::npos ? 1 : 0;

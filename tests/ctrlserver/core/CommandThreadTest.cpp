@@ -192,6 +192,24 @@ double threadCpuSeconds(std::thread& t) {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+TEST_F(CommandThread, QueuedCommandsRunBackToBackAndAnIdleLoopPauses) {
+    gStage2 = [](CtrlServer& c, char* text, int) {
+        queueText(c.ackQueue(), replyFor(text, "ok"));
+        return 1;
+    };
+    const int commands = 200;
+    for (int i = 0; i < commands; ++i) queueText(&netCmd, "6|config get system status");
+    auto t0 = std::chrono::steady_clock::now();
+    start();
+    // With a 10 ms pause before each command these would need 2 s.
+    ASSERT_TRUE(waitFor([&] { return netAck.QueueLength() == commands; }, 1500));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000));
+
+    double before = threadCpuSeconds(loop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(threadCpuSeconds(loop) - before, 0.1);
+}
+
 TEST_F(CommandThread, UploadBlocksRunWithoutThePauseButAStalledUploadDoesNotSpin) {
     const int blocks = 200;
     for (int i = 0; i < blocks; ++i) queueText(&webCmd, "4|update data block 00");
