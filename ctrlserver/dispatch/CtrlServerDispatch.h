@@ -5,7 +5,8 @@
 // The code is split by concern: CtrlServerDispatch.cpp (the head both stages run: length,
 // tag, login, web gate; the chain walk; the pass-through to the devices), CtrlServerChains.cpp
 // (the two chains and the gate's keywords), CtrlServerQueries.cpp (the stage-two queries),
-// CtrlServerSettings.cpp (the stage-two settings).
+// CtrlServerSettings.cpp (the stage-two settings), CtrlServerScreens.cpp (the live wall's
+// screen settings).
 #pragma once
 
 #include <cstddef>
@@ -166,5 +167,13 @@ int getControllerMaster(Command& c, const Entry& e);
 int getUserMode(Command& c, const Entry& e);
 int setUserMode(Command& c, const Entry& e);
 int setNetParams(Command& c, const Entry& e);
+
+// --- Stage-two live wall settings (CtrlServerScreens.cpp) -----------------------------------
+int setVsScreen(Command& c, const Entry& e);
+int setVsCutEdge(Command& c, const Entry& e);
+int setVsSrc(Command& c, const Entry& e);
+int setVsSplit(Command& c, const Entry& e);
+int setVsDbl(Command& c, const Entry& e);
+int setVsWin(Command& c, const Entry& e);
 
 }  // namespace dispatch

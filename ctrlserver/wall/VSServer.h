@@ -28,6 +28,7 @@
 #include "core/WallRecords.h"
 
 class DevServer;
+class VSTextBatch;
 
 const int VS_SCENES = 5;
 const int VS_PRESETS = 3;
@@ -275,6 +276,51 @@ public:
     // devTextTap, when set, sees each text first (tests watch the texts through it).
     int queueDevText(const std::string& text);
     std::function<void(const std::string&)> devTextTap;
+
+    // --- Live wall screens: window placement, full-window toggle, grid, cut edge, split and
+    // decoder placement (VSServerPlace.cpp, VSServerGrid.cpp, VSServerSplit.cpp; texts in
+    // VSServerTexts.h). The handlers read their arguments from a copy of cmd (the caller's text
+    // is not changed). pVWinOrg is the committed record: what the decoders were last told. ---
+
+    // "config set vs win params" window hStart hEnd vStart vEnd. -1 bad arguments (nothing
+    // changed), 1 refused (the committed record listed), else the number of windows whose
+    // visibility changed (-1 + that when a text could not be queued). flag 0 (window-mode
+    // replay) asks decoders for the long hide times.
+    int cmdVSSetWin(char* cmd, ArrayList<VWin>& list, unsigned flag);
+    // "config set vs dbl params" window: enlarges the window to the split places its corners
+    // lie in, or puts the enlarged window back. Results as cmdVSSetWin.
+    int cmdVSSetDbl(char* cmd, ArrayList<VWin>& list, unsigned flag);
+    // Window 0 over the whole wall less its cut edges. Results as cmdVSSetWin.
+    int cmdVSSetCutWin(ArrayList<VWin>& list, unsigned flag);
+    // "config set vs screen params" rows columns horCut verCut: 0, -1 refused.
+    int cmdVSSetScreen(char* cmd, unsigned flag);
+    // "config set vs rowcolumncutedge params" horCut verCut: 0, -1 when a cell was free.
+    int cmdVSSetRowColumnCutEdge(char* cmd, unsigned flag);
+    // "config set vs split params" cell split 0 (cell 255: every cell): 0, -1 refused. flag 0
+    // (window-mode replay) tells the decoder without re-sending the cell's windows.
+    int cmdVSSetSplit(char* cmd, unsigned flag);
+    // "config set vs src params" cell ip: the decoder takes the cell. 0, -1 refused.
+    int cmdVSSetRXScreen(char* cmd, unsigned flag);
+    // "config del vs src params" cell: frees the cell. 0, -1 for a cell outside the grid.
+    int cmdVSDelRXScreen(char* cmd, unsigned flag);
+
+private:
+    struct PlaceMode;
+    int liveWallCells() const;
+    bool wallTextsFit() const;
+    void wallCellRect(int c, int& x, int& y, int& w, int& h) const;
+    int placeWallWindow(int w, long long h0, long long h1, long long v0, long long v1,
+                        ArrayList<VWin>& list, const PlaceMode& mode);
+    int refuseWallWindow(int w, ArrayList<VWin>& list);
+    void sendWallWindowTexts(int w, const PlaceMode& mode, VSTextBatch& batch);
+    int stackAndCommit(int w, ArrayList<VWin>& list);
+    int resendWallWindow(int w);
+    void repairCellOverlap(int s, int kOld);
+    void writeCellKeys(int c, bool save);
+    // Rebuilds the wall file from the working grid and the record, saved once: the cell keys
+    // cell by cell (byCell) or all addresses, then all splits, then all names.
+    int rewriteWallFile(bool byCell);
+    void clearMulticast();
 
 protected:
     // The loader: reads every file, writes the defaults a first start needs.

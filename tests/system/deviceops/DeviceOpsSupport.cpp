@@ -1,6 +1,5 @@
 #include "DeviceOpsSupport.h"
 
-#include <poll.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -17,38 +16,6 @@ std::unique_ptr<qeltest::FakeDevice> fakeDevice(qeltest::Box& box, qeltest::Fake
     fake->setResponder(
         answer ? answer : [](const qeltest::Datagram&) { return std::vector<std::string>(); });
     return fake;
-}
-
-Collector::Collector(const std::vector<qeltest::Box*>& boxes, uint16_t port) {
-    for (qeltest::Box* b : boxes) {
-        socks_.emplace_back(b->name(), b->run([&] { return qeltest::UdpSocket(port, "", true); }));
-        EXPECT_TRUE(socks_.back().second.ok()) << socks_.back().second.error();
-    }
-    thread_ = std::thread([this] {
-        while (!stop_) {
-            std::vector<pollfd> fds;
-            for (auto& s : socks_) fds.push_back({s.second.fd(), POLLIN, 0});
-            if (poll(fds.data(), fds.size(), 50) <= 0) continue;
-            auto now = std::chrono::steady_clock::now();
-            for (size_t i = 0; i < fds.size(); ++i) {
-                if (!(fds[i].revents & POLLIN)) continue;
-                auto d = socks_[i].second.receive(0ms);
-                if (!d) continue;
-                std::lock_guard<std::mutex> lock(mutex_);
-                seen_.push_back({socks_[i].first, d->text, now});
-            }
-        }
-    });
-}
-
-Collector::~Collector() {
-    stop_ = true;
-    thread_.join();
-}
-
-std::vector<Seen> Collector::seen() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
 }
 
 std::string runTool(qeltest::Box& box, const std::vector<std::string>& ops,

@@ -3,16 +3,14 @@
 // the run of deviceops_tool in the controller's box.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/Clients.h"
+#include "support/Collector.h"
 #include "support/FakeDevice.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
@@ -25,27 +23,9 @@ using namespace std::chrono_literals;
 std::unique_ptr<qeltest::FakeDevice> fakeDevice(qeltest::Box& box, qeltest::FakeDevice::Kind kind,
                                                 qeltest::FakeDevice::Responder answer);
 
-// One datagram seen by a Collector: which box got it, its text and when.
-struct Seen {
-    std::string box;
-    std::string text;
-    std::chrono::steady_clock::time_point at;
-};
-
-// Listens on `port` in several boxes from one thread, so the arrival order across boxes shows.
-class Collector {
-public:
-    Collector(const std::vector<qeltest::Box*>& boxes, uint16_t port);
-    ~Collector();
-    std::vector<Seen> seen();
-
-private:
-    std::vector<std::pair<std::string, qeltest::UdpSocket>> socks_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<Seen> seen_;
-    std::thread thread_;
-};
+// The one-thread listener over several boxes (support/Collector.h).
+using qeltest::Collector;
+using qeltest::Seen;
 
 // Runs deviceops_tool with the operations in `box` and returns its standard output once it
 // ended (empty, with a test failure, when it did not end within `timeout`).

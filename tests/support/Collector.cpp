@@ -1,0 +1,60 @@
+#include "support/Collector.h"
+
+#include <poll.h>
+
+#include <gtest/gtest.h>
+
+namespace qeltest {
+
+using namespace std::chrono_literals;
+
+Collector::Collector(const std::vector<Box*>& boxes, uint16_t port) {
+    for (Box* b : boxes) {
+        socks_.emplace_back(b->name(), b->run([&] { return UdpSocket(port, "", true); }));
+        EXPECT_TRUE(socks_.back().second.ok()) << socks_.back().second.error();
+    }
+    thread_ = std::thread([this] {
+        while (!stop_) {
+            std::vector<pollfd> fds;
+            for (auto& s : socks_) fds.push_back({s.second.fd(), POLLIN, 0});
+            if (poll(fds.data(), fds.size(), 50) <= 0) continue;
+            auto now = std::chrono::steady_clock::now();
+            for (size_t i = 0; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                auto d = socks_[i].second.receive(0ms);
+                if (!d) continue;
+                std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back({socks_[i].first, d->text, now});
+            }
+        }
+    });
+}
+
+Collector::~Collector() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<Seen> Collector::seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+bool Collector::waitForCount(size_t count, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (seen_.size() >= count) return true;
+        }
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+void Collector::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen_.clear();
+}
+
+}  // namespace qeltest

@@ -1,0 +1,228 @@
+// The real controller on the test network laying out the live wall: operator commands on the
+// text port, one at a time, and the exact datagrams that reach four fake decoders (cells 0-3,
+// 10.77.0.2 to 10.77.0.5), per decoder and in order across them; the replies and the wall
+// files beside them.
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <thread>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/Acks.h"
+#include "support/Clients.h"
+#include "support/Collector.h"
+#include "support/DeviceFiles.h"
+#include "support/JsonTexts.h"
+#include "support/Process.h"
+#include "support/TestNet.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using qeltest::oldAck;
+using Texts = std::vector<std::string>;
+
+const char kBroadcast[] = "255.255.255.255";
+
+std::string dec(int cell) {
+    return "10.77.0." + std::to_string(cell + 2);
+}
+
+Json::Value parsed(const std::optional<std::string>& text) {
+    Json::Value v;
+    if (!text) return v;
+    Json::Reader reader;
+    EXPECT_TRUE(reader.parse(*text, v, false)) << reader.getFormattedErrorMessages() << *text;
+    return v;
+}
+
+Json::Value fileKey(const std::string& path, const std::string& key) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    Json::Value doc, found;
+    Json::Reader reader;
+    if (!reader.parse(ss.str(), doc) || !doc.isObject()) return found;
+    for (const Json::Value& e : doc["config"])
+        if (e.isMember(key)) found = e[key];
+    return found;
+}
+
+class ScreensSystem : public qeltest::TestNetFixture {
+protected:
+    void SetUpBoxes() override {
+        std::vector<qeltest::Box*> decoders;
+        std::vector<qeltest::SeedDevice> seeds;
+        for (int c = 0; c < 4; ++c) {
+            decoders.push_back(&net->addBox("dec" + std::to_string(c), c + 2));
+            ASSERT_TRUE(decoders.back()->ok());
+            seeds.push_back({dec(c), "RX" + std::to_string(c), "rx-" + std::to_string(c),
+                             "00:11:22:33:44:0" + std::to_string(c + 2)});
+        }
+        qeltest::Box& op = net->addBox("op", 9);
+        ASSERT_TRUE(ctrl->ok() && op.ok());
+        wire = std::make_unique<qeltest::Collector>(decoders, 8888);
+
+        ASSERT_EQ(mkdir(ctrl->path("/mnt").c_str(), 0755), 0);
+        ASSERT_TRUE(
+            qeltest::writeDeviceFile(ctrl->path("/mnt/qeldevDecoder.ini"), "decoder", seeds));
+        server = ctrl->start(qeltest::programPath("ctrlserver"));
+        ASSERT_TRUE(server);
+        ASSERT_TRUE(server->waitForStderr("webServer Started", 10s)) << server->output();
+        ASSERT_TRUE(op.run([&] { return text.connect(ctrl->ip(), 8886, 3s); })) << text.error();
+    }
+
+    // Sends one command and takes its replies: the acknowledgement, after a window list for
+    // the window commands.
+    Json::Value ask(const std::string& command, Json::Value* windows = nullptr) {
+        EXPECT_TRUE(text.send(command));
+        if (windows) *windows = parsed(replies.next(3s));
+        return parsed(replies.next(3s));
+    }
+
+    // Waits for count datagrams, then briefly for any extra one, and takes them off.
+    std::vector<qeltest::Seen> datagrams(size_t count) {
+        EXPECT_TRUE(wire->waitForCount(count, 5s)) << server->output();
+        std::this_thread::sleep_for(300ms);
+        std::vector<qeltest::Seen> seen = wire->seen();
+        wire->clear();
+        return seen;
+    }
+
+    // The controller-side texts as they go over the wire.
+    static std::string onWire(const std::string& t) {
+        return "config qel set " + t.substr(strlen("config set "));
+    }
+
+    // Checks what the decoders got: per decoder exactly its texts (a multi-hide text reaches
+    // every decoder), and the unicast ones across the decoders in the order given.
+    void expectWire(const std::vector<std::pair<int, std::string>>& expected) {
+        size_t count = 0;
+        for (const auto& e : expected) count += e.first < 0 ? 4 : 1;
+        const std::vector<qeltest::Seen> seen = datagrams(count);
+        std::vector<std::string> order, wantOrder;
+        for (int c = 0; c < 4; ++c) {
+            Texts got, want;
+            for (const qeltest::Seen& s : seen)
+                if (s.box.find("dec" + std::to_string(c)) != std::string::npos)
+                    got.push_back(s.text);
+            for (const auto& e : expected)
+                if (e.first == c || e.first < 0) want.push_back(onWire(e.second));
+            EXPECT_EQ(got, want) << "decoder " << dec(c);
+        }
+        for (const qeltest::Seen& s : seen)
+            if (s.text.find(kBroadcast) == std::string::npos) order.push_back(s.text);
+        for (const auto& e : expected)
+            if (e.first >= 0) wantOrder.push_back(onWire(e.second));
+        EXPECT_EQ(order, wantOrder);
+    }
+
+    std::string wallFile() const { return ctrl->path("/mnt/qelconfVscreen.ini"); }
+
+    std::unique_ptr<qeltest::Collector> wire;
+    std::unique_ptr<qeltest::Process> server;
+    qeltest::TcpClient text;
+    qeltest::JsonTexts replies{text};
+};
+
+TEST_F(ScreensSystem, TheWallIsLaidOutOnTheDecoders) {
+    // A new decoder in cell 0: split, address, cut, its window and empty sources.
+    const std::string src0 = "config set vs src params 0 " + dec(0);
+    EXPECT_EQ(ask(src0), oldAck(src0, true));
+    std::vector<std::pair<int, std::string>> placed = {
+        {0, "config set split params " + dec(0) + " 1 0 \n"},
+        {0, "config set rx display ip " + dec(0) + " \n"},
+        {0, "config set cutedge params " + dec(0) + " 2 2 \n"},
+        {0, "config set video params " + dec(0) + " 0 0 1919 0 1079 0 100 0 100 0 1 \n"},
+    };
+    for (int k = 0; k < 5; ++k)
+        placed.push_back(
+            {0, "config set url params " + dec(0) + " " + std::to_string(k) + " unused_window"});
+    expectWire(placed);
+    EXPECT_EQ(fileKey(wallFile(), "screenIP_00"), dec(0));
+    EXPECT_EQ(fileKey(wallFile(), "screenName_00"), "RX0");
+    for (int c = 1; c < 4; ++c) {
+        const std::string src = "config set vs src params " + std::to_string(c) + " " + dec(c);
+        EXPECT_EQ(ask(src), oldAck(src, true));
+        datagrams(9);
+    }
+
+    // Window 0 spills into cell 2 below it and covers that cell's window.
+    const std::string spill = "config set vs win params 0 0 1920 540 1620";
+    Json::Value windows;
+    EXPECT_EQ(ask(spill, &windows), oldAck(spill, true));
+    ASSERT_TRUE(windows["vswininfo"].isArray()) << windows;
+    EXPECT_EQ(windows["vswininfo"].size(), 2u);
+    expectWire({
+        {2, "config set display params " + dec(2) + " 0 0 \n"},
+        {2, "config set url params " + dec(2) + " 16 "},
+        {2, "config set display params " + dec(2) + " 16 1 \n"},
+        {0, "config set normal hide params " + dec(0) + " 0 3"},
+        {2, "config set normal hide params " + dec(2) + " 16 3"},
+        {0, "config set video params " + dec(0) + " 0 0 1920 540 1080 0 100 0 50 0 1 \n"},
+        {2, "config set video params " + dec(2) + " 16 0 1920 0 540 0 100 50 100 0 1 \n"},
+        {-1, "config set mul hide params 255.255.255.255 3 "},
+    });
+
+    // Cell 1 split into 4: the split, then each of its four windows.
+    const std::string split = "config set vs split params 1 4 0";
+    EXPECT_EQ(ask(split), oldAck(split, true));
+    expectWire({
+        {1, "config set split params " + dec(1) + " 4 0 \n"},
+        {1, "config set video params " + dec(1) + " 0 0 959 0 535 0 100 0 100 0 1 \n"},
+        {1, "config set video params " + dec(1) + " 1 960 1919 0 535 0 100 0 100 0 1 \n"},
+        {1, "config set video params " + dec(1) + " 2 0 959 536 1079 0 100 0 100 0 1 \n"},
+        {1, "config set video params " + dec(1) + " 3 960 1919 536 1079 0 100 0 100 0 1 \n"},
+    });
+    EXPECT_EQ(fileKey(wallFile(), "screenSplitnum_01"), 4);
+
+    // Window 5 made small, enlarged to its quarter, and back.
+    const std::string small = "config set vs win params 5 2000 2500 100 400";
+    EXPECT_EQ(ask(small, &windows), oldAck(small, true));
+    const std::string smallVideo =
+        "config set video params " + dec(1) + " 0 80 580 100 400 0 100 0 100 0 1 \n";
+    expectWire({{1, smallVideo}});
+    const std::string toggle = "config set vs dbl params 5";
+    EXPECT_EQ(ask(toggle, &windows), oldAck(toggle, true));
+    expectWire({{1, "config set video params " + dec(1) + " 0 0 959 0 535 0 100 0 100 0 1 \n"}});
+    EXPECT_EQ(ask(toggle, &windows), oldAck(toggle, true));
+    expectWire({{1, smallVideo}});
+
+    // A new cut edge, to every cell in order.
+    const std::string cut = "config set vs rowcolumncutedge params 4 3";
+    EXPECT_EQ(ask(cut), oldAck(cut, true));
+    std::vector<std::pair<int, std::string>> cuts;
+    for (int c = 0; c < 4; ++c)
+        cuts.push_back({c, "config set cutedge params " + dec(c) + " 4 3 \n"});
+    expectWire(cuts);
+    EXPECT_EQ(fileKey(wallFile(), "screenHorCut"), 4);
+
+    // A new grid: every old decoder back to its empty state, in cell order.
+    const std::string grid = "config set vs screen params 1 2 4 3";
+    EXPECT_EQ(ask(grid), oldAck(grid, true));
+    std::vector<std::pair<int, std::string>> resets;
+    for (int c = 0; c < 4; ++c) {
+        resets.push_back({c, "config set split params " + dec(c) + " 1 0 \n"});
+        for (int w : {16, 0, 1, 2, 3, 4})
+            resets.push_back({c, "config set url params " + dec(c) + " " + std::to_string(w) +
+                                     " unused_window"});
+    }
+    expectWire(resets);
+    EXPECT_EQ(fileKey(wallFile(), "screenRows"), 1);
+    EXPECT_EQ(fileKey(wallFile(), "screenColumns"), 2);
+    EXPECT_EQ(fileKey(wallFile(), "screenIP_00"), "");
+    struct stat st;
+    EXPECT_NE(stat(ctrl->path("/mnt/qelconfVWin_00.ini").c_str(), &st), 0);
+    EXPECT_EQ(server->stop(), 0);
+}
+
+}  // namespace
