@@ -287,7 +287,7 @@ std::string describe(const std::vector<std::string>& argv) {
 
 // Starts argv (found on PATH) without a shell; with a non-null `out` its standard output is
 // the read end handed back. Returns the child's pid or -1.
-pid_t spawn(const std::vector<std::string>& argv, int* out) {
+pid_t spawn(const std::vector<std::string>& argv, int* out, const std::string& errorFile = "") {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -296,6 +296,9 @@ pid_t spawn(const std::vector<std::string>& argv, int* out) {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     if (out) posix_spawn_file_actions_adddup2(&fa, pipeFds[1], STDOUT_FILENO);
+    if (!errorFile.empty())
+        posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
@@ -375,11 +378,37 @@ FILE* textStream(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// Takes a final "2> <path>" (or "2><path>") off text: the path, "" when there is none. The
+// path is one plain word; anything else stays in text and is refused with the rest.
+std::string takeErrorRedirection(std::string& text) {
+    const size_t r = text.rfind("2>");
+    if (r == std::string::npos || r == 0 || (text[r - 1] != ' ' && text[r - 1] != '\t')) return "";
+    size_t b = r + 2;
+    while (b < text.size() && (text[b] == ' ' || text[b] == '\t')) ++b;
+    size_t e = text.size();
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+    const std::string target = text.substr(b, e - b);
+    if (target.empty() || target[0] != '/') return "";
+    for (char c : target) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f || c == '\'' || c == '"' || c == '*' || c == '?' || c == '[' ||
+            isExpansionChar(c) || isSyntaxChar(c))
+            return "";
+    }
+    text.erase(r);
+    return target;
+}
+
+}  // namespace
+
 DoorPlan planCommand(const std::string& command) {
     DoorPlan p;
     std::string text = command;
     // A trailing line end is how many callers write a command; it is not a second line.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const std::string errorTarget = takeErrorRedirection(text);
     std::vector<Word> words;
     if (!splitWords(text, words, p.why)) {
         p.kind = DoorPlan::Refused;
@@ -390,6 +419,11 @@ DoorPlan planCommand(const std::string& command) {
         return p;
     }
     const std::string cmd = baseName(words[0].text);
+    if (!errorTarget.empty() && !fileCommands().count(cmd)) {
+        p.kind = DoorPlan::Refused;
+        p.why = "redirection of a command that is not a file command";
+        return p;
+    }
     if (cmd == "reboot") {
         p.kind = DoorPlan::Reboot;
     } else if (cmd == "route" && words.size() <= 2 &&
@@ -399,6 +433,16 @@ DoorPlan planCommand(const std::string& command) {
     } else if (fileCommands().count(cmd)) {
         p.kind =
             confineFileCommand(words, root(), p.argv, p.why) ? DoorPlan::Run : DoorPlan::Refused;
+        if (p.kind == DoorPlan::Run && !errorTarget.empty()) {
+            // The target is confined as a path argument of the same command would be.
+            std::vector<std::string> target;
+            Word w;
+            w.text = w.pattern = errorTarget;
+            if (confineFileCommand({words[0], w}, root(), target, p.why) && target.size() == 2)
+                p.errorFile = target[1];
+            else
+                p.kind = DoorPlan::Refused;
+        }
         if (p.kind == DoorPlan::Refused) p.argv.clear();
     } else {
         p.kind = DoorPlan::Logged;
@@ -480,9 +524,11 @@ int system(const std::string& command) {
     DoorPlan p = planCommand(command);
     switch (p.kind) {
         case DoorPlan::Run: {
-            pid_t pid = spawn(p.argv, nullptr);
+            pid_t pid = spawn(p.argv, nullptr, p.errorFile);
             int status = pid < 0 ? -1 : waitStatus(pid);
-            appendLog(command + "    # ran: " + describe(p.argv) + " -> " + std::to_string(status));
+            const std::string err = p.errorFile.empty() ? "" : " 2> " + shellQuote(p.errorFile);
+            appendLog(command + "    # ran: " + describe(p.argv) + err + " -> " +
+                      std::to_string(status));
             return status;
         }
         case DoorPlan::Reboot:
@@ -513,7 +559,7 @@ FILE* popen(const std::string& command) {
     if (p.kind == DoorPlan::Route) return textStream(routeTable(p.routeNumeric));
     if (p.kind == DoorPlan::Run) {
         int fd = -1;
-        pid_t pid = spawn(p.argv, &fd);
+        pid_t pid = spawn(p.argv, &fd, p.errorFile);
         appendLog(command + "    # ran: " + describe(p.argv));
         if (pid < 0) return textStream("");
         FILE* f = fdopen(fd, "r");

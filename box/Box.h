@@ -36,6 +36,9 @@ struct DoorPlan {
     std::vector<std::string> argv;  // Run: the program and its arguments, paths under the root
     std::string why;                // Refused: the reason, for the log
     bool routeNumeric = false;      // Route: "route -n"
+    // Run: the file that takes the command's error output ("" when it is not redirected). A
+    // file command may end in one "2> <path>", a path confined like its other paths.
+    std::string errorFile;
 };
 DoorPlan planCommand(const std::string& command);
 
