@@ -72,6 +72,8 @@ public:
     void deliver();
     size_t pending() const { return replies.size(); }
     bool tagged() const { return tagLength > 0; }
+    // The origin tag with its '|' ("" without one): which connection sent the command.
+    std::string tag() const { return std::string(buffer.data(), tagLength); }
 
 private:
     std::vector<char> buffer;  // tag, '|', JSON, NUL
@@ -166,5 +168,15 @@ int getControllerMaster(Command& c, const Entry& e);
 int getUserMode(Command& c, const Entry& e);
 int setUserMode(Command& c, const Entry& e);
 int setNetParams(Command& c, const Entry& e);
+
+// --- Upload and update commands (CtrlServerUpload.cpp) --------------------------------------
+int updateGetDevices(Command& c, const Entry& e);
+int uploadStart(Command& c, const Entry& e);
+int uploadBlock(Command& c, const Entry& e);
+int uploadStop(Command& c, const Entry& e);
+int updateServerIp(Command& c, const Entry& e);
+int updateFirmware(Command& c, const Entry& e);
+int updateRes(Command& c, const Entry& e);
+int updateCsv(Command& c, const Entry& e);
 
 }  // namespace dispatch
