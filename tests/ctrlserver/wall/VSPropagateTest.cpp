@@ -109,6 +109,18 @@ TEST_F(RenameTest, EmptyNameGivesTheDefaultNames) {
     EXPECT_EQ(m.pMulticast->winUrlName, "TX");
 }
 
+TEST_F(RenameTest, FailedMulticastWriteKeepsTheOldFile) {
+    VSServer& m = *model;
+    const KeyList old = {{"winUrl", "rtsp://10.0.0.5/live"}, {"winUrlName", "old"}};
+    writeKeys("/mnt/qelconfMulticast.ini", old);
+    {
+        FileWritesFail failing;
+        EXPECT_EQ(m.blUpdateVScreenUnicastDevName(kOld, "Lobby"), 1);
+    }
+    EXPECT_EQ(m.pMulticast->winUrlName, "Lobby");
+    EXPECT_EQ(readKeys("/mnt/qelconfMulticast.ini"), old);
+}
+
 TEST_F(RenameTest, EmptyAddressChangesNothing) {
     VSServer& m = *model;
     m.pVScreen->ip[2] = "";

@@ -1,7 +1,4 @@
 // Aspect ratio, user mode and the model's factory reset.
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <set>
 
 #include "WallOpsFixture.h"
@@ -17,26 +14,6 @@ KeyList ratioKeys(int index, int hor, int ver, int horUserDef, int verUserDef) {
 }
 
 const char kRatioFile[] = "/mnt/qelconfHVratio.ini";
-
-// Makes every file write of this process fail while it lives.
-class FileWritesFail {
-public:
-    FileWritesFail() {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        oldHandler = signal(SIGXFSZ, SIG_IGN);
-        struct rlimit tiny = saved;
-        tiny.rlim_cur = 1;
-        setrlimit(RLIMIT_FSIZE, &tiny);
-    }
-    ~FileWritesFail() {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        signal(SIGXFSZ, oldHandler);
-    }
-
-private:
-    struct rlimit saved;
-    sighandler_t oldHandler;
-};
 
 }  // namespace
 

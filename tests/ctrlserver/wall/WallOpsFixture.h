@@ -2,10 +2,35 @@
 // device server beside it, and short ways to lay out walls and windows.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <string>
 #include <vector>
 
 #include "WallModelFixture.h"
+
+// While it lives, every file this process writes is cut at `bytes`, and a write past that
+// fails. 40 bytes hold an emptied key file ({"config": []}) but no file with a key in it, so
+// a store that empties its file before writing it anew would leave it empty.
+class FileWritesFail {
+public:
+    explicit FileWritesFail(rlim_t bytes = 40) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        oldHandler = signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tiny = saved;
+        tiny.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FileWritesFail() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, oldHandler);
+    }
+
+private:
+    struct rlimit saved;
+    sighandler_t oldHandler;
+};
 
 // One device of a fixture device file.
 struct DevSpec {
