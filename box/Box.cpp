@@ -1,15 +1,18 @@
 #include "box/Box.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <limits.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -380,6 +383,78 @@ FILE* textStream(const std::string& text) {
 
 namespace {
 
+// The box's TFTP server line, the one command of its kind the programs run.
+const char kTftpdLine[] = "udpsvd -vE 0 69 tftpd -c /dev/tftpboot/";
+
+// Where scripts/setup unpacked tftpd-hpa ("" when the build does not know).
+std::string tftpdDir() {
+#ifdef QEL_TFTPD_DIR
+    return QEL_TFTPD_DIR;
+#else
+    return "";
+#endif
+}
+
+// Whether this process runs in one of the named network namespaces ("ip netns", under
+// /run/netns) that the test networks are made of: a server started there listens only on the
+// test network, never on this machine's own.
+bool inNamedNetworkNamespace() {
+    struct stat self;
+    if (stat("/proc/self/ns/net", &self) != 0) return false;
+    DIR* d = opendir("/run/netns");
+    if (!d) return false;
+    bool found = false;
+    while (struct dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.') continue;
+        struct stat ns;
+        const std::string p = std::string("/run/netns/") + e->d_name;
+        if (stat(p.c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
+            found = true;
+    }
+    closedir(d);
+    return found;
+}
+
+// The TFTP server that stands in for the box's: in.tftpd in the foreground (the call lasts as
+// long as it serves), creating uploads, chrooted into the root's /dev/tftpboot so that no
+// request name reaches outside it.
+bool planTftpd(DoorPlan& p) {
+    const std::string dir = tftpdDir();
+    const std::string program = dir + "/usr/sbin/in.tftpd";
+    if (dir.empty() || access(program.c_str(), X_OK) != 0 || root().empty() ||
+        !inNamedNetworkNamespace())
+        return false;
+    p.kind = DoorPlan::Serve;
+    p.argv = {program,  "--foreground", "--listen", "--address", "0.0.0.0:69",
+              "--user", "root",         "--create", "--secure",  root() + "/dev/tftpboot"};
+    return true;
+}
+
+// Runs the server, which must not outlive the program: it gets SIGTERM when the thread that
+// started it ends (with the program). The unpacked libraries are found beside it.
+int runTftpd(const std::vector<std::string>& argv) {
+    // Everything the child needs is made before the fork: after it only exec-safe calls run.
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e)
+        if (strncmp(*e, "LD_LIBRARY_PATH=", 16) != 0) env.push_back(*e);
+    env.push_back("LD_LIBRARY_PATH=" + tftpdDir() + "/usr/lib/x86_64-linux-gnu");
+    std::vector<char*> envp, args;
+    for (std::string& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        execve(args[0], args.data(), envp.data());
+        _exit(127);
+    }
+    return waitStatus(pid);
+}
+
 // Takes a final "2> <path>" (or "2><path>") off text: the path, "" when there is none. The
 // path is one plain word; anything else stays in text and is refused with the rest.
 std::string takeErrorRedirection(std::string& text) {
@@ -424,7 +499,9 @@ DoorPlan planCommand(const std::string& command) {
         p.why = "redirection of a command that is not a file command";
         return p;
     }
-    if (cmd == "reboot") {
+    if (text == kTftpdLine && planTftpd(p)) {
+        return p;
+    } else if (cmd == "reboot") {
         p.kind = DoorPlan::Reboot;
     } else if (cmd == "route" && words.size() <= 2 &&
                (words.size() == 1 || words[1].text == "-n")) {
@@ -543,6 +620,13 @@ int system(const std::string& command) {
             appendLog(command + "    # refused: " + p.why);
             fprintf(stderr, "[box] refused command \"%s\": %s\n", command.c_str(), p.why.c_str());
             return 1;
+        case DoorPlan::Serve: {
+            appendLog(command + "    # serving: " + describe(p.argv));
+            makeDirs("/dev/tftpboot");
+            const int status = runTftpd(p.argv);
+            appendLog(command + "    # server ended: " + std::to_string(status));
+            return status;
+        }
         case DoorPlan::Route:
         case DoorPlan::Logged:
             appendLog(command);
