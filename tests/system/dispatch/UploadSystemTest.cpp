@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "support/Acks.h"
+#include "support/Clients.h"
 #include "support/FakeDevice.h"
 #include "support/JpegBuilder.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
+#include "support/TftpClient.h"
 #include "support/WebSocketClient.h"
 
 using namespace std::chrono_literals;
@@ -54,9 +56,10 @@ protected:
         ASSERT_TRUE(net->ok()) << net->error();
         ctrl = &net->addBox("ctrl", 1);
         op = &net->addBox("op", 2);
-        qeltest::Box& decBox = net->addBox("dec", 3);
-        ASSERT_TRUE(ctrl->ok() && op->ok() && decBox.ok());
-        decoder = std::make_unique<qeltest::FakeDevice>(decBox, qeltest::FakeDevice::Kind::Decoder);
+        decBox = &net->addBox("dec", 3);
+        ASSERT_TRUE(ctrl->ok() && op->ok() && decBox->ok());
+        decoder =
+            std::make_unique<qeltest::FakeDevice>(*decBox, qeltest::FakeDevice::Kind::Decoder);
         ASSERT_TRUE(decoder->ok()) << decoder->error();
         ASSERT_EQ(mkdir(ctrl->path("/mnt").c_str(), 0755), 0);
         server = ctrl->start(qeltest::programPath("ctrlserver"));
@@ -108,10 +111,27 @@ protected:
     static std::string bytes(const JpegBuilder::Bytes& b) {
         return std::string(b.begin(), b.end());
     }
+    // A gzip tar of one file of n bytes, made in the operator's box.
+    std::string archiveOf(size_t n) {
+        const std::string work = op->path("/work");
+        mkdir(work.c_str(), 0755);
+        std::string body;
+        uint32_t x = 2463534242u;  // xorshift: bytes that do not compress
+        for (size_t i = 0; i < n; ++i) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            body += char(x & 0xff);
+        }
+        std::ofstream(work + "/fw.bin", std::ios::binary) << body;
+        EXPECT_EQ(::system(("tar -czf '" + work + "/a.tar' -C '" + work + "' fw.bin").c_str()), 0);
+        return readAll(work + "/a.tar");
+    }
 
     std::unique_ptr<qeltest::TestNet> net;
     qeltest::Box* ctrl = nullptr;
     qeltest::Box* op = nullptr;
+    qeltest::Box* decBox = nullptr;
     std::unique_ptr<qeltest::FakeDevice> decoder;
     std::unique_ptr<qeltest::Process> server;
     qeltest::WebSocketClient web;
@@ -158,12 +178,8 @@ TEST_F(UploadSystem, PicturesAndArchives) {
     EXPECT_EQ(list("/dev/tftpboot"), (std::vector<std::string>{"exif.jpg", "max.jpg"}));
     EXPECT_EQ(readAll(area("max.jpg")).size(), limit);
 
-    // A gzip tar made in the operator's box, whole and cut in half.
-    const std::string work = op->path("/work");
-    ASSERT_EQ(mkdir(work.c_str(), 0755), 0);
-    std::ofstream(work + "/fw.bin") << std::string(3000, 'f');
-    ASSERT_EQ(::system(("tar -czf '" + work + "/a.tar' -C '" + work + "' fw.bin").c_str()), 0);
-    const std::string archive = readAll(work + "/a.tar");
+    // An archive, whole and cut in half.
+    const std::string archive = archiveOf(3000);
     EXPECT_TRUE(upload("RX_Update_a.tar", archive));
     EXPECT_EQ(list("/dev/tftpbootuntar"), std::vector<std::string>{});
     EXPECT_FALSE(upload("RX_Update_b.tar", archive.substr(0, archive.size() / 2)));
@@ -191,6 +207,39 @@ TEST_F(UploadSystem, DeviceListReachesTheDecoder) {
                          "255.255.255.0 10.77.0.254 RX1",
                          "config qel set netandname params 00:11:22:aa:bb:07 10.77.0.7 "
                          "255.255.255.0 10.77.0.254 RX7"}));
+    EXPECT_EQ(server->stop(), 0);
+}
+
+TEST_F(UploadSystem, DecoderFetchesUploadedFirmwareOverTftp) {
+    std::string buildDir = qeltest::programPath("ctrlserver");
+    buildDir.erase(buildDir.rfind("/bin/"));
+    if (access((buildDir + "/tftpd-hpa/usr/sbin/in.tftpd").c_str(), X_OK) != 0)
+        GTEST_SKIP() << "in.tftpd is not unpacked under the build folder (scripts/setup does "
+                        "it): the controller has no TFTP server to serve with";
+    qeltest::UdpSocket notices = decBox->run([] { return qeltest::UdpSocket(8884, "", true); });
+    ASSERT_TRUE(notices.ok()) << notices.error();
+    const std::string archive = archiveOf(4000);
+    ASSERT_GT(archive.size(), 1024u) << "the file should take several TFTP blocks";
+    ASSERT_TRUE(upload("RX_Update_a.tar", archive));
+
+    const std::string update =
+        "update firmware 10.77.0.3 with RX_Update_a.tar filesize 10 type dec";
+    EXPECT_EQ(ask(update), oldAck(update, true));
+    auto notice = notices.receiveMatching("set update file", 3s);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->text, "config qel set update file 10.77.0.3 RX_Update_a.tar 10 type dec");
+
+    // The server starts with the first update; give it a moment to listen.
+    qeltest::TftpResult got;
+    for (int i = 0; i < 10 && !got.ok; ++i)
+        got = decBox->run([&] { return qeltest::tftpRead(ctrl->ip(), "RX_Update_a.tar", 500ms); });
+    EXPECT_TRUE(got.ok) << got.error << "\n" << readAll(ctrl->path("/var/log/commands.log"));
+    EXPECT_EQ(got.data.size(), archive.size());
+    EXPECT_TRUE(got.data == archive);
+    const qeltest::TftpResult outside =
+        decBox->run([&] { return qeltest::tftpRead(ctrl->ip(), "../mnt/qeldevController.ini"); });
+    EXPECT_FALSE(outside.ok);
+    EXPECT_GE(outside.errorCode, 0) << outside.error;
     EXPECT_EQ(server->stop(), 0);
 }
 
