@@ -11,21 +11,14 @@
 #include "DispatchFixture.h"
 #include "box/Box.h"
 #include "support/JpegBuilder.h"
+#include "support/UploadTexts.h"
 
 namespace {
 
 using Shape = std::vector<std::string>;
 using qeltest::JpegBuilder;
 
-std::string hexOf(const std::string& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char ch : bytes) {
-        out += digits[ch >> 4];
-        out += digits[ch & 15];
-    }
-    return out;
-}
+using qeltest::hexOf;
 
 class DispatchUpload : public DispatchTest {
 public:
@@ -51,12 +44,7 @@ public:
     }
 
     std::string area(const std::string& name) const { return root + "/dev/tftpboot/" + name; }
-    std::string content(const std::string& path) const {
-        std::ifstream f(path, std::ios::binary);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
-    }
+    std::string content(const std::string& path) const { return qeltest::readAll(path); }
     bool present(const std::string& path) const {
         struct stat st;
         return lstat(path.c_str(), &st) == 0;
@@ -66,16 +54,7 @@ public:
     }
     // The names in a directory of the box, sorted, hidden ones included.
     std::vector<std::string> list(const std::string& boxDir) const {
-        std::vector<std::string> out;
-        if (DIR* d = opendir((root + boxDir).c_str())) {
-            while (struct dirent* e = readdir(d)) {
-                const std::string n = e->d_name;
-                if (n != "." && n != "..") out.push_back(n);
-            }
-            closedir(d);
-        }
-        std::sort(out.begin(), out.end());
-        return out;
+        return qeltest::dirNames(root + boxDir);
     }
     static std::string bytes(const JpegBuilder::Bytes& b) {
         return std::string(b.begin(), b.end());

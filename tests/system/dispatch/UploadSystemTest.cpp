@@ -22,6 +22,7 @@
 #include "support/Process.h"
 #include "support/TestNet.h"
 #include "support/TftpClient.h"
+#include "support/UploadTexts.h"
 #include "support/WebSocketClient.h"
 
 using namespace std::chrono_literals;
@@ -31,22 +32,8 @@ namespace {
 using qeltest::JpegBuilder;
 using qeltest::oldAck;
 
-std::string hexOf(const std::string& bytes, bool lower = false) {
-    const char* digits = lower ? "0123456789abcdef" : "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char ch : bytes) {
-        out += digits[ch >> 4];
-        out += digits[ch & 15];
-    }
-    return out;
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using qeltest::hexOf;
+using qeltest::readAll;
 
 class UploadSystem : public ::testing::Test {
 protected:
@@ -97,16 +84,7 @@ protected:
     }
     std::string area(const std::string& name) { return ctrl->path("/dev/tftpboot/" + name); }
     std::vector<std::string> list(const std::string& boxDir) {
-        std::vector<std::string> out;
-        if (DIR* d = opendir(ctrl->path(boxDir).c_str())) {
-            while (struct dirent* e = readdir(d)) {
-                const std::string n = e->d_name;
-                if (n != "." && n != "..") out.push_back(n);
-            }
-            closedir(d);
-        }
-        std::sort(out.begin(), out.end());
-        return out;
+        return qeltest::dirNames(ctrl->path(boxDir));
     }
     static std::string bytes(const JpegBuilder::Bytes& b) {
         return std::string(b.begin(), b.end());
