@@ -1,15 +1,18 @@
 #include "box/Box.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <limits.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -287,7 +290,7 @@ std::string describe(const std::vector<std::string>& argv) {
 
 // Starts argv (found on PATH) without a shell; with a non-null `out` its standard output is
 // the read end handed back. Returns the child's pid or -1.
-pid_t spawn(const std::vector<std::string>& argv, int* out) {
+pid_t spawn(const std::vector<std::string>& argv, int* out, const std::string& errorFile = "") {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -296,6 +299,9 @@ pid_t spawn(const std::vector<std::string>& argv, int* out) {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     if (out) posix_spawn_file_actions_adddup2(&fa, pipeFds[1], STDOUT_FILENO);
+    if (!errorFile.empty())
+        posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
@@ -375,11 +381,109 @@ FILE* textStream(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// The box's TFTP server line, the one command of its kind the programs run.
+const char kTftpdLine[] = "udpsvd -vE 0 69 tftpd -c /dev/tftpboot/";
+
+// Where scripts/setup unpacked tftpd-hpa ("" when the build does not know).
+std::string tftpdDir() {
+#ifdef QEL_TFTPD_DIR
+    return QEL_TFTPD_DIR;
+#else
+    return "";
+#endif
+}
+
+// Whether this process runs in one of the named network namespaces ("ip netns", under
+// /run/netns) that the test networks are made of: a server started there listens only on the
+// test network, never on this machine's own.
+bool inNamedNetworkNamespace() {
+    struct stat self;
+    if (stat("/proc/self/ns/net", &self) != 0) return false;
+    DIR* d = opendir("/run/netns");
+    if (!d) return false;
+    bool found = false;
+    while (struct dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.') continue;
+        struct stat ns;
+        const std::string p = std::string("/run/netns/") + e->d_name;
+        if (stat(p.c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev)
+            found = true;
+    }
+    closedir(d);
+    return found;
+}
+
+// The TFTP server that stands in for the box's: in.tftpd in the foreground (the call lasts as
+// long as it serves), creating uploads, chrooted into the root's /dev/tftpboot so that no
+// request name reaches outside it.
+bool planTftpd(DoorPlan& p) {
+    const std::string dir = tftpdDir();
+    const std::string program = dir + "/usr/sbin/in.tftpd";
+    if (dir.empty() || access(program.c_str(), X_OK) != 0 || root().empty() ||
+        !inNamedNetworkNamespace())
+        return false;
+    p.kind = DoorPlan::Serve;
+    p.argv = {program,  "--foreground", "--listen", "--address", "0.0.0.0:69",
+              "--user", "root",         "--create", "--secure",  root() + "/dev/tftpboot"};
+    return true;
+}
+
+// Runs the server, which must not outlive the program: it gets SIGTERM when the thread that
+// started it ends (with the program). The unpacked libraries are found beside it.
+int runTftpd(const std::vector<std::string>& argv) {
+    // Everything the child needs is made before the fork: after it only exec-safe calls run.
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e)
+        if (strncmp(*e, "LD_LIBRARY_PATH=", 16) != 0) env.push_back(*e);
+    env.push_back("LD_LIBRARY_PATH=" + tftpdDir() + "/usr/lib/x86_64-linux-gnu");
+    std::vector<char*> envp, args;
+    for (std::string& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        execve(args[0], args.data(), envp.data());
+        _exit(127);
+    }
+    return waitStatus(pid);
+}
+
+// Takes a final "2> <path>" (or "2><path>") off text: the path, "" when there is none. The
+// path is one plain word; anything else stays in text and is refused with the rest.
+std::string takeErrorRedirection(std::string& text) {
+    const size_t r = text.rfind("2>");
+    if (r == std::string::npos || r == 0 || (text[r - 1] != ' ' && text[r - 1] != '\t')) return "";
+    size_t b = r + 2;
+    while (b < text.size() && (text[b] == ' ' || text[b] == '\t')) ++b;
+    size_t e = text.size();
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+    const std::string target = text.substr(b, e - b);
+    if (target.empty() || target[0] != '/') return "";
+    for (char c : target) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f || c == '\'' || c == '"' || c == '*' || c == '?' || c == '[' ||
+            isExpansionChar(c) || isSyntaxChar(c))
+            return "";
+    }
+    text.erase(r);
+    return target;
+}
+
+}  // namespace
+
 DoorPlan planCommand(const std::string& command) {
     DoorPlan p;
     std::string text = command;
     // A trailing line end is how many callers write a command; it is not a second line.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const std::string errorTarget = takeErrorRedirection(text);
     std::vector<Word> words;
     if (!splitWords(text, words, p.why)) {
         p.kind = DoorPlan::Refused;
@@ -390,7 +494,14 @@ DoorPlan planCommand(const std::string& command) {
         return p;
     }
     const std::string cmd = baseName(words[0].text);
-    if (cmd == "reboot") {
+    if (!errorTarget.empty() && !fileCommands().count(cmd)) {
+        p.kind = DoorPlan::Refused;
+        p.why = "redirection of a command that is not a file command";
+        return p;
+    }
+    if (text == kTftpdLine && planTftpd(p)) {
+        return p;
+    } else if (cmd == "reboot") {
         p.kind = DoorPlan::Reboot;
     } else if (cmd == "route" && words.size() <= 2 &&
                (words.size() == 1 || words[1].text == "-n")) {
@@ -399,6 +510,16 @@ DoorPlan planCommand(const std::string& command) {
     } else if (fileCommands().count(cmd)) {
         p.kind =
             confineFileCommand(words, root(), p.argv, p.why) ? DoorPlan::Run : DoorPlan::Refused;
+        if (p.kind == DoorPlan::Run && !errorTarget.empty()) {
+            // The target is confined as a path argument of the same command would be.
+            std::vector<std::string> target;
+            Word w;
+            w.text = w.pattern = errorTarget;
+            if (confineFileCommand({words[0], w}, root(), target, p.why) && target.size() == 2)
+                p.errorFile = target[1];
+            else
+                p.kind = DoorPlan::Refused;
+        }
         if (p.kind == DoorPlan::Refused) p.argv.clear();
     } else {
         p.kind = DoorPlan::Logged;
@@ -480,9 +601,11 @@ int system(const std::string& command) {
     DoorPlan p = planCommand(command);
     switch (p.kind) {
         case DoorPlan::Run: {
-            pid_t pid = spawn(p.argv, nullptr);
+            pid_t pid = spawn(p.argv, nullptr, p.errorFile);
             int status = pid < 0 ? -1 : waitStatus(pid);
-            appendLog(command + "    # ran: " + describe(p.argv) + " -> " + std::to_string(status));
+            const std::string err = p.errorFile.empty() ? "" : " 2> " + shellQuote(p.errorFile);
+            appendLog(command + "    # ran: " + describe(p.argv) + err + " -> " +
+                      std::to_string(status));
             return status;
         }
         case DoorPlan::Reboot:
@@ -497,6 +620,13 @@ int system(const std::string& command) {
             appendLog(command + "    # refused: " + p.why);
             fprintf(stderr, "[box] refused command \"%s\": %s\n", command.c_str(), p.why.c_str());
             return 1;
+        case DoorPlan::Serve: {
+            appendLog(command + "    # serving: " + describe(p.argv));
+            makeDirs("/dev/tftpboot");
+            const int status = runTftpd(p.argv);
+            appendLog(command + "    # server ended: " + std::to_string(status));
+            return status;
+        }
         case DoorPlan::Route:
         case DoorPlan::Logged:
             appendLog(command);
@@ -519,7 +649,7 @@ FILE* popen(const std::string& command) {
     if (p.kind == DoorPlan::Route) return textStream(routeTable(p.routeNumeric));
     if (p.kind == DoorPlan::Run) {
         int fd = -1;
-        pid_t pid = spawn(p.argv, &fd);
+        pid_t pid = spawn(p.argv, &fd, p.errorFile);
         appendLog(command + "    # ran: " + describe(p.argv));
         if (pid < 0) return textStream("");
         FILE* f = fdopen(fd, "r");

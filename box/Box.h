@@ -32,10 +32,16 @@ bool makeDirs(const std::string& boxDir);
 // options could carry a path or whose paths, once globs are expanded and symbolic links
 // followed, leave the box root. A refused command runs nothing.
 struct DoorPlan {
-    enum Kind { Run, Reboot, Route, Logged, Refused, Empty } kind = Empty;
-    std::vector<std::string> argv;  // Run: the program and its arguments, paths under the root
+    // Serve: the box's TFTP server line, run as the unpacked in.tftpd serving the root's
+    // /dev/tftpboot (only where that program was unpacked and inside a network namespace of
+    // its own; otherwise the line is only logged).
+    enum Kind { Run, Reboot, Route, Logged, Refused, Empty, Serve } kind = Empty;
+    std::vector<std::string> argv;  // Run, Serve: the program and its arguments
     std::string why;                // Refused: the reason, for the log
     bool routeNumeric = false;      // Route: "route -n"
+    // Run: the file that takes the command's error output ("" when it is not redirected). A
+    // file command may end in one "2> <path>", a path confined like its other paths.
+    std::string errorFile;
 };
 DoorPlan planCommand(const std::string& command);
 

@@ -84,6 +84,9 @@ CtrlServer::CtrlServer(UsageEnvironment& e, Port port, NoServers) : QelServer(e,
 
 CtrlServer::~CtrlServer() {
     running = 0;
+    // An unfinished upload is dropped; its part file is swept by the next upload.
+    if (uploadFile) fclose(uploadFile);
+    uploadFile = nullptr;
 }
 
 namespace {

@@ -37,6 +37,15 @@ public:
     VSServer* vsServer = nullptr;
     int loggedIn = 0;
     FILE* uploadFile = nullptr;
+    // The upload in progress (while uploadFile is open): the name it is stored under, the
+    // origin tag of the connection that opened it (only that one may add to it or end it) and
+    // the bytes written so far.
+    std::string uploadName;
+    std::string uploadTag;
+    size_t uploadBytes = 0;
+    // Decodes n bytes from 2n hexadecimal digits of hex (which holds at least that many) and
+    // appends them to the upload. 1 when all n were written; 0 when n is 0 or a write failed.
+    int ProcessFile(const char* hex, int n);
     // 1 while the command last taken held "update data block" (an upload is streaming).
     int fastPoll = 0;
 

@@ -73,6 +73,8 @@ public:
     void deliver();
     size_t pending() const { return replies.size(); }
     bool tagged() const { return tagLength > 0; }
+    // The origin tag with its '|' ("" without one): which connection sent the command.
+    std::string tag() const { return std::string(buffer.data(), tagLength); }
 
 private:
     std::vector<char> buffer;  // tag, '|', JSON, NUL
@@ -175,5 +177,15 @@ int setVsSrc(Command& c, const Entry& e);
 int setVsSplit(Command& c, const Entry& e);
 int setVsDbl(Command& c, const Entry& e);
 int setVsWin(Command& c, const Entry& e);
+
+// --- Upload and update commands (CtrlServerUpload.cpp) --------------------------------------
+int updateGetDevices(Command& c, const Entry& e);
+int uploadStart(Command& c, const Entry& e);
+int uploadBlock(Command& c, const Entry& e);
+int uploadStop(Command& c, const Entry& e);
+int updateServerIp(Command& c, const Entry& e);
+int updateFirmware(Command& c, const Entry& e);
+int updateRes(Command& c, const Entry& e);
+int updateCsv(Command& c, const Entry& e);
 
 }  // namespace dispatch

@@ -180,6 +180,13 @@ TEST_F(DoorTest, TextsThatReachOutsideTheRootAreRefused) {
         "tar -xf /mnt/x -C" + outside,
         "tar -xPf /mnt/x",
         "cat --show-all /mnt/x",
+        "cat /mnt/none 2> /mnt/up/canary",
+        "cat /mnt/none 2> /mnt/canarylink",
+        "cat /mnt/none 2> /mnt/../../canary",
+        "cat /mnt/none 2> relative",
+        "cat /mnt/none 2> /mnt/$HOME",
+        "cat /mnt/none 2> /mnt/a 2> /mnt/b",
+        "reboot 2> /mnt/log",
     };
     for (const std::string& cmd : bad) {
         EXPECT_NE(box::system(cmd), 0) << cmd;
@@ -217,6 +224,12 @@ TEST_F(DoorTest, CommandsTheProgramsUseStillRun) {
     EXPECT_FALSE(exists(rootDir + "/mnt/csc.ini"));
     EXPECT_FALSE(exists(rootDir + "/mnt/config.bak"));
     EXPECT_TRUE(exists(rootDir + "/mnt/x"));
+    // A file command's error output may go to a file under the root.
+    EXPECT_NE(box::system("tar -zxvf '/mnt/x' -C /mnt/unpack/ 2> /mnt/tar.log"), 0);
+    EXPECT_NE(readFile(rootDir + "/mnt/tar.log").find("tar"), std::string::npos);
+    EXPECT_EQ(box::system("cat /mnt/x 2>/mnt/cat.log"), 0);
+    EXPECT_TRUE(exists(rootDir + "/mnt/cat.log"));
+    EXPECT_EQ(readFile(rootDir + "/mnt/cat.log"), "");
     // A glob that matches nothing is passed on as it stands, as the shell would.
     EXPECT_EQ(box::system("rm -f /mnt/nothing*"), 0);
     FILE* f = box::popen("cat \"/mnt/x\"\n");
