@@ -15,7 +15,8 @@
 // a blocking one waits for room, and fails so after half a second without it. Black-box tests use
 // the files under $QEL_ROOT/sim/:
 //   state.json   snapshot of the state, rewritten (temp file + rename) at most every 100 ms
-//                after a change, and at once when the file "snap" appears (it is then removed)
+//                after a change, and at once when the file "snap" appears (it is then removed);
+//                its "clock" is the system clock as the program set it
 //   fb.ppm       the framebuffer as shown (visible area at the pan offset), written with the
 //                snapshot when its pixels changed
 //   key          "1" while the front-panel key is held, "0" (or no file) when released
@@ -153,6 +154,13 @@ struct CodecRequest {
     uint32_t word[2]{};  // TLV320: the control word; TW2865: word[0] is the value
 };
 
+// The system clock as the program last set it (qelSys_settimeofday); the host's is never set.
+struct SysClock {
+    int sets = 0;
+    int64_t sec = 0;
+    int64_t usec = 0;
+};
+
 struct State {
     bool sysInited = false;
     bool sysConfSet = false;
@@ -180,6 +188,7 @@ struct State {
     int watchdogFeeds = 0;
     bool keyPressed = false;
     std::vector<CodecRequest> codec;
+    SysClock clock;
 };
 
 // Back to power-on: no channel, no bind, no failure, nothing recorded, key released, no

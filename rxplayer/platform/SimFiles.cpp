@@ -168,8 +168,9 @@ std::string buildJson(Sim& s) {
         o << (i == from ? "" : ",") << "{\"device\":" << jsonString(st.codec[i].device)
           << ",\"request\":" << st.codec[i].request << ",\"words\":[" << st.codec[i].word[0] << ","
           << st.codec[i].word[1] << "]}";
-    o << "],\n\"codecRequests\":" << st.codec.size() << ",\n\"calls\":" << s.calls.size()
-      << "\n}\n";
+    o << "],\n\"codecRequests\":" << st.codec.size() << ",\n\"clock\":{\"sets\":" << st.clock.sets
+      << ",\"sec\":" << st.clock.sec << ",\"usec\":" << st.clock.usec
+      << "},\n\"calls\":" << s.calls.size() << "\n}\n";
     return o.str();
 }
 

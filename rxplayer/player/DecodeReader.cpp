@@ -123,20 +123,6 @@ void handleVideo(VideoState* is, const AVPacket* pkt) {
     }
 }
 
-// Copies the video codec's parameter sets into the init packet of channel d; parameter sets
-// that do not fit leave it empty rather than cut.
-void storeInitPacket(const AVStream* st, int d) {
-    if (d < 0 || d >= QEL_INIT_PKT_NUM || pktInit[d].data == nullptr) return;
-    const AVCodecParameters* par = st->codecpar;
-    if (par->extradata != nullptr && par->extradata_size > 0 &&
-        par->extradata_size <= QEL_INIT_PKT_SIZE) {
-        memcpy(pktInit[d].data, par->extradata, par->extradata_size);
-        pktInit[d].size = par->extradata_size;
-    } else {
-        pktInit[d].size = 0;
-    }
-}
-
 // Sets the decode channel up for the stream's codec; false for a codec the hardware lacks.
 bool prepareChannel(VideoState* is, int d) {
     AVCodecID id = is->video_st->codecpar->codec_id;
@@ -221,6 +207,18 @@ int openInput(VideoState* is) {
 }
 
 }  // namespace
+
+void storeInitPacket(const AVStream* st, int d) {
+    if (d < 0 || d >= QEL_INIT_PKT_NUM || pktInit[d].data == nullptr) return;
+    const AVCodecParameters* par = st->codecpar;
+    if (par->extradata != nullptr && par->extradata_size > 0 &&
+        par->extradata_size <= QEL_INIT_PKT_SIZE) {
+        memcpy(pktInit[d].data, par->extradata, par->extradata_size);
+        pktInit[d].size = par->extradata_size;
+    } else {
+        pktInit[d].size = 0;
+    }
+}
 
 void frameAudioPacket(int noHeader, int channels, const uint8_t* data, int size,
                       const uint8_t header[4], std::vector<uint8_t>& scratch,

@@ -193,6 +193,10 @@ void stream_component_close(VideoState* is, int stream_index);
 int decode_interrupt_cb(void* ctx);
 int read_thread(void* arg);
 
+// Copies the video codec's parameter sets of st into the init packet of channel d; parameter
+// sets that do not fit leave it empty rather than cut.
+void storeInitPacket(const AVStream* st, int d);
+
 // Audio framing for the hardware audio decoder. noHeader 0: G.711 behind the 4-byte frame
 // header; 1: 16-bit big-endian PCM, byte-swapped, stereo split into one block per channel.
 // Calls send(channel, data, length) per block; works in scratch, never in data.

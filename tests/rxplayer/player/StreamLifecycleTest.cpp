@@ -183,3 +183,31 @@ TEST_F(StreamLifecycle, StoppingAnIdleSlotChangesNothingAndRestartStopsTheOldStr
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InitPacket, ParameterSetsAreCopiedWholeOrNotAtAll) {
+    ASSERT_TRUE(playertest::ensurePlayer());
+    AVFormatContext* ic = avformat_alloc_context();
+    AVStream* st = avformat_new_stream(ic, nullptr);
+    for (int size : {33, 128, 129, 0}) {
+        av_freep(&st->codecpar->extradata);
+        st->codecpar->extradata_size = 0;
+        if (size > 0) {
+            st->codecpar->extradata =
+                static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
+            memset(st->codecpar->extradata, 0x42, size);
+            st->codecpar->extradata_size = size;
+        }
+        pktInit[3].size = 7;
+        storeInitPacket(st, 3);
+        EXPECT_EQ(pktInit[3].size, size <= 128 ? size : 0) << size;
+        if (size > 0 && size <= 128) {
+            EXPECT_EQ(pktInit[3].data[size - 1], 0x42);
+        }
+    }
+    pktInit[3].size = 0;
+    avformat_free_context(ic);
+}
+
+}  // namespace

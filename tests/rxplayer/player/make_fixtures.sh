@@ -21,4 +21,6 @@ $ff $video -f lavfi -i sine=frequency=440:sample_rate=8000:samples_per_frame=160
 # H.264 with 16-bit big-endian stereo PCM.
 $ff $video -f lavfi -i sine=frequency=440:sample_rate=48000:samples_per_frame=160 -t 9 \
     -map 0:v -map 1:a $x264 -c:a pcm_s16be -ac 2 -f mov "$out/s16be.mov"
+# A longer H.264 stream for the live sources of the black-box tests.
+$ff $video -t 40 $x264 -f mpegts "$out/live.ts"
 touch "$out/stamp"

@@ -1,0 +1,189 @@
+// player_bench: speed and load figures of the stream player on the platform stand-in (printed,
+// never asserted; run by scripts/bench-player).
+//   player_bench feed FILE      P2: CPU per packet of FILE fed to decode channel 0, against
+//                               "ffmpeg -i FILE -c copy -f null -" on the same file
+//   player_bench load URL [S]   P3: 18 slots playing URL for S seconds (60), six of them fed
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "DecodeState.h"
+#include "box/Box.h"
+#include "SimControl.h"
+#include "hi_platform.h"
+
+namespace {
+
+double cpuSeconds(const rusage& r) {
+    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+double selfCpu() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return cpuSeconds(r);
+}
+
+double rssMb() {
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind("VmRSS:", 0) == 0) return atof(line.c_str() + 6) / 1024.0;
+    return 0;
+}
+
+// A box root of our own, with windows 0..4 and 17 shown side by side.
+bool prepareRoot() {
+    if (getenv("QEL_ROOT") == nullptr) {
+        char tmpl[] = "/tmp/qelbench-XXXXXX";
+        if (mkdtemp(tmpl) == nullptr) return false;
+        setenv("QEL_ROOT", tmpl, 1);
+    }
+    box::makeDirs("/mnt");
+    const int win[6] = {0, 1, 2, 3, 4, 17};
+    const int rect[6][4] = {{0, 960, 0, 540},       {960, 1920, 0, 540},
+                            {0, 960, 540, 1080},    {960, 1440, 540, 1080},
+                            {1440, 1920, 540, 810}, {1440, 1920, 810, 1080}};
+    for (int i = 0; i < 6; i++) {
+        char name[64];
+        snprintf(name, sizeof name, "/mnt/winpara_%02d.ini", win[i]);
+        FILE* f = fopen(box::path(name).c_str(), "w");
+        if (!f) return false;
+        fprintf(f, "unused_window\nunused_window\n%d\n%d\n%d\n%d\n0\n100\n0\n100\n0\n1\n",
+                rect[i][0], rect[i][1], rect[i][2], rect[i][3]);
+        fclose(f);
+    }
+    return true;
+}
+
+bool startPlayer() {
+    if (!prepareRoot()) return false;
+    qelSetWinRow(18);
+    return qelInitLib(1, ZURIR_VO_OUTPUT_1080P60) == 0;
+}
+
+uint64_t qelsimStreams(int chn) {
+    return qelsim::state().vdec[chn].streams;
+}
+
+int countPackets(const char* file) {
+    AVFormatContext* ic = nullptr;
+    if (avformat_open_input(&ic, file, nullptr, nullptr) < 0) return -1;
+    avformat_find_stream_info(ic, nullptr);
+    int v = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVPacket* p = av_packet_alloc();
+    int n = 0;
+    while (av_read_frame(ic, p) >= 0) {
+        n += p->stream_index == v;
+        av_packet_unref(p);
+    }
+    av_packet_free(&p);
+    avformat_close_input(&ic);
+    return n;
+}
+
+double ffmpegCpu(const char* file) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        execlp("ffmpeg", "ffmpeg", "-hide_banner", "-loglevel", "error", "-i", file, "-c", "copy",
+               "-f", "null", "-", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage r{};
+    if (pid < 0 || wait4(pid, &status, 0, &r) < 0 || !WIFEXITED(status) || WEXITSTATUS(status))
+        return -1;
+    return cpuSeconds(r);
+}
+
+int feed(const char* file) {
+    const int packets = countPackets(file);
+    if (packets <= 0 || !startPlayer()) {
+        fprintf(stderr, "player_bench: cannot read %s or start the player\n", file);
+        return 1;
+    }
+    // The platform clock runs far ahead, so every time-stamped frame is late and shown at once:
+    // the decoder never holds the reader back and the figure is the reader's own cost.
+    HI_MPI_SYS_InitPtsBase(1ull << 50);
+    VideoState* is = vsm[0];
+    double c0 = selfCpu();
+    auto t0 = std::chrono::steady_clock::now();
+    if (stream_start(is, file, nullptr) != 0) {
+        fprintf(stderr, "player_bench: %s does not play\n", file);
+        return 1;
+    }
+    is->iSyncCurTimeSetOffset = 1;
+    is->iSyncAdjust = 1;
+    while (is->FrameCounter < packets &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(600))
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    double ours = (selfCpu() - c0) / packets * 1e6;
+    int counted = is->FrameCounter;
+    unsigned long long fed = qelsimStreams(0);
+    stream_stop(is);
+    double theirs = ffmpegCpu(file) / packets * 1e6;
+    printf("P2 packets=%d counted=%d fed=%llu\n", packets, counted, fed);
+    printf("P2 ours_us=%.2f ffmpeg_us=%.2f ratio=%.2f\n", ours, theirs,
+           theirs > 0 ? ours / theirs : 0.0);
+    return 0;
+}
+
+int load(const char* url, int seconds) {
+    if (!startPlayer()) {
+        fprintf(stderr, "player_bench: cannot start the player\n");
+        return 1;
+    }
+    int failed = 0;
+    for (int s = 0; s < QEL_SLOT_MAX; s++)
+        if (stream_start(vsm[s], url, nullptr) != 0) {
+            fprintf(stderr, "player_bench: slot %d does not play %s\n", s, url);
+            failed++;
+        }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const int active[6] = {0, 1, 2, 3, 4, 17};
+    uint64_t pts0[QEL_SLOT_MAX], fed0[6];
+    for (int s = 0; s < QEL_SLOT_MAX; s++) pts0[s] = vsm[s]->videoPts;
+    for (int i = 0; i < 6; i++) fed0[i] = qelsimStreams(active[i]);
+    double c0 = selfCpu();
+    auto t0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    double cpu = selfCpu() - c0;
+    double rss = rssMb();
+    double ptsMin = 1e18, ptsMax = 0, fedMin = 1e18, fedMax = 0;
+    for (int s = 0; s < QEL_SLOT_MAX; s++) {
+        // videoPts counts milliseconds x 48 in 32 bits.
+        double adv = static_cast<uint32_t>(vsm[s]->videoPts - pts0[s]) / 48000.0;
+        ptsMin = std::min(ptsMin, adv);
+        ptsMax = std::max(ptsMax, adv);
+    }
+    for (int i = 0; i < 6; i++) {
+        double rate = (qelsimStreams(active[i]) - fed0[i]) / wall;
+        fedMin = std::min(fedMin, rate);
+        fedMax = std::max(fedMax, rate);
+    }
+    printf("P3 slots=18 failed=%d seconds=%.1f pts_advance_s=%.2f..%.2f fed_per_s=%.1f..%.1f\n",
+           failed, wall, ptsMin, ptsMax, fedMin, fedMax);
+    printf("P3 cpu_cores=%.3f rss_mb=%.1f\n", cpu / wall, rss);
+    for (VideoState* is : vsm) stream_stop(is);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc >= 3 && strcmp(argv[1], "feed") == 0) return feed(argv[2]);
+    if (argc >= 3 && strcmp(argv[1], "load") == 0)
+        return load(argv[2], argc >= 4 ? atoi(argv[3]) : 60);
+    fprintf(stderr, "usage: player_bench feed FILE | load URL [SECONDS]\n");
+    return 2;
+}
