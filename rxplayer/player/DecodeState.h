@@ -188,6 +188,8 @@ void initFlushPacket();
 VideoState* stream_open();
 int stream_start(VideoState* is, const char* filename, const AVInputFormat* iformat);
 int stream_stop(VideoState* is);
+// Clears the packet counters, the sync values and the time stamps of a stream.
+void clearStreamCounters(VideoState* is);
 int stream_component_open(VideoState* is, int stream_index);
 void stream_component_close(VideoState* is, int stream_index);
 int decode_interrupt_cb(void* ctx);

@@ -77,6 +77,21 @@ int stream_start(VideoState* is, const char* filename, const AVInputFormat* ifor
     return 0;
 }
 
+void clearStreamCounters(VideoState* is) {
+    is->FrameCounter = 0;
+    is->FrameCounterTemp = 0;
+    is->iSyncCurTimeBase = 0;
+    is->iSyncCurTime = 0;
+    is->iSyncCurTimeSetBase = 0;
+    is->iSyncCurTimeSetOffset = 0;
+    is->iSyncCurTimeSetOffset2 = 0;
+    is->iSyncAdjust = 0;
+    is->iDiff = 0;
+    is->videoPts = 0;
+    is->audioPts = 0;
+    is->ptsDiff = 0;
+}
+
 int stream_stop(VideoState* is) {
     if (is->thread_read_status == TASK_STATUS_UNINIT) return 0;
     is->abort_request = 1;
@@ -103,20 +118,9 @@ int stream_stop(VideoState* is) {
     if (is->is_720P == 1) is->is_720P = 0;
     if (is->is_D1 == 1) is->is_D1 = 0;
     is->is_Exist = 0;
-    is->FrameCounter = 0;
-    is->FrameCounterTemp = 0;
     is->video_width = 0;
     is->video_height = 0;
-    is->iSyncCurTimeBase = 0;
-    is->iSyncCurTime = 0;
-    is->iSyncCurTimeSetBase = 0;
-    is->iSyncCurTimeSetOffset = 0;
-    is->iSyncCurTimeSetOffset2 = 0;
-    is->iSyncAdjust = 0;
-    is->iDiff = 0;
-    is->videoPts = 0;
-    is->audioPts = 0;
-    is->ptsDiff = 0;
+    clearStreamCounters(is);
     is->iSkipAudioCnt = 0;
     DbgOut("stream_stop: %p is stopped!\n", static_cast<void*>(is));
     return 0;

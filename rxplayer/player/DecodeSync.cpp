@@ -55,6 +55,11 @@ void setClock(uint32_t base) {
     qelSys_settimeofday(&tv);
 }
 
+void printLag(uint32_t waiting, uint64_t diff) {
+    printf("havn't decoded Frames: %d  diffTimeBase: %lld\n", static_cast<int>(waiting),
+           static_cast<long long>(diff));
+}
+
 }  // namespace
 
 int qelSetSync(int iCurWin, int iSyncTimeBaseValue, int iSyncTimeOffSetValue) {
@@ -136,25 +141,21 @@ int qelSetSync(int iCurWin, int iSyncTimeBaseValue, int iSyncTimeOffSetValue) {
             printf("    *************************************** setPts < displayPts");
         const uint32_t n = vdecStat.u32LeftStreamFrames;
         if (!(n == 0 && diff < kOnTimeLag)) {
-            if (diff > kTooLateLag && n >= 3) {
-                printf("havn't decoded Frames: %d  diffTimeBase: %lld\n", static_cast<int>(n),
-                       static_cast<long long>(diff));
-                printf("delay too much we need resatart connect source ");
-                g->iSyncAdjust = 0;
-                fflush(stdout);
-                return 0;
-            }
-            if (n > 20) {
-                printf("havn't decoded Frames: %d  diffTimeBase: %lld\n", static_cast<int>(n),
-                       static_cast<long long>(diff));
-                printf("too much Frames havn't decode, we need restart connect source ");
+            const char* restart = nullptr;
+            if (diff > kTooLateLag && n >= 3)
+                restart = "delay too much we need resatart connect source ";
+            else if (n > 20)
+                restart = "too much Frames havn't decode, we need restart connect source ";
+            if (restart != nullptr) {
+                // The window lags too far for its stamps to help: it plays on unstamped.
+                printLag(n, diff);
+                printf("%s", restart);
                 g->iSyncAdjust = 0;
                 fflush(stdout);
                 return 0;
             }
             HI_MPI_VO_ClearChnBuffer(0, d, n >= 2 ? HI_TRUE : HI_FALSE);
-            printf("havn't decoded Frames: %d  diffTimeBase: %lld\n", static_cast<int>(n),
-                   static_cast<long long>(diff));
+            printLag(n, diff);
         }
     }
     g->iSyncCurTimeSetOffset = static_cast<uint32_t>(iSyncTimeOffSetValue);

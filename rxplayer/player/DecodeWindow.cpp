@@ -264,19 +264,53 @@ int qelSetSplitPara(int iSplitWin, int iVideoPip) {
     return 0;
 }
 
+namespace {
+
+// The three parts of a window record that the window calls compare, store and apply.
+bool flagsDiffer(const SAMPLE_VOWIN_S& rec, int layer, int shown) {
+    return rec.u8VideoOrPip != layer || rec.u8DisplayEn != shown;
+}
+
+bool clipDiffers(const SAMPLE_VOWIN_S& rec, int xs, int xe, int ys, int ye) {
+    return rec.u8xClipStart != xs || rec.u8xClipStop != xe || rec.u8yClipStart != ys ||
+           rec.u8yClipStop != ye;
+}
+
+bool rectDiffers(const SAMPLE_VOWIN_S& rec, int xs, int xe, int ys, int ye) {
+    return rec.u32xPosStart != static_cast<HI_U32>(xs) ||
+           rec.u32xPosStop != static_cast<HI_U32>(xe) ||
+           rec.u32yPosStart != static_cast<HI_U32>(ys) ||
+           rec.u32yPosStop != static_cast<HI_U32>(ye);
+}
+
+// Flags and clips are kept as their low 8 bits.
+void storeFlags(SAMPLE_VOWIN_S& rec, int layer, int shown) {
+    rec.u8VideoOrPip = static_cast<HI_U8>(layer);
+    setShown(rec, shown);
+}
+
+void storeClip(SAMPLE_VOWIN_S& rec, int xs, int xe, int ys, int ye) {
+    rec.u8xClipStart = static_cast<HI_U8>(xs);
+    rec.u8xClipStop = static_cast<HI_U8>(xe);
+    rec.u8yClipStart = static_cast<HI_U8>(ys);
+    rec.u8yClipStop = static_cast<HI_U8>(ye);
+}
+
+void storeRect(SAMPLE_VOWIN_S& rec, int xs, int xe, int ys, int ye) {
+    setRect(rec, {static_cast<HI_U32>(xs), static_cast<HI_U32>(xe), static_cast<HI_U32>(ys),
+                  static_cast<HI_U32>(ye)});
+}
+
+}  // namespace
+
 int qelClipWin(int iCurWin, int iStartW, int iStopW, int iStartH, int iStopH, int iVideoPip,
                int iDisplayEn) {
     if (!validWindow(iCurWin)) return -1;
     SAMPLE_VOWIN_S& rec = sample_vo_win_s[iCurWin];
-    if (rec.u8VideoOrPip != iVideoPip || rec.u8DisplayEn != iDisplayEn ||
-        rec.u8xClipStart != iStartW || rec.u8xClipStop != iStopW || rec.u8yClipStart != iStartH ||
-        rec.u8yClipStop != iStopH) {
-        rec.u8VideoOrPip = static_cast<HI_U8>(iVideoPip);
-        setShown(rec, iDisplayEn);
-        rec.u8xClipStart = static_cast<HI_U8>(iStartW);
-        rec.u8xClipStop = static_cast<HI_U8>(iStopW);
-        rec.u8yClipStart = static_cast<HI_U8>(iStartH);
-        rec.u8yClipStop = static_cast<HI_U8>(iStopH);
+    if (flagsDiffer(rec, iVideoPip, iDisplayEn) ||
+        clipDiffers(rec, iStartW, iStopW, iStartH, iStopH)) {
+        storeFlags(rec, iVideoPip, iDisplayEn);
+        storeClip(rec, iStartW, iStopW, iStartH, iStopH);
         qelDrvLib_ClipWindows(iCurWin, rec);
     }
     saveWinParaIni(iCurWin);
@@ -287,15 +321,10 @@ int qelPosWin(int iCurWin, int iStartW, int iStopW, int iStartH, int iStopH, int
               int iDisplayEn) {
     if (!validWindow(iCurWin)) return -1;
     SAMPLE_VOWIN_S& rec = sample_vo_win_s[iCurWin];
-    if (rec.u8VideoOrPip != iVideoPip || rec.u8DisplayEn != iDisplayEn ||
-        rec.u32xPosStart != static_cast<HI_U32>(iStartW) ||
-        rec.u32xPosStop != static_cast<HI_U32>(iStopW) ||
-        rec.u32yPosStart != static_cast<HI_U32>(iStartH) ||
-        rec.u32yPosStop != static_cast<HI_U32>(iStopH)) {
-        rec.u8VideoOrPip = static_cast<HI_U8>(iVideoPip);
-        setShown(rec, iDisplayEn);
-        setRect(rec, {static_cast<HI_U32>(iStartW), static_cast<HI_U32>(iStopW),
-                      static_cast<HI_U32>(iStartH), static_cast<HI_U32>(iStopH)});
+    if (flagsDiffer(rec, iVideoPip, iDisplayEn) ||
+        rectDiffers(rec, iStartW, iStopW, iStartH, iStopH)) {
+        storeFlags(rec, iVideoPip, iDisplayEn);
+        storeRect(rec, iStartW, iStopW, iStartH, iStopH);
         qelDrvLib_PosWindows(iCurWin, rec);
     }
     saveWinParaIni(iCurWin);
@@ -308,21 +337,12 @@ int qelVideoWin(int iCurWin, int iStartPW, int iStopPW, int iStartPH, int iStopP
     // Window 17 shows pictures of many sizes; a stale one must not stay behind a change.
     if (iCurWin == 17) HI_MPI_VO_ClearChnBuffer(0, 17, HI_TRUE);
     SAMPLE_VOWIN_S& rec = sample_vo_win_s[iCurWin];
-    if (rec.u8VideoOrPip != iVideoPip || rec.u8DisplayEn != iDisplayEn ||
-        rec.u8xClipStart != iStartCW || rec.u8xClipStop != iStopCW ||
-        rec.u8yClipStart != iStartCH || rec.u8yClipStop != iStopCH ||
-        rec.u32xPosStart != static_cast<HI_U32>(iStartPW) ||
-        rec.u32xPosStop != static_cast<HI_U32>(iStopPW) ||
-        rec.u32yPosStart != static_cast<HI_U32>(iStartPH) ||
-        rec.u32yPosStop != static_cast<HI_U32>(iStopPH)) {
-        rec.u8VideoOrPip = static_cast<HI_U8>(iVideoPip);
-        setShown(rec, iDisplayEn);
-        rec.u8xClipStart = static_cast<HI_U8>(iStartCW);
-        rec.u8xClipStop = static_cast<HI_U8>(iStopCW);
-        rec.u8yClipStart = static_cast<HI_U8>(iStartCH);
-        rec.u8yClipStop = static_cast<HI_U8>(iStopCH);
-        setRect(rec, {static_cast<HI_U32>(iStartPW), static_cast<HI_U32>(iStopPW),
-                      static_cast<HI_U32>(iStartPH), static_cast<HI_U32>(iStopPH)});
+    if (flagsDiffer(rec, iVideoPip, iDisplayEn) ||
+        clipDiffers(rec, iStartCW, iStopCW, iStartCH, iStopCH) ||
+        rectDiffers(rec, iStartPW, iStopPW, iStartPH, iStopPH)) {
+        storeFlags(rec, iVideoPip, iDisplayEn);
+        storeClip(rec, iStartCW, iStopCW, iStartCH, iStopCH);
+        storeRect(rec, iStartPW, iStopPW, iStartPH, iStopPH);
         qelDrvLib_VideoWindows(iCurWin, rec);
     }
     saveWinParaIni(iCurWin);

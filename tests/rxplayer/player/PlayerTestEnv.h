@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "DecodeState.h"
+#include "PlayerTools.h"
 #include "SimControl.h"
 #include "box/Box.h"
 
@@ -37,15 +38,6 @@ inline void writeFile(const std::string& path, const std::string& text) {
     }
 }
 
-// The window file of a shown window at the given rectangle (stops exclusive).
-inline std::string shownWindow(int xs, int xe, int ys, int ye) {
-    char buf[256];
-    snprintf(buf, sizeof buf,
-             "unused_window\nunused_window\n%d\n%d\n%d\n%d\n0\n100\n0\n100\n0\n1\n", xs, xe, ys,
-             ye);
-    return buf;
-}
-
 // A fresh box root: windows 0..4 and 17 shown side by side, the others made by start-up.
 inline std::string makeBoxRoot() {
     char tmpl[] = "/tmp/qelplayer-XXXXXX";
@@ -53,15 +45,7 @@ inline std::string makeBoxRoot() {
     std::string root = tmpl;
     setenv("QEL_ROOT", root.c_str(), 1);
     box::makeDirs("/mnt");
-    const int rect[6][4] = {{0, 960, 0, 540},       {960, 1920, 0, 540},
-                            {0, 960, 540, 1080},    {960, 1440, 540, 1080},
-                            {1440, 1920, 540, 810}, {1440, 1920, 810, 1080}};
-    const int win[6] = {0, 1, 2, 3, 4, 17};
-    for (int i = 0; i < 6; i++) {
-        char name[64];
-        snprintf(name, sizeof name, "/mnt/winpara_%02d.ini", win[i]);
-        writeFile(box::path(name), shownWindow(rect[i][0], rect[i][1], rect[i][2], rect[i][3]));
-    }
+    playertools::writeShownWindows([](const std::string& p) { return box::path(p); });
     return root;
 }
 
@@ -85,15 +69,8 @@ inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds
     return true;
 }
 
-inline int threadCount() {
-    int n = 0;
-    DIR* d = opendir("/proc/self/task");
-    if (!d) return -1;
-    while (dirent* e = readdir(d))
-        if (e->d_name[0] != '.') n++;
-    closedir(d);
-    return n;
-}
+using playertools::threadCount;
+using playertools::videoPackets;
 
 inline uint64_t vdecStreams(int chn) {
     return qelsim::state().vdec[chn].streams;

@@ -19,22 +19,6 @@ std::vector<int> videoSends(int chn) {
     return lens;
 }
 
-int videoPackets(const std::string& file) {
-    AVFormatContext* ic = nullptr;
-    if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return -1;
-    avformat_find_stream_info(ic, nullptr);
-    int v = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    AVPacket* p = av_packet_alloc();
-    int n = 0;
-    while (av_read_frame(ic, p) >= 0) {
-        n += p->stream_index == v;
-        av_packet_unref(p);
-    }
-    av_packet_free(&p);
-    avformat_close_input(&ic);
-    return n;
-}
-
 class StreamLifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -53,7 +37,7 @@ protected:
 
 TEST_F(StreamLifecycle, H264FilePlaysGatedAndCountedWithTheInitPacketFirst) {
     const std::string file = fixture("h264.ts");
-    const int packets = videoPackets(file);
+    const int packets = playertest::videoPackets(file);
     ASSERT_GT(packets, 50);
     VideoState* is = vsm[0];
     ASSERT_EQ(stream_start(is, file.c_str(), nullptr), 0);

@@ -21,6 +21,9 @@ $ff $video -f lavfi -i sine=frequency=440:sample_rate=8000:samples_per_frame=160
 # H.264 with 16-bit big-endian stereo PCM.
 $ff $video -f lavfi -i sine=frequency=440:sample_rate=48000:samples_per_frame=160 -t 9 \
     -map 0:v -map 1:a $x264 -c:a pcm_s16be -ac 2 -f mov "$out/s16be.mov"
-# A longer H.264 stream for the live sources of the black-box tests.
-$ff $video -t 40 $x264 -f mpegts "$out/live.ts"
+# A longer H.264 stream for the live sources of the black-box tests, at a camera's rate
+# (about 1 Mbit/s, a key frame every 10 frames), so that a probe of a live copy finds its
+# parameter sets as soon as on a camera.
+$ff $video -t 40 -vf noise=alls=12:allf=t -c:v libx264 -preset ultrafast -g 10 -bf 0 \
+    -pix_fmt yuv420p -b:v 1000k -maxrate 1000k -bufsize 500k -f mpegts "$out/live.ts"
 touch "$out/stamp"

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "DecodeState.h"
+#include "PlayerTools.h"
 #include "box/Box.h"
 #include "SimControl.h"
 #include "hi_platform.h"
@@ -48,20 +49,7 @@ bool prepareRoot() {
         setenv("QEL_ROOT", tmpl, 1);
     }
     box::makeDirs("/mnt");
-    const int win[6] = {0, 1, 2, 3, 4, 17};
-    const int rect[6][4] = {{0, 960, 0, 540},       {960, 1920, 0, 540},
-                            {0, 960, 540, 1080},    {960, 1440, 540, 1080},
-                            {1440, 1920, 540, 810}, {1440, 1920, 810, 1080}};
-    for (int i = 0; i < 6; i++) {
-        char name[64];
-        snprintf(name, sizeof name, "/mnt/winpara_%02d.ini", win[i]);
-        FILE* f = fopen(box::path(name).c_str(), "w");
-        if (!f) return false;
-        fprintf(f, "unused_window\nunused_window\n%d\n%d\n%d\n%d\n0\n100\n0\n100\n0\n1\n",
-                rect[i][0], rect[i][1], rect[i][2], rect[i][3]);
-        fclose(f);
-    }
-    return true;
+    return playertools::writeShownWindows([](const std::string& p) { return box::path(p); });
 }
 
 bool startPlayer() {
@@ -72,22 +60,6 @@ bool startPlayer() {
 
 uint64_t qelsimStreams(int chn) {
     return qelsim::state().vdec[chn].streams;
-}
-
-int countPackets(const char* file) {
-    AVFormatContext* ic = nullptr;
-    if (avformat_open_input(&ic, file, nullptr, nullptr) < 0) return -1;
-    avformat_find_stream_info(ic, nullptr);
-    int v = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    AVPacket* p = av_packet_alloc();
-    int n = 0;
-    while (av_read_frame(ic, p) >= 0) {
-        n += p->stream_index == v;
-        av_packet_unref(p);
-    }
-    av_packet_free(&p);
-    avformat_close_input(&ic);
-    return n;
 }
 
 double ffmpegCpu(const char* file) {
@@ -105,7 +77,7 @@ double ffmpegCpu(const char* file) {
 }
 
 int feed(const char* file) {
-    const int packets = countPackets(file);
+    const int packets = playertools::videoPackets(file);
     if (packets <= 0 || !startPlayer()) {
         fprintf(stderr, "player_bench: cannot read %s or start the player\n", file);
         return 1;

@@ -9,7 +9,6 @@
 // checks the playing windows every 5 s (watchTick). SIGTERM stops every slot, then the program
 // ends with status 0.
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -23,6 +22,7 @@
 
 #include "DecodeState.h"
 #include "PlayerDriveWindow.h"
+#include "PlayerTools.h"
 #include "box/Box.h"
 
 namespace {
@@ -33,18 +33,8 @@ void onTerm(int) {
     stopRequested = true;
 }
 
-int threadCount() {
-    int n = 0;
-    DIR* d = opendir("/proc/self/task");
-    if (!d) return -1;
-    while (dirent* e = readdir(d))
-        if (e->d_name[0] != '.') n++;
-    closedir(d);
-    return n;
-}
-
 std::string stateJson() {
-    std::string o = "{\"threads\":" + std::to_string(threadCount()) + ",\"use\":[";
+    std::string o = "{\"threads\":" + std::to_string(playertools::threadCount()) + ",\"use\":[";
     for (int i = 0; i < QEL_WIN_INDEX_NUM; i++)
         o += (i ? "," : "") + std::to_string(decode_ChannelUse[i].load());
     o += "],\"pre\":[";

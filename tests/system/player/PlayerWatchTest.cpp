@@ -115,6 +115,14 @@ protected:
         return false;
     }
     std::string url() const { return "rtsp://" + src->ip() + ":8554/main"; }
+    // "show 0" of the server's stream, which then feeds decode channel 0.
+    ::testing::AssertionResult window0Plays() {
+        std::vector<std::string> r = ask("show 0 " + url() + " 2");
+        if (r.size() != 4 || r[2] != "0") return ::testing::AssertionFailure() << "show refused";
+        if (!within(5s, [&] { return vdec(0).streams > 20; }))
+            return ::testing::AssertionFailure() << drive->output().substr(0, 3000);
+        return ::testing::AssertionSuccess();
+    }
 
     std::unique_ptr<qeltest::TestNet> net;
     qeltest::Box* dec = nullptr;
@@ -126,11 +134,7 @@ protected:
 TEST_F(PlayerWatch, KilledSourceShowsTheLossPictureAndReturnsWithItsServer) {
     auto server = rtspServer();
     ASSERT_TRUE(server);
-    auto r = ask("show 0 " + url() + " 2");
-    ASSERT_EQ(r.size(), 4u);
-    EXPECT_EQ(r[2], "0");
-    ASSERT_TRUE(within(5s, [&] { return vdec(0).streams > 20; }))
-        << drive->output().substr(0, 3000);
+    ASSERT_TRUE(window0Plays());
     EXPECT_EQ(vdec(0).type, 96);
 
     server->signal(SIGKILL);
@@ -163,13 +167,10 @@ TEST_F(PlayerWatch, KilledSourceShowsTheLossPictureAndReturnsWithItsServer) {
 TEST_F(PlayerWatch, StandbySlotTakesTheWindowOverAndTheOldSlotIsStopped) {
     auto server = rtspServer();
     ASSERT_TRUE(server);
-    auto r = ask("show 0 " + url() + " 2");
-    ASSERT_EQ(r.size(), 4u);
-    ASSERT_EQ(r[2], "0");
-    ASSERT_TRUE(within(5s, [&] { return vdec(0).streams > 20; }));
+    ASSERT_TRUE(window0Plays());
 
     EXPECT_EQ(ask("pre 0 5"), (std::vector<std::string>{"pre", "0", "5", "0"}));
-    r = ask("show 5 " + url() + " 2");
+    auto r = ask("show 5 " + url() + " 2");
     ASSERT_EQ(r.size(), 4u);
     ASSERT_EQ(r[2], "0");
     auto switched = Clock::now();
@@ -201,10 +202,9 @@ TEST_F(PlayerWatch, StandbySlotTakesTheWindowOverAndTheOldSlotIsStopped) {
 TEST_F(PlayerWatch, SyncCommandsSetTheTimeBaseAndOnlyTheRecordedClock) {
     auto server = rtspServer();
     ASSERT_TRUE(server);
-    ASSERT_EQ(ask("show 0 " + url() + " 2").at(2), "0");
+    ASSERT_TRUE(window0Plays());
     EXPECT_EQ(ask("clip 0 0 50 0 100 0 1"), (std::vector<std::string>{"clip", "0", "0"}));
     EXPECT_EQ(ask("syncmode 0"), (std::vector<std::string>{"syncmode", "0", "0"}));
-    ASSERT_TRUE(within(5s, [&] { return vdec(0).streams > 20; }));
     auto d = ask("disp 0");
     ASSERT_EQ(d.size(), 5u);
     EXPECT_EQ(d[1], "0");
