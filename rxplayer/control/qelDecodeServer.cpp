@@ -154,6 +154,17 @@ void handleCommandIn(const CommandRow* rows, int count, char* text, ReplySink& o
     row->handler(str, out);
 }
 
+bool bindAnyAddress(int fd, int port) {
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a;
+    memset(&a, 0, sizeof a);
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    return bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
 namespace {
 
 class UdpReplySink : public ReplySink {
@@ -178,15 +189,9 @@ int boundSocket(int port, const char* socketError) {
         exit(1);
     }
     int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     // Replies to a broadcast question go back to where it came from, which may be a broadcast.
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    sockaddr_in a;
-    memset(&a, 0, sizeof a);
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    if (!bindAnyAddress(fd, port)) {
         fprintf(stderr, "bind error\n");
         exit(1);
     }

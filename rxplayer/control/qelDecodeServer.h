@@ -54,6 +54,9 @@ void handleCommandIn(const CommandRow* rows, int count, char* text, ReplySink& o
 // A decimal number at the start of a field; -1 when the field does not begin with one.
 int fieldNumber(const char* field);
 
+// Allows address reuse and binds fd to port on every local address; false when the bind fails.
+bool bindAnyAddress(int fd, int port);
+
 int udp_thread(void*);
 // The TCP server on port 8888: one client at a time, one receive is one command text.
 int tcp_thread(void*);

@@ -60,14 +60,7 @@ int listeningSocket() {
         fprintf(stderr, "socket error\n");
         exit(1);
     }
-    int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a;
-    memset(&a, 0, sizeof a);
-    a.sin_family = AF_INET;
-    a.sin_port = htons(QEL_CMD_PORT);
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    if (!bindAnyAddress(fd, QEL_CMD_PORT)) {
         fprintf(stderr, "bind error\n");
         exit(1);
     }

@@ -304,6 +304,16 @@ bool plainPath(const char* name) {
     return strspn(name, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-") == n;
 }
 
+// The slots below n (at most the player's 18) whose stored URL contains part, into out; their
+// count.
+int slotsPlaying(int n, const char* part, int* out) {
+    int count = 0;
+    std::lock_guard<std::mutex> g(gWinLock);
+    for (int slot = 0; slot < n && slot < QEL_PLAYER_SLOTS; ++slot)
+        if (strstr(param[slot], part) != nullptr) out[count++] = slot;
+    return count;
+}
+
 }  // namespace
 
 void cmdSplitParams(char** str, ReplySink& out) {
@@ -390,27 +400,16 @@ void cmdSetSyncTimeOffset(char** str, ReplySink&) {
     printf("invalidPara = %d \n", 0);
     printf("str[1] = %s str[2] = %s str[3] = %s \n", str[1], str[2], str[3]);
     int offset = fieldNumber(str[3]);
-    for (int slot = 0; slot < QEL_PLAYER_SLOTS; ++slot) {
-        bool match;
-        {
-            std::lock_guard<std::mutex> g(gWinLock);
-            match = strstr(param[slot], str[2]) != nullptr;
-        }
-        if (match) gPlayer.setSyncOffset(slot, offset);
-    }
+    int slots[QEL_PLAYER_SLOTS];
+    int n = slotsPlaying(QEL_PLAYER_SLOTS, str[2], slots);
+    for (int i = 0; i < n; ++i) gPlayer.setSyncOffset(slots[i], offset);
 }
 
 void cmdSetSyncTime(char** str, ReplySink&) {
     int timeBase = fieldNumber(str[3]), offset = fieldNumber(str[4]);
-    int n = windows < QEL_PLAYER_SLOTS ? windows.load() : QEL_PLAYER_SLOTS;
-    for (int slot = 0; slot < n; ++slot) {
-        bool match;
-        {
-            std::lock_guard<std::mutex> g(gWinLock);
-            match = strstr(param[slot], str[2]) != nullptr;
-        }
-        if (match) gPlayer.setSync(slot, timeBase, offset);
-    }
+    int slots[QEL_PLAYER_SLOTS];
+    int n = slotsPlaying(windows, str[2], slots);
+    for (int i = 0; i < n; ++i) gPlayer.setSync(slots[i], timeBase, offset);
 }
 
 void cmdSetSplitPara(char** str, ReplySink&) {

@@ -295,14 +295,7 @@ int read_udp_write_serial_thread(void*) {
             fprintf(stderr, "socket error\n");
             return 0;
         }
-        int on = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in a;
-        memset(&a, 0, sizeof a);
-        a.sin_family = AF_INET;
-        a.sin_port = htons(QEL_SERIAL_UDP_PORT);
-        a.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (bind(sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        if (!bindAnyAddress(sock, QEL_SERIAL_UDP_PORT)) {
             fprintf(stderr, "bind error\n");
             close(sock);
             return 0;

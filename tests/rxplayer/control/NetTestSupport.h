@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "VerbFixture.h"
 #include "support/NoNetwork.h"
 
 namespace ctltest {
@@ -86,5 +87,16 @@ bool waitFor(F cond, std::chrono::milliseconds timeout) {
     }
     return true;
 }
+
+// A box 10.77.0.2 with the MAC 02:00:00:00:00:02 and a loopback of its own.
+class LoopbackFixture : public VerbFixture {
+protected:
+    void SetUp() override {
+        VerbFixture::SetUp();
+        ASSERT_TRUE(privateLoopback());
+        setOwnAddress("10.77.0.2", "02:00:00:00:00:02");
+        copyText(MyNetParam.Mac, 50, "02:00:00:00:00:02");
+    }
+};
 
 }  // namespace ctltest

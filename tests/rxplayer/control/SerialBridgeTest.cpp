@@ -18,13 +18,10 @@ using ctltest::readFor;
 using ctltest::Texts;
 using ctltest::waitFor;
 
-class SerialBridge : public ctltest::VerbFixture {
+class SerialBridge : public ctltest::LoopbackFixture {
 protected:
     void SetUp() override {
-        VerbFixture::SetUp();
-        ASSERT_TRUE(ctltest::privateLoopback());
-        setOwnAddress("10.77.0.2", "02:00:00:00:00:02");
-        copyText(MyNetParam.Mac, 50, "02:00:00:00:00:02");
+        LoopbackFixture::SetUp();
         int slave = -1;
         char name[128];
         ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
@@ -46,7 +43,7 @@ protected:
         stopBridge();
         if (peer >= 0) close(peer);
         if (master >= 0) close(master);
-        VerbFixture::TearDown();
+        LoopbackFixture::TearDown();
     }
     void startBridge() {
         loop = 1;

@@ -41,20 +41,17 @@ private:
     bool connected_ = false;
 };
 
-class TcpServer : public ctltest::VerbFixture {
+class TcpServer : public ctltest::LoopbackFixture {
 protected:
     void SetUp() override {
-        VerbFixture::SetUp();
-        ASSERT_TRUE(ctltest::privateLoopback());
-        setOwnAddress("10.77.0.2", "02:00:00:00:00:02");
-        copyText(MyNetParam.Mac, 50, "02:00:00:00:00:02");
+        LoopbackFixture::SetUp();
         loop = 1;
         server = std::thread([] { tcp_thread(nullptr); });
     }
     void TearDown() override {
         loop = 0;
         if (server.joinable()) server.join();
-        VerbFixture::TearDown();
+        LoopbackFixture::TearDown();
     }
     std::thread server;
 };

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "DeviceOpsSupport.h"
+#include "RxSystemSupport.h"
 #include "support/Clients.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
@@ -87,57 +88,7 @@ bool eventually(F cond, std::chrono::milliseconds timeout) {
     return true;
 }
 
-class RxVerbs : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-    }
-
-    qeltest::Box& decoderBox(const std::string& name, int host, const std::string& mac) {
-        qeltest::Box& b = net->addBox(name, host);
-        EXPECT_TRUE(b.ok());
-        std::string out;
-        EXPECT_EQ(qeltest::runCommand(
-                      {"ip", "-n", b.netns(), "link", "set", "eth0", "address", mac}, &out),
-                  0)
-            << out;
-        mkdir(b.path("/mnt").c_str(), 0755);
-        return b;
-    }
-
-    std::unique_ptr<qeltest::Process> startDecoder(qeltest::Box& b) {
-        auto p = b.start(qeltest::programPath("rxplayer"));
-        EXPECT_TRUE(p);
-        if (p) {
-            EXPECT_TRUE(p->waitForStdout("setup tcp with port: 8888!", 20s)) << p->output();
-        }
-        return p;
-    }
-
-    Json::Value simState(qeltest::Box& b) {
-        writeFile(b.path("/sim/snap"), "");
-        for (int i = 0; i < 40; ++i) {
-            std::this_thread::sleep_for(50ms);
-            struct stat st;
-            if (stat(b.path("/sim/snap").c_str(), &st) != 0) break;
-        }
-        Json::Value v;
-        Json::Reader().parse(readFile(b.path("/sim/state.json")), v);
-        return v;
-    }
-
-    // The output channel c of device 0 in the stand-in's snapshot (null when absent).
-    Json::Value voChannel(qeltest::Box& b, int c) {
-        Json::Value state = simState(b);
-        for (const Json::Value& ch : state["vo"][0]["chns"])
-            if (ch["chn"].asInt() == c) return ch;
-        return Json::Value();
-    }
-
-    std::unique_ptr<qeltest::TestNet> net;
-};
+using RxVerbs = rxsys::RxSystemTest;
 
 TEST_F(RxVerbs, ControllerSetsSerialAndSplitAndThePortIsBridged) {
     qeltest::Box& ctrl = net->addBox("ctrl", 1);
