@@ -15,6 +15,7 @@
 #include "control/qelDecodeServer.h"
 #include "control/qelDecodeSettings.h"
 #include "control/qelGet_ip.h"
+#include "control/qelSerial.h"
 #include "display/hi3531_gpio.h"
 #include "display/qelDrvLib.h"
 #include "display/qelGraphics.h"
@@ -36,6 +37,29 @@ PlayerOps realPlayer() {
     };
     p.detectFullScreen = [](int* full, int* win) { return qelDetectFullScreen(full, win); };
     p.resumeChn = [] { qel_ResumeChn(); };
+    p.suspendChn = [](int win, int onlyClippedShown) {
+        return qel_SuspendChn(win, onlyClippedShown);
+    };
+    p.updateChannelPre = [](int index, int slot) { updateChannelPre(index, slot); };
+    p.checkWhetherNeedSetSplit = [](int current, int wanted) {
+        return qelCheckWhetherNeedSetSplit(current, wanted);
+    };
+    p.setSplitPara = [](int split, int x) { qelSetSplitPara(split, x); };
+    p.layerWin = [](int win, int layer) { qelLayerWin(win, layer); };
+    p.displayWin = [](int win, int show) { qelDisplayWin(win, show); };
+    p.clipWin = [](int win, int xs, int xe, int ys, int ye, int layer, int show) {
+        qelClipWin(win, xs, xe, ys, ye, layer, show);
+    };
+    p.posWin = [](int win, int xs, int xe, int ys, int ye, int layer, int show) {
+        qelPosWin(win, xs, xe, ys, ye, layer, show);
+    };
+    p.videoWin = [](int win, const int pos[4], const int clip[4], int layer, int show) {
+        qelVideoWin(win, pos[0], pos[1], pos[2], pos[3], clip[0], clip[1], clip[2], clip[3], layer,
+                    show);
+    };
+    p.setSync = [](int slot, int timeBase, int offset) { qelSetSync(slot, timeBase, offset); };
+    p.setSyncOffset = [](int slot, int offset) { qelSetSyncOffset(slot, offset); };
+    p.setSyncClose = [](int mode) { qelSetSyncClose(mode); };
     return p;
 }
 
@@ -122,6 +146,10 @@ int main() {
 
     loop = 1;
     SDL_CreateThread(udp_thread, nullptr);
+    SDL_CreateThread(tcp_thread, nullptr);
+    SDL_CreateThread(read_serial_send_udp_thread, nullptr);
+    SDL_CreateThread(read_udp_write_serial_thread, nullptr);
+    SDL_CreateThread(get_serial_send_tcp_thread, nullptr);
     SDL_CreateThread(main_loop_delay_thread, nullptr);
     wakeMainLoop();
     SDL_CreateThread(GetNetStat, nullptr);

@@ -49,14 +49,27 @@ extern std::atomic<signed char> flg_eth1;
 // The stream player calls the decoder control makes. main fills it with the real player; the
 // tests with a recording fake.
 struct PlayerOps {
-    int (*show)(int slot, const char* url, int iFull);
-    void (*stop)(int slot);
-    void (*decodeJpg)(int slot);
-    void (*detectVideoActive)();
-    int (*getVideoWinMax)();
-    int (*isVideoExisted)(int slot, int* count, int* width, int* height);
-    int (*detectFullScreen)(int* full, int* win);
-    void (*resumeChn)();
+    int (*show)(int slot, const char* url, int iFull) = nullptr;
+    void (*stop)(int slot) = nullptr;
+    void (*decodeJpg)(int slot) = nullptr;
+    void (*detectVideoActive)() = nullptr;
+    int (*getVideoWinMax)() = nullptr;
+    int (*isVideoExisted)(int slot, int* count, int* width, int* height) = nullptr;
+    int (*detectFullScreen)(int* full, int* win) = nullptr;
+    void (*resumeChn)() = nullptr;
+    // The window calls of the command verbs.
+    int (*suspendChn)(int win, int onlyClippedShown) = nullptr;
+    void (*updateChannelPre)(int index, int slot) = nullptr;
+    int (*checkWhetherNeedSetSplit)(int current, int wanted) = nullptr;
+    void (*setSplitPara)(int split, int x) = nullptr;
+    void (*layerWin)(int win, int layer) = nullptr;
+    void (*displayWin)(int win, int show) = nullptr;
+    void (*clipWin)(int win, int xs, int xe, int ys, int ye, int layer, int show) = nullptr;
+    void (*posWin)(int win, int xs, int xe, int ys, int ye, int layer, int show) = nullptr;
+    void (*videoWin)(int win, const int pos[4], const int clip[4], int layer, int show) = nullptr;
+    void (*setSync)(int slot, int timeBase, int offset) = nullptr;
+    void (*setSyncOffset)(int slot, int offset) = nullptr;
+    void (*setSyncClose)(int mode) = nullptr;
 };
 extern PlayerOps gPlayer;
 

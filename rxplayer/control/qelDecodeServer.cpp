@@ -53,44 +53,48 @@ const CommandRow kCommandRows[] = {
     {"config qel set connect", 1, Target::Ip, false, false, cmdSetConnect},
     {"config qel set rx display ip", 1, Target::Ip, false, false, cmdRxDisplayIp},
     {"config qel get url params", 2, Target::Ip, false, false, cmdGetUrlParams},
-    {"config qel set serialbynet", 4, Target::Ip, false, false, nullptr},
-    {"config qel set serial params", 8, Target::Ip, false, false, nullptr},
-    {"config qel set serial send", 4, Target::Ip, false, false, nullptr},
+    {"config qel set serialbynet", 4, Target::Ip, false, false, cmdSerialByNet},
+    {"config qel set serial params", 8, Target::Ip, false, false, cmdSerialParams},
+    {"config qel set serial send", 4, Target::Ip, false, false, cmdSerialSend},
     {"config qel set decoder params", 6, Target::Ip, false, false, cmdDecoderParams},
     {"config qel set cutedge params", 3, Target::Ip, false, false, cmdCutEdge},
     {"config qel set decoder name", 2, Target::Ip, false, false, cmdDecoderName},
-    {"config qel set net params", 4, Target::Mac, false, false, nullptr},
-    {"config qel set netandname params", 5, Target::Mac, false, false, nullptr},
+    {"config qel set net params", 4, Target::Mac, false, false, cmdNetParams},
+    {"config qel set netandname params", 5, Target::Mac, false, false, cmdNetAndNameParams},
     {"config qel set decoders display ip", 0, Target::None, true, false, cmdDecodersDisplayIp},
-    {"config qel set splitundis params", 3, Target::Ip, true, false, nullptr},
-    {"config qel set split params", 3, Target::Ip, true, false, nullptr},
-    {"config qel set url params", 3, Target::Ip, true, false, nullptr},
-    {"config qel set layer params", 3, Target::Ip, true, false, nullptr},
-    {"config qel set display params", 3, Target::Ip, true, false, nullptr},
-    {"config qel set clip params", 8, Target::Ip, true, false, nullptr},
-    {"config qel set pos params", 8, Target::Ip, true, false, nullptr},
-    {"config qel set video params", 12, Target::Ip, true, false, nullptr},
-    {"config qel set normal hide params", 3, Target::Ip, true, false, nullptr},
-    {"config qel set mul hide params", 2, Target::None, false, false, nullptr},
+    {"config qel set splitundis params", 3, Target::Ip, true, false, cmdSplitUndisParams},
+    {"config qel set split params", 3, Target::Ip, true, false, cmdSplitParams},
+    {"config qel set url params", 3, Target::Ip, true, false, cmdUrlParams},
+    {"config qel set layer params", 3, Target::Ip, true, false, cmdLayerParams},
+    {"config qel set display params", 3, Target::Ip, true, false, cmdDisplayParams},
+    {"config qel set clip params", 8, Target::Ip, true, false, cmdClipParams},
+    {"config qel set pos params", 8, Target::Ip, true, false, cmdPosParams},
+    {"config qel set video params", 12, Target::Ip, true, false, cmdVideoParams},
+    {"config qel set normal hide params", 3, Target::Ip, true, false, cmdNormalHideParams},
+    {"config qel set mul hide params", 2, Target::None, false, false, cmdMulHideParams},
     {"config qel set internalcmd", 2, Target::Ip, false, false, cmdInternalCmd},
     {"config qel set hdmiout", 2, Target::Ip, false, false, cmdHdmiOut},
-    {"SetSysCmd", 2, Target::Ip, false, true, nullptr},
-    {"SetSyncMode", 1, Target::None, true, true, nullptr},
-    {"SetSyncTimeOffset", 3, Target::Ip, true, true, nullptr},
-    {"SetSyncTime", 4, Target::Ip, true, true, nullptr},
-    {"SetSplitPara", 3, Target::Ip, true, true, nullptr},
-    {"SetUrlPara", 3, Target::Ip, true, true, nullptr},
-    {"SetLayerPara", 3, Target::Ip, true, true, nullptr},
-    {"SetDisplayPara", 3, Target::Ip, true, true, nullptr},
-    {"SetClipPara", 8, Target::Ip, true, true, nullptr},
-    {"SetPosPara", 8, Target::Ip, true, true, nullptr},
-    {"SetVideoPara", 12, Target::Ip, true, true, nullptr},
+    {"SetSysCmd", 2, Target::Ip, false, true, cmdSetSysCmd},
+    {"SetSyncMode", 1, Target::None, true, true, cmdSetSyncMode},
+    {"SetSyncTimeOffset", 3, Target::Ip, true, true, cmdSetSyncTimeOffset},
+    {"SetSyncTime", 4, Target::IpOrAllDecoder, true, true, cmdSetSyncTime},
+    {"SetSplitPara", 3, Target::Ip, true, true, cmdSetSplitPara},
+    {"SetUrlPara", 3, Target::Ip, true, true, cmdSetUrlPara},
+    {"SetLayerPara", 3, Target::Ip, true, true, cmdSetLayerPara},
+    {"SetDisplayPara", 3, Target::Ip, true, true, cmdSetDisplayPara},
+    {"SetClipPara", 8, Target::Ip, true, true, cmdSetClipPara},
+    {"SetPosPara", 8, Target::Ip, true, true, cmdSetPosPara},
+    {"SetVideoPara", 12, Target::Ip, true, true, cmdSetVideoPara},
 };
 const int kCommandRowCount = static_cast<int>(sizeof kCommandRows / sizeof kCommandRows[0]);
 
 const CommandRow* matchCommand(const char* text) {
-    for (int i = 0; i < kCommandRowCount; ++i) {
-        const CommandRow& r = kCommandRows[i];
+    return matchCommandIn(kCommandRows, kCommandRowCount, text);
+}
+
+const CommandRow* matchCommandIn(const CommandRow* rows, int count, const char* text) {
+    for (int i = 0; i < count; ++i) {
+        const CommandRow& r = rows[i];
         if (strncmp(text, r.literal, strlen(r.literal)) != 0) continue;
         if (r.only18 && windows != 18) continue;
         return &r;
@@ -118,6 +122,9 @@ bool targetMatches(Target target, const char* field1) {
         case Target::IpOrBroadcast:
             if (field1 && strcmp(field1, "255.255.255.255") == 0) return true;
             return isOwnAddress(field1);
+        case Target::IpOrAllDecoder:
+            if (field1 && strcmp(field1, "ALLDECODER") == 0) return true;
+            return isOwnAddress(field1);
         case Target::Ip:
             return isOwnAddress(field1);
     }
@@ -131,7 +138,11 @@ int fieldNumber(const char* field) {
 }
 
 void handleCommand(char* text, ReplySink& out) {
-    const CommandRow* row = matchCommand(text);
+    handleCommandIn(kCommandRows, kCommandRowCount, text, out);
+}
+
+void handleCommandIn(const CommandRow* rows, int count, char* text, ReplySink& out) {
+    const CommandRow* row = matchCommandIn(rows, count, text);
     if (row == nullptr || row->handler == nullptr) return;
     size_t len = strnlen(text, QEL_DATAGRAM_MAX);
     char* str[QEL_MAX_FIELDS + 1] = {nullptr};
@@ -141,6 +152,17 @@ void handleCommand(char* text, ReplySink& out) {
     if (n > 0 && row->target != Target::None && !targetMatches(row->target, str[1])) return;
     if (row->target == Target::Mac && str[1][0] == 0) return;
     row->handler(str, out);
+}
+
+bool bindAnyAddress(int fd, int port) {
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a;
+    memset(&a, 0, sizeof a);
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    return bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
 namespace {
@@ -167,15 +189,9 @@ int boundSocket(int port, const char* socketError) {
         exit(1);
     }
     int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     // Replies to a broadcast question go back to where it came from, which may be a broadcast.
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    sockaddr_in a;
-    memset(&a, 0, sizeof a);
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    if (!bindAnyAddress(fd, port)) {
         fprintf(stderr, "bind error\n");
         exit(1);
     }

@@ -21,7 +21,8 @@ public:
     void reply(const char* text);
 };
 
-enum class Target { None, Ip, IpOrBroadcast, Mac };
+// IpOrAllDecoder: the address or the word "ALLDECODER", which names every decoder.
+enum class Target { None, Ip, IpOrBroadcast, IpOrAllDecoder, Mac };
 
 // A handler gets the fields (str[0] the whole text, str[1].. the fields after the verb).
 typedef void (*CommandHandler)(char** str, ReplySink& out);
@@ -40,6 +41,7 @@ extern const int kCommandRowCount;
 
 // The first row whose literal starts text (rows for 18 windows only skipped on another model).
 const CommandRow* matchCommand(const char* text);
+const CommandRow* matchCommandIn(const CommandRow* rows, int count, const char* text);
 // Cuts n fields out of text (length len) in place, scanning from start. str[0] = text. Returns
 // the number of fields found, or -1 when a field starts at the end of the text.
 int splitFields(char* text, size_t len, size_t start, int n, char** str);
@@ -47,10 +49,20 @@ int splitFields(char* text, size_t len, size_t start, int n, char** str);
 bool targetMatches(Target target, const char* field1);
 // Matches, splits, checks and runs one command text (terminated, at most 1024 bytes).
 void handleCommand(char* text, ReplySink& out);
+// The same over another command list (the TCP server's).
+void handleCommandIn(const CommandRow* rows, int count, char* text, ReplySink& out);
 // A decimal number at the start of a field; -1 when the field does not begin with one.
 int fieldNumber(const char* field);
 
+// Allows address reuse and binds fd to port on every local address; false when the bind fails.
+bool bindAnyAddress(int fd, int port);
+
 int udp_thread(void*);
+// The TCP server on port 8888: one client at a time, one receive is one command text.
+int tcp_thread(void*);
+// The TCP server's command list, in its match order.
+extern const CommandRow kTcpCommandRows[];
+extern const int kTcpCommandRowCount;
 
 // Device and picture verbs.
 void cmdReboot(char** str, ReplySink& out);
@@ -63,6 +75,51 @@ void cmdGetUrlParams(char** str, ReplySink& out);
 void cmdDecoderParams(char** str, ReplySink& out);
 void cmdCutEdge(char** str, ReplySink& out);
 void cmdDecoderName(char** str, ReplySink& out);
+// Stores a new decoder name (cut to 31 characters) and writes the name file when it changed.
+void setDecoderName(const char* name);
 void cmdDecodersDisplayIp(char** str, ReplySink& out);
 void cmdInternalCmd(char** str, ReplySink& out);
 void cmdHdmiOut(char** str, ReplySink& out);
+
+// Network and serial verbs.
+void cmdNetParams(char** str, ReplySink& out);
+void cmdNetAndNameParams(char** str, ReplySink& out);
+void cmdSerialByNet(char** str, ReplySink& out);
+void cmdSerialParams(char** str, ReplySink& out);
+void cmdSerialSend(char** str, ReplySink& out);
+// A new MAC from a command: blanks are removed in place; true when the rest is a valid MAC.
+bool cleanNewMac(char* mac);
+// Applies a valid MAC when it differs from eth0's (eth0 is marked as changed first).
+void changeMac(const char* mac);
+// The two MAC commands of the TCP server.
+void cmdGetMac(char** str, ReplySink& out);
+void cmdSetMac(char** str, ReplySink& out);
+
+// Window verbs.
+void cmdSplitParams(char** str, ReplySink& out);
+void cmdSplitUndisParams(char** str, ReplySink& out);
+void cmdUrlParams(char** str, ReplySink& out);
+void cmdLayerParams(char** str, ReplySink& out);
+void cmdDisplayParams(char** str, ReplySink& out);
+void cmdClipParams(char** str, ReplySink& out);
+void cmdPosParams(char** str, ReplySink& out);
+void cmdVideoParams(char** str, ReplySink& out);
+void cmdNormalHideParams(char** str, ReplySink& out);
+void cmdMulHideParams(char** str, ReplySink& out);
+// The TCP server's forms of the split and URL commands.
+void cmdTcpSplitParams(char** str, ReplySink& out);
+void cmdTcpSplitUndisParams(char** str, ReplySink& out);
+void cmdTcpUrlParams(char** str, ReplySink& out);
+
+// The older verbs (replies from the receive socket).
+void cmdSetSysCmd(char** str, ReplySink& out);
+void cmdSetSyncMode(char** str, ReplySink& out);
+void cmdSetSyncTimeOffset(char** str, ReplySink& out);
+void cmdSetSyncTime(char** str, ReplySink& out);
+void cmdSetSplitPara(char** str, ReplySink& out);
+void cmdSetUrlPara(char** str, ReplySink& out);
+void cmdSetLayerPara(char** str, ReplySink& out);
+void cmdSetDisplayPara(char** str, ReplySink& out);
+void cmdSetClipPara(char** str, ReplySink& out);
+void cmdSetPosPara(char** str, ReplySink& out);
+void cmdSetVideoPara(char** str, ReplySink& out);

@@ -113,9 +113,9 @@ void cmdCutEdge(char** str, ReplySink& out) {
     out.reply("config qel ack set cutedge params #SUCCEED ");
 }
 
-void cmdDecoderName(char** str, ReplySink& out) {
+void setDecoderName(const char* text) {
     char name[QEL_NAME_SIZE];
-    copyText(name, sizeof name, str[2]);
+    copyText(name, sizeof name, text);
     bool changed;
     {
         std::lock_guard<std::mutex> g(gTextLock);
@@ -123,6 +123,10 @@ void cmdDecoderName(char** str, ReplySink& out) {
         if (changed) copyText(reinterpret_cast<char*>(decoder_Name), sizeof decoder_Name, name);
     }
     if (changed) saveDecoderNameConfig();
+}
+
+void cmdDecoderName(char** str, ReplySink& out) {
+    setDecoderName(str[2]);
     out.reply("config qel ack set decoder name #SUCCEED ");
 }
 

@@ -2,52 +2,13 @@
 #include <string>
 #include <vector>
 
-#include "ControlFixture.h"
-#include "SimControl.h"
-#include "control/qelDecodeServer.h"
-#include "support/NoNetwork.h"
+#include "VerbFixture.h"
 
 namespace {
 
-struct Sent {
-    std::string text;
-    ReplyFrom from;
-};
-
-class RecordingSink : public ReplySink {
-public:
-    void reply(const char* data, size_t len, ReplyFrom from) override {
-        sent.push_back({std::string(data, len), from});
-    }
-    using ReplySink::reply;
-    std::vector<Sent> sent;
-};
-
-class Server : public ctltest::ControlFixture {
-protected:
-    void SetUp() override {
-        ControlFixture::SetUp();
-        ASSERT_TRUE(qeltest::isolateFromNetwork());
-        qelsim::reset();
-        setOwnAddress("10.77.0.2");
-        windows = 18;
-    }
-    // Runs one command text as the UDP server would and returns the replies.
-    std::vector<Sent> run(const std::string& text) {
-        char buf[QEL_DATAGRAM_MAX + 1] = {0};
-        copyText(buf, sizeof buf, text.c_str());
-        RecordingSink sink;
-        handleCommand(buf, sink);
-        return sink.sent;
-    }
-    std::vector<std::string> texts(const std::string& text) {
-        std::vector<std::string> out;
-        for (const Sent& s : run(text)) out.push_back(s.text);
-        return out;
-    }
-};
-
-using Texts = std::vector<std::string>;
+using ctltest::Sent;
+using ctltest::Texts;
+using Server = ctltest::VerbFixture;
 
 }  // namespace
 

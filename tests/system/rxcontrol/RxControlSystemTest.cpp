@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "DeviceOpsSupport.h"
+#include "RxSystemSupport.h"
 #include "support/Clients.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
@@ -27,64 +28,7 @@ std::string unusedMainFile() {
     return t + "18\n10\n";
 }
 
-class RxControl : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-    }
-
-    qeltest::Box& decoderBox(const std::string& name, int host, const std::string& mac) {
-        qeltest::Box& b = net->addBox(name, host);
-        EXPECT_TRUE(b.ok());
-        std::string out;
-        EXPECT_EQ(qeltest::runCommand(
-                      {"ip", "-n", b.netns(), "link", "set", "eth0", "address", mac}, &out),
-                  0)
-            << out;
-        EXPECT_EQ(qeltest::runCommand({"ip", "-n", b.netns(), "route", "replace", "default", "via",
-                                       "10.77.0.254", "dev", "eth0"},
-                                      &out),
-                  0)
-            << out;
-        mkdir(b.path("/mnt").c_str(), 0755);
-        return b;
-    }
-
-    // Starts rxplayer in the box and waits until its command server listens.
-    std::unique_ptr<qeltest::Process> startDecoder(qeltest::Box& b) {
-        auto p = b.start(qeltest::programPath("rxplayer"));
-        EXPECT_TRUE(p);
-        if (p) {
-            EXPECT_TRUE(p->waitForStdout("setup udp with port: 8887!", 20s)) << p->output();
-        }
-        return p;
-    }
-
-    // Asks the sim of a box for a snapshot and returns it parsed.
-    Json::Value simState(qeltest::Box& b) {
-        writeFile(b.path("/sim/snap"), "");
-        for (int i = 0; i < 40; ++i) {
-            std::this_thread::sleep_for(50ms);
-            struct stat st;
-            if (stat(b.path("/sim/snap").c_str(), &st) != 0) break;
-        }
-        Json::Value v;
-        Json::Reader().parse(readFile(b.path("/sim/state.json")), v);
-        return v;
-    }
-
-    // Sends text to the decoder's command port and returns the text of its reply ("" for none).
-    static std::string ask(qeltest::UdpSocket& sock, const std::string& ip,
-                           const std::string& text) {
-        if (!sock.sendTo(ip, 8888, text)) return "<not sent>";
-        auto r = sock.receive(2s);
-        return r ? r->text : "";
-    }
-
-    std::unique_ptr<qeltest::TestNet> net;
-};
+using RxControl = rxsys::RxSystemTest;
 
 TEST_F(RxControl, FirstStartCreatesItsFilesAndIsDiscoveredWithNameAndMac) {
     qeltest::Box& ctrl = net->addBox("ctrl", 1);
