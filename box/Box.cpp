@@ -1,6 +1,11 @@
 #include "box/Box.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <glob.h>
+#include <limits.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,17 +13,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
 #include <vector>
 
+extern char** environ;
+
 namespace box {
 
 namespace {
 
-std::mutex gLock;            // guards the log file and the popen bookkeeping
-std::set<FILE*> gRealPipes;  // streams opened with ::popen (the others are tmpfiles)
+std::mutex gLock;                   // guards the log file and the popen bookkeeping
+std::map<FILE*, pid_t> gRealPipes;  // streams read from a started command (the others are tmpfiles)
 void (*gRebootHandler)() = nullptr;
 
 const std::set<std::string>& fileCommands() {
@@ -42,78 +50,76 @@ std::string shellQuote(const std::string& s) {
     return out + "'";
 }
 
-// Splits a command line at the top-level separators ";", "&&", "||" and "|", outside quotes.
-// Each piece keeps the separator that follows it (empty for the last one).
-struct Segment {
+// One word of a command line: its text with the quotes taken out, and the same text as a glob
+// pattern in which only the glob characters that stood outside quotes are active.
+struct Word {
     std::string text;
-    std::string sep;
+    std::string pattern;
+    bool glob = false;
 };
 
-std::vector<Segment> splitSegments(const std::string& cmd) {
-    std::vector<Segment> out;
-    std::string cur;
-    char quote = 0;
-    for (size_t i = 0; i < cmd.size(); ++i) {
-        char c = cmd[i];
-        if (quote) {
-            cur += c;
-            if (c == quote) quote = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"') {
-            quote = c;
-            cur += c;
-            continue;
-        }
-        std::string sep;
-        if (c == ';')
-            sep = ";";
-        else if (c == '&' && i + 1 < cmd.size() && cmd[i + 1] == '&')
-            sep = "&&";
-        else if (c == '|' && i + 1 < cmd.size() && cmd[i + 1] == '|')
-            sep = "||";
-        else if (c == '|')
-            sep = "|";
-        if (sep.empty()) {
-            cur += c;
-            continue;
-        }
-        out.push_back({cur, sep});
-        cur.clear();
-        i += sep.size() - 1;
-    }
-    out.push_back({cur, ""});
-    return out;
+// Characters that would start expansions, substitutions or escapes whose result the door
+// cannot check.
+bool isExpansionChar(char c) {
+    return c == '$' || c == '`' || c == '\\';
 }
 
-// Splits one simple command into words; quotes are kept out of the words.
-std::vector<std::string> splitWords(const std::string& seg) {
-    std::vector<std::string> words;
-    std::string cur;
+// Characters that are shell syntax outside quotes: separators, pipes, background jobs,
+// redirections, subshells, groups, comments, history. The door runs one simple command.
+bool isSyntaxChar(char c) {
+    return c == ';' || c == '|' || c == '&' || c == '<' || c == '>' || c == '(' || c == ')' ||
+           c == '{' || c == '}' || c == '#' || c == '!';
+}
+
+// Splits one command line into words, the way the shell would for a simple command. Returns
+// false with a reason for any text the door does not fully understand.
+bool splitWords(const std::string& line, std::vector<Word>& words, std::string& why) {
+    words.clear();
+    Word cur;
     bool have = false;
     char quote = 0;
-    for (char c : seg) {
+    for (char c : line) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != ' ' && c != '\t') || u == 0x7f) {
+            why = "control character in command";
+            return false;
+        }
+        // Quoted or not: no file name the programs use holds one, and a text that does is
+        // more likely an attempt than a name.
+        if (isExpansionChar(c) || isSyntaxChar(c)) {
+            why = std::string("unsupported shell syntax '") + c + "'";
+            return false;
+        }
         if (quote) {
-            if (c == quote)
+            if (c == quote) {
                 quote = 0;
-            else
-                cur += c;
+                continue;
+            }
+            cur.text += c;
+            if (c == '*' || c == '?' || c == '[' || c == ']') cur.pattern += '\\';
+            cur.pattern += c;
             continue;
         }
         if (c == '\'' || c == '"') {
             quote = c;
             have = true;
-        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+        } else if (c == ' ' || c == '\t') {
             if (have) words.push_back(cur);
-            cur.clear();
+            cur = Word();
             have = false;
         } else {
-            cur += c;
+            if (c == '*' || c == '?' || c == '[') cur.glob = true;
+            cur.text += c;
+            cur.pattern += c;
             have = true;
         }
     }
+    if (quote) {
+        why = "unterminated quote";
+        return false;
+    }
     if (have) words.push_back(cur);
-    return words;
+    return true;
 }
 
 bool hasParentStep(const std::string& p) {
@@ -124,88 +130,190 @@ bool hasParentStep(const std::string& p) {
     return false;
 }
 
-bool hasGlob(const std::string& w) { return w.find_first_of("*?[") != std::string::npos; }
-
-// Quotes a word for the shell, leaving glob characters of the box path open so that the shell
-// still expands them under the root.
-std::string quoteKeepingGlobs(const std::string& w) {
-    if (!hasGlob(w)) return shellQuote(w);
+std::string escapeGlob(const std::string& s) {
     std::string out;
-    std::string run;
-    for (char c : w) {
-        if (c == '*' || c == '?' || c == '[' || c == ']') {
-            if (!run.empty()) out += shellQuote(run);
-            run.clear();
-            out += c;
-        } else {
-            run += c;
-        }
+    for (char c : s) {
+        if (c == '*' || c == '?' || c == '[' || c == ']' || c == '\\') out += '\\';
+        out += c;
     }
-    if (!run.empty()) out += shellQuote(run);
     return out;
 }
 
-// Builds the shell text of one file command with every absolute path under the root. Returns
-// false (with a reason) when the command cannot be confined to the root.
-bool confineFileCommand(const std::vector<std::string>& words, const std::string& rootDir,
-                        std::string& out, std::string& why) {
+bool isUnder(const std::string& p, const std::string& dir) {
+    return p == dir || (p.size() > dir.size() && p.compare(0, dir.size(), dir) == 0 &&
+                        (dir == "/" || p[dir.size()] == '/'));
+}
+
+// Whether a path of this machine stays inside the box root once symbolic links are followed:
+// the longest part of it that exists is resolved and must lie under the resolved root; the
+// part that does not exist yet holds no ".." step, so it cannot climb out.
+bool staysInRoot(const std::string& hostPath, const std::string& realRoot, std::string& why) {
+    if (hasParentStep(hostPath)) {
+        why = "path with a parent step: " + hostPath;
+        return false;
+    }
+    std::string p = hostPath;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    for (;;) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) == 0) {
+            char resolved[PATH_MAX];
+            if (!realpath(p.c_str(), resolved)) {
+                why = "path through a broken link: " + hostPath;
+                return false;
+            }
+            if (!isUnder(resolved, realRoot)) {
+                why = "path resolves outside the box: " + hostPath;
+                return false;
+            }
+            return true;
+        }
+        size_t slash = p.rfind('/');
+        if (slash == std::string::npos || slash == 0) {
+            why = "path outside the box: " + hostPath;
+            return false;
+        }
+        p.erase(slash);
+    }
+}
+
+// The options each file command may take: single-letter flags that carry no argument, except
+// tar's "f" and "C", whose argument is the next word and is confined like any other path.
+// Long options and flags with an attached value ("-t/dir", "--target-directory=/dir") are
+// refused: they could name a path the door does not see.
+const char* allowedFlags(const std::string& cmd) {
+    if (cmd == "cp") return "RrfpadvL";
+    if (cmd == "rm") return "rRfvd";
+    if (cmd == "mkdir") return "pv";
+    if (cmd == "chmod") return "Rfv";
+    if (cmd == "cat") return "nbsvAET";
+    if (cmd == "tar") return "cxtzjvfCpo";
+    return "";
+}
+
+bool isChmodMode(const std::string& w) {
+    if (w.empty()) return false;
+    if (w.find_first_not_of("01234567") == std::string::npos) return w.size() <= 4;
+    return w.find_first_not_of("ugoarwxXst+-=,01234567") == std::string::npos &&
+           w.find_first_of("+-=") != std::string::npos;
+}
+
+// Builds the argument list of one file command with every path under the box root, globs
+// expanded here and every resulting path checked. Returns false (with a reason) when the
+// command cannot be kept inside the root.
+bool confineFileCommand(const std::vector<Word>& words, const std::string& rootDir,
+                        std::vector<std::string>& argv, std::string& why) {
     if (rootDir.empty()) {
         why = "no box root";
         return false;
     }
-    const std::string cmd = baseName(words[0]);
-    out = cmd;
-    bool expectPath = false;  // after ">" or ">>"
+    char resolved[PATH_MAX];
+    if (!realpath(rootDir.c_str(), resolved)) {
+        why = "box root missing";
+        return false;
+    }
+    const std::string realRoot = resolved;
+    const std::string cmd = baseName(words[0].text);
+    const std::string flags = allowedFlags(cmd);
+    argv.assign(1, cmd);
+    bool optionsEnd = false;
+    bool haveMode = false;
     for (size_t i = 1; i < words.size(); ++i) {
-        std::string w = words[i];
-        std::string redirect;
-        if (w == ">" || w == ">>") {
-            out += " " + w;
-            expectPath = true;
+        const Word& w = words[i];
+        if (cmd == "chmod" && !haveMode && !w.glob && isChmodMode(w.text)) {
+            argv.push_back(w.text);
+            haveMode = true;
             continue;
         }
-        if (w.rfind(">>", 0) == 0) {
-            redirect = ">>";
-            w = w.substr(2);
-        } else if (w.rfind('>', 0) == 0) {
-            redirect = ">";
-            w = w.substr(1);
-        } else if (w.rfind("2>", 0) == 0) {
-            redirect = "2>";
-            w = w.substr(2);
+        if (!optionsEnd && w.text == "--") {
+            argv.push_back(w.text);
+            optionsEnd = true;
+            continue;
         }
-        const bool isPath = expectPath || !redirect.empty() || (!w.empty() && w[0] == '/');
-        expectPath = false;
-        if (w.find_first_of("$`<(){}\\") != std::string::npos) {
-            why = "unsupported shell syntax";
-            return false;
-        }
-        if (isPath) {
-            if (w.empty() || w[0] != '/' || hasParentStep(w)) {
-                if (redirect == "2>" && w == "/dev/null") {
-                    out += " 2>/dev/null";
-                    continue;
-                }
-                why = "path outside the box: " + w;
+        if (!optionsEnd && !w.text.empty() && w.text[0] == '-') {
+            if (w.text.size() < 2 || w.glob ||
+                w.text.find_first_not_of(flags, 1) != std::string::npos) {
+                why = "option not allowed: " + w.text;
                 return false;
             }
-            out += " " + redirect + shellQuote(rootDir) + quoteKeepingGlobs(w);
+            argv.push_back(w.text);
             continue;
         }
-        if (!w.empty() && w[0] == '-') {
-            out += " " + shellQuote(w);
-            continue;
+        if (w.text.empty() || w.text[0] != '/') {
+            why = "relative path: " + w.text;
+            return false;
         }
-        // A plain word: only chmod's mode may stand here; anything else would be a path
-        // relative to the program's working directory.
-        if (cmd == "chmod" && i == 1) {
-            out += " " + shellQuote(w);
-            continue;
+        if (hasParentStep(w.text)) {
+            why = "path with a parent step: " + w.text;
+            return false;
         }
-        why = "relative path: " + w;
+        std::vector<std::string> paths;
+        if (w.glob) {
+            glob_t g;
+            memset(&g, 0, sizeof g);
+            const std::string pattern = escapeGlob(rootDir) + w.pattern;
+            const int rc = ::glob(pattern.c_str(), 0, nullptr, &g);
+            if (rc == GLOB_NOMATCH) {
+                // An unmatched pattern stays as it is, as the shell would leave it; it names a
+                // file under the root whose name holds the glob characters.
+                paths.push_back(rootDir + w.text);
+            } else if (rc != 0) {
+                globfree(&g);
+                why = "cannot expand: " + w.text;
+                return false;
+            }
+            for (size_t k = 0; rc == 0 && k < g.gl_pathc; ++k) paths.push_back(g.gl_pathv[k]);
+            globfree(&g);
+        } else {
+            paths.push_back(rootDir + w.text);
+        }
+        for (const std::string& p : paths) {
+            if (!staysInRoot(p, realRoot, why)) return false;
+            argv.push_back(p);
+        }
+    }
+    if (cmd == "chmod" && !haveMode) {
+        why = "chmod without a mode";
         return false;
     }
     return true;
+}
+
+std::string describe(const std::vector<std::string>& argv) {
+    std::string out;
+    for (const std::string& a : argv) out += (out.empty() ? "" : " ") + shellQuote(a);
+    return out;
+}
+
+// Starts argv (found on PATH) without a shell; with a non-null `out` its standard output is
+// the read end handed back. Returns the child's pid or -1.
+pid_t spawn(const std::vector<std::string>& argv, int* out) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (out && pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (out) posix_spawn_file_actions_adddup2(&fa, pipeFds[1], STDOUT_FILENO);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (out) {
+        close(pipeFds[1]);
+        if (rc != 0)
+            close(pipeFds[0]);
+        else
+            *out = pipeFds[0];
+    }
+    return rc == 0 ? pid : -1;
+}
+
+int waitStatus(pid_t pid) {
+    int st = 0;
+    while (waitpid(pid, &st, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 void appendLog(const std::string& line) {
@@ -240,8 +348,8 @@ std::string routeTable(bool numeric) {
         char iface[64] = {0};
         unsigned dest = 0, gw = 0, flags = 0, mask = 0;
         int refcnt = 0, use = 0, metric = 0;
-        if (sscanf(line.c_str(), "%63s %x %x %x %d %d %d %x", iface, &dest, &gw, &flags,
-                   &refcnt, &use, &metric, &mask) != 8)
+        if (sscanf(line.c_str(), "%63s %x %x %x %d %d %d %x", iface, &dest, &gw, &flags, &refcnt,
+                   &use, &metric, &mask) != 8)
             continue;
         std::string d = (dest == 0 && !numeric) ? "default" : ipText(dest);
         std::string g = (gw == 0 && !numeric) ? "*" : ipText(gw);
@@ -250,8 +358,8 @@ std::string routeTable(bool numeric) {
         if (flags & 0x2) fl += "G";
         if (flags & 0x4) fl += "H";
         char row[256];
-        snprintf(row, sizeof row, "%-15s %-15s %-15s %-5s %-6d %-6d %5d %s\n", d.c_str(),
-                 g.c_str(), ipText(mask).c_str(), fl.c_str(), metric, refcnt, use, iface);
+        snprintf(row, sizeof row, "%-15s %-15s %-15s %-5s %-6d %-6d %5d %s\n", d.c_str(), g.c_str(),
+                 ipText(mask).c_str(), fl.c_str(), metric, refcnt, use, iface);
         out += row;
     }
     return out;
@@ -265,28 +373,40 @@ FILE* textStream(const std::string& text) {
     return f;
 }
 
-enum class Kind { File, Reboot, Route, Logged, Refused };
+}  // namespace
 
-struct Plan {
-    Kind kind;
-    std::string shell;  // for File: the confined shell text
-    std::string why;    // for Refused
-};
-
-Plan planSegment(const std::string& seg) {
-    std::vector<std::string> words = splitWords(seg);
-    if (words.empty()) return {Kind::Logged, "", ""};
-    const std::string cmd = baseName(words[0]);
-    if (cmd == "reboot") return {Kind::Reboot, "", ""};
-    if (cmd == "route" && (words.size() == 1 || (words.size() == 2 && words[1] == "-n")))
-        return {Kind::Route, words.size() == 2 ? "-n" : "", ""};
-    if (fileCommands().count(cmd)) {
-        Plan p{Kind::File, "", ""};
-        if (!confineFileCommand(words, root(), p.shell, p.why)) p.kind = Kind::Refused;
+DoorPlan planCommand(const std::string& command) {
+    DoorPlan p;
+    std::string text = command;
+    // A trailing line end is how many callers write a command; it is not a second line.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    std::vector<Word> words;
+    if (!splitWords(text, words, p.why)) {
+        p.kind = DoorPlan::Refused;
         return p;
     }
-    return {Kind::Logged, "", ""};
+    if (words.empty()) {
+        p.kind = DoorPlan::Empty;
+        return p;
+    }
+    const std::string cmd = baseName(words[0].text);
+    if (cmd == "reboot") {
+        p.kind = DoorPlan::Reboot;
+    } else if (cmd == "route" && words.size() <= 2 &&
+               (words.size() == 1 || words[1].text == "-n")) {
+        p.kind = DoorPlan::Route;
+        p.routeNumeric = words.size() == 2;
+    } else if (fileCommands().count(cmd)) {
+        p.kind =
+            confineFileCommand(words, root(), p.argv, p.why) ? DoorPlan::Run : DoorPlan::Refused;
+        if (p.kind == DoorPlan::Refused) p.argv.clear();
+    } else {
+        p.kind = DoorPlan::Logged;
+    }
+    return p;
 }
+
+namespace {
 
 bool isTargetBuild() {
 #ifdef QEL_BOX_TARGET
@@ -347,80 +467,88 @@ bool makeDirs(const std::string& boxDir) {
     return stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string commandLogPath() { return path("/var/log/commands.log"); }
+std::string commandLogPath() {
+    return path("/var/log/commands.log");
+}
 
-void setRebootHandler(void (*handler)()) { gRebootHandler = handler; }
+void setRebootHandler(void (*handler)()) {
+    gRebootHandler = handler;
+}
 
 int system(const std::string& command) {
     if (isTargetBuild()) return ::system(command.c_str());
-    int status = 0;
-    std::vector<Segment> segs = splitSegments(command);
-    for (size_t i = 0; i < segs.size(); ++i) {
-        Plan p = planSegment(segs[i].text);
-        switch (p.kind) {
-            case Kind::File: {
-                int rc = ::system(p.shell.c_str());
-                status = (rc != -1 && WIFEXITED(rc)) ? WEXITSTATUS(rc) : -1;
-                break;
-            }
-            case Kind::Reboot:
-                appendLog(segs[i].text);
-                fflush(nullptr);
-                if (gRebootHandler)
-                    gRebootHandler();
-                else
-                    exit(0);
-                status = 0;
-                break;
-            case Kind::Refused:
-                appendLog(segs[i].text + "    # refused: " + p.why);
-                status = 1;
-                break;
-            case Kind::Route:
-            case Kind::Logged:
-                if (!splitWords(segs[i].text).empty()) appendLog(segs[i].text);
-                status = 0;
-                break;
+    DoorPlan p = planCommand(command);
+    switch (p.kind) {
+        case DoorPlan::Run: {
+            pid_t pid = spawn(p.argv, nullptr);
+            int status = pid < 0 ? -1 : waitStatus(pid);
+            appendLog(command + "    # ran: " + describe(p.argv) + " -> " + std::to_string(status));
+            return status;
         }
-        // Honour "&&" and "||" the way a shell would.
-        if (segs[i].sep == "&&" && status != 0) break;
-        if (segs[i].sep == "||" && status == 0) break;
+        case DoorPlan::Reboot:
+            appendLog(command);
+            fflush(nullptr);
+            if (gRebootHandler)
+                gRebootHandler();
+            else
+                exit(0);
+            return 0;
+        case DoorPlan::Refused:
+            appendLog(command + "    # refused: " + p.why);
+            fprintf(stderr, "[box] refused command \"%s\": %s\n", command.c_str(), p.why.c_str());
+            return 1;
+        case DoorPlan::Route:
+        case DoorPlan::Logged:
+            appendLog(command);
+            return 0;
+        case DoorPlan::Empty:
+            return 0;
     }
-    return status;
+    return 0;
 }
 
 FILE* popen(const std::string& command) {
     if (isTargetBuild()) return ::popen(command.c_str(), "r");
-    std::vector<Segment> segs = splitSegments(command);
-    if (segs.size() == 1) {
-        Plan p = planSegment(segs[0].text);
-        if (p.kind == Kind::Route) return textStream(routeTable(p.shell == "-n"));
-        if (p.kind == Kind::File) {
-            FILE* f = ::popen(p.shell.c_str(), "r");
-            if (f) {
-                std::lock_guard<std::mutex> g(gLock);
-                gRealPipes.insert(f);
-            }
-            return f;
-        }
-        if (p.kind == Kind::Refused) {
-            appendLog(command + "    # refused: " + p.why);
+    DoorPlan p = planCommand(command);
+    if (p.kind == DoorPlan::Route) return textStream(routeTable(p.routeNumeric));
+    if (p.kind == DoorPlan::Run) {
+        int fd = -1;
+        pid_t pid = spawn(p.argv, &fd);
+        appendLog(command + "    # ran: " + describe(p.argv));
+        if (pid < 0) return textStream("");
+        FILE* f = fdopen(fd, "r");
+        if (!f) {
+            close(fd);
+            waitStatus(pid);
             return textStream("");
         }
+        std::lock_guard<std::mutex> g(gLock);
+        gRealPipes[f] = pid;
+        return f;
     }
-    appendLog(command);
+    if (p.kind == DoorPlan::Refused) {
+        appendLog(command + "    # refused: " + p.why);
+        fprintf(stderr, "[box] refused command \"%s\": %s\n", command.c_str(), p.why.c_str());
+    } else if (p.kind != DoorPlan::Empty) {
+        appendLog(command);
+    }
     return textStream("");
 }
 
 int pclose(FILE* stream) {
     if (!stream) return -1;
     if (isTargetBuild()) return ::pclose(stream);
-    bool real = false;
+    pid_t pid = -1;
     {
         std::lock_guard<std::mutex> g(gLock);
-        real = gRealPipes.erase(stream) > 0;
+        auto it = gRealPipes.find(stream);
+        if (it != gRealPipes.end()) {
+            pid = it->second;
+            gRealPipes.erase(it);
+        }
     }
-    return real ? ::pclose(stream) : fclose(stream);
+    fclose(stream);
+    return pid < 0 ? 0 : waitStatus(pid);
 }
 
 }  // namespace box

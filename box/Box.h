@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace box {
 
@@ -25,11 +26,25 @@ bool requireRoot(const char* program);
 // Creates the directories of a box path (like "mkdir -p"); true when the directory exists.
 bool makeDirs(const std::string& boxDir);
 
+// What the door does with one command text. The door understands one simple command: words,
+// single and double quotes, glob characters. Anything else (";", "|", "&", "$", backquotes,
+// backslashes, redirections, control characters) is refused, as is a file command whose
+// options could carry a path or whose paths, once globs are expanded and symbolic links
+// followed, leave the box root. A refused command runs nothing.
+struct DoorPlan {
+    enum Kind { Run, Reboot, Route, Logged, Refused, Empty } kind = Empty;
+    std::vector<std::string> argv;  // Run: the program and its arguments, paths under the root
+    std::string why;                // Refused: the reason, for the log
+    bool routeNumeric = false;      // Route: "route -n"
+};
+DoorPlan planCommand(const std::string& command);
+
 // Runs a shell command the way the box's system() would. Commands that change the machine
 // (reboot, ifconfig, route add/del, udpsvd/tftpd, remote texts, anything not known) are appended
 // to $QEL_ROOT/var/log/commands.log and count as done (0). File commands (cp, rm, mkdir, chmod,
-// tar, cat) run for real with every absolute path in them taken under the box root. "reboot" is
-// logged and then ends the program with status 0, as the box would go down.
+// tar, cat) run for real, without a shell, with every path in them under the box root; a
+// refused command returns 1. Every command is logged, with what was run or why it was refused.
+// "reboot" is logged and then ends the program with status 0, as the box would go down.
 int system(const std::string& command);
 
 // Runs a command for reading its output, the way the box's popen(cmd, "r") would. Read-only

@@ -4,7 +4,7 @@
 #include <new>
 
 CommandQueue::CommandQueue() {
-    head = new CommandQueueNode{nullptr, 0, nullptr};
+    head = new CommandQueueNode{nullptr, 0, nullptr, 0};
     tail = head;
     sem_init(&sem, 1, 1);
 }
@@ -21,7 +21,7 @@ CommandQueue::~CommandQueue() {
 void CommandQueue::AddNode(unsigned char* data, int size) {
     if (size < 0 || size > QEL_MAX_ENTRY || (size > 0 && data == nullptr)) return;
     unsigned char* block = new (std::nothrow) unsigned char[size > 0 ? size : 1];
-    CommandQueueNode* node = new (std::nothrow) CommandQueueNode{block, size, nullptr};
+    CommandQueueNode* node = new (std::nothrow) CommandQueueNode{block, size, nullptr, 0};
     if (!block || !node) {  // out of memory: the entry is lost, the queue stays intact
         delete[] block;
         delete node;

@@ -7,12 +7,16 @@
 const int QEL_MAX_ENTRY = 75000;
 
 struct CommandQueueNode {
+    // The capacity is required: a default could claim more room than the caller's buffer has.
+    CommandQueueNode(unsigned char* d, int s, CommandQueueNode* n, int cap)
+        : data(d), size(s), next(n), capacity(cap) {}
+
     unsigned char* data;  // in the list: the entry's own copy; as DelNode's out-record: the
                           // caller's buffer
     int size;             // bytes in the block; no terminating NUL is stored or counted
     CommandQueueNode* next;
-    // Capacity of the caller's buffer when used as DelNode's out-record.
-    int capacity = QEL_MAX_ENTRY;
+    // Capacity of the caller's buffer when used as DelNode's out-record (0 in the list).
+    int capacity;
 };
 
 class CommandQueue {

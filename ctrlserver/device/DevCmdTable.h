@@ -53,6 +53,13 @@ extern const char* const strConfigSetNetAndNameParam;    // row 37
 extern const char* const strConfigSetinternalcmd;        // row 38
 extern const char* const strConfigSetHdmiOut;            // row 39
 
+// Rows whose commands the sending step mirrors into the device tables.
+const int QEL_ROW_SET_SPLIT_PARAMS = 8;     // strConfigSetSplitParams
+const int QEL_ROW_SET_ENCODER_PARAMS = 15;  // strConfigSetEncoderParams
+const int QEL_ROW_SET_DECODER_PARAMS = 17;  // strConfigSetDecoderParams
+const int QEL_ROW_SET_DECODER_NAME = 26;    // strConfigSetDecoderNameParam
+const int QEL_ROW_SET_ENCODER_NAME = 27;    // strConfigSetEncoderNameParam
+
 // Number of command rows; QelDevCmd has one more, the closing row.
 const int QEL_DEV_CMD_COUNT = 40;
 // Rows below this are reserved to discovery and never matched from a controller-side text.

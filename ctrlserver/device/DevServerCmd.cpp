@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/DevServer.h"
+#include "device/DevServerSocket.h"
 #include "device/DevServerText.h"
 
 namespace {
@@ -135,23 +136,14 @@ int DevServer::cmdQelDevInternal(char* cmd, char* ip) {
         return 0;
     }
 
-    int sock = socket(AF_INET, SOCK_DGRAM, 0);
+    const int sock = devsock::openUdp(strcmp(ip, kBroadcast) == 0);
     if (sock < 0) {
         env << "create socket error!";
         return 0;
     }
-    int on = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    struct sockaddr_in to;
-    memset(&to, 0, sizeof to);
-    to.sin_family = AF_INET;
-    to.sin_port = htons(QEL_DEV_CMD_PORT);
-    inet_pton(AF_INET, ip, &to.sin_addr);
-
     env << "Send cmdQelDevInternal " << wire << "\n";
-    if (strcmp(ip, kBroadcast) == 0) setsockopt(sock, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     // A failed send goes unnoticed: the device's answer is never read either.
-    sendto(sock, wire, strlen(wire), 0, reinterpret_cast<struct sockaddr*>(&to), sizeof to);
+    devsock::sendText(sock, ip, QEL_DEV_CMD_PORT, wire, strlen(wire));
     usleep(5 * 1000);
     close(sock);
 
@@ -168,8 +160,8 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
     // Records are found by address; a text without one names no record.
     auto noAddress = [&t] { return t.empty(); };
 
-    if (row ==
-        17) {  // "config set decoder params": address luma contrast hue saturation audio name
+    // "config set decoder params": address luma contrast hue saturation audio name
+    if (row == QEL_ROW_SET_DECODER_PARAMS) {
         if (!splitBlanks(rest, 7, t)) {
             env << "Decoder parameters not kept: a value is too long\n";
             return;
@@ -189,7 +181,7 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
             matched = true;
         }
         if (matched) blNewSaveQelDeviceToConfig(QEL_KIND_DECODER);
-    } else if (row == 8) {  // "config set split params": address split window
+    } else if (row == QEL_ROW_SET_SPLIT_PARAMS) {  // address split window
         if (!splitBlanks(rest, 3, t) || noAddress()) return;
         std::lock_guard<std::recursive_mutex> lock(tableMutex);
         int split = toInt(tokenAt(t, 1));
@@ -199,7 +191,7 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
             d->status = split;
             blNewSaveQelDeviceToConfig(QEL_KIND_DECODER);
         }
-    } else if (row == 15) {  // "config set encoder params": address - - fps bitrate rc from to name
+    } else if (row == QEL_ROW_SET_ENCODER_PARAMS) {  // address - - fps bitrate rc from to name
         if (!splitBlanks(rest, 9, t)) {
             env << "Encoder parameters not kept: a value is too long\n";
             return;
@@ -223,11 +215,12 @@ void DevServer::mirrorQelDevCmd(const char* cmd) {
             matched = true;
         }
         if (matched) blNewSaveQelDeviceToConfig(QEL_KIND_ENCODER);
-    } else if (row == 26 || row == 27) {  // "config set decoder/encoder name": address name
+    } else if (row == QEL_ROW_SET_DECODER_NAME || row == QEL_ROW_SET_ENCODER_NAME) {
+        // address name
         std::string address, name;
         if (!splitRename(rest, address, name)) return;
         std::lock_guard<std::recursive_mutex> lock(tableMutex);
-        if (row == 26) {
+        if (row == QEL_ROW_SET_DECODER_NAME) {
             for (int i = 0; i < decoderCount; i++) {
                 if (!decoders[i] || decoders[i]->ip != address) continue;
                 decoders[i]->name = name;

@@ -97,9 +97,18 @@ bool sendDeviceCommand(DevServer& dev, const char* command, char* ip) {
 }  // namespace
 
 bool DevServer::blFactoryResetToDefault(char* ip) {
-    QelConfig* files[] = {decoderConfig, encoderConfig, controllerConfig, ipSourceConfig};
-    for (QelConfig* f : files)
-        if (f) f->Erase();
+    {
+        // The tables go with their files: a record left in memory would be written back into
+        // the erased file by the next command that changes it.
+        std::lock_guard<std::recursive_mutex> lock(tableMutex);
+        QelConfig* files[] = {decoderConfig, encoderConfig, controllerConfig, ipSourceConfig};
+        for (QelConfig* f : files)
+            if (f) f->Erase();
+        clearTable(decoders, decoderCount);
+        clearTable(encoders, encoderCount);
+        clearTable(controllers, controllerCount);
+        clearTable(ipSources, ipSourceCount);
+    }
     sendDeviceCommand(*this, strConfigSetReboot, ip);
     return true;
 }

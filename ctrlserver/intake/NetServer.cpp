@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <errno.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,38 +24,69 @@ const char* const strAckDevGetControllers = "config qel ack get controllers";
 const char* const kProbeText = "get local ip";
 const portNumBits kAnswerPorts[] = {8887, 8885};
 
-void queuePiece(CommandQueue& queue, int fd, const char* text, int len) {
+void queuePiece(CommandQueue& queue, int fd, const char* text, int len, CommandSource source) {
+    // A client that ends its lines leaves a line end at the start of its next command.
+    while (len > 0 && (*text == '\r' || *text == '\n')) {
+        ++text;
+        --len;
+    }
     // The same command words as on the web port.
     if (len <= 0 || !Network_Interface::hasCommandPrefix(text, len)) return;
     char entry[QEL_MAX_ENTRY + 1];
     const int head = snprintf(entry, sizeof entry, "%d|", fd);
     if (head < 0 || head + len > QEL_MAX_ENTRY) return;  // would not fit an entry: dropped
     memcpy(entry + head, text, len);
+    if (source.routes) source.routes->queued(fd, source.serial, queue.QueueLength());
     queue.AddNode(reinterpret_cast<unsigned char*>(entry), head + len);
 }
 
-// Waits up to ms for input on sock: 1 ready, 0 none.
+// Waits up to ms for input on sock: 1 ready (or closed), 0 none.
 int waitInput(int sock, int ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(sock, &set);
-    struct timeval tv = {ms / 1000, (ms % 1000) * 1000};
-    return select(sock + 1, &set, nullptr, nullptr, &tv) > 0 ? 1 : 0;
+    struct pollfd pfd = {sock, POLLIN, 0};
+    return poll(&pfd, 1, ms) > 0 ? 1 : 0;
 }
 
-bool startThread(void* (*body)(void*), void* arg) {
+// Starts a detached thread; stackSize 0 keeps the default stack.
+bool startThread(void* (*body)(void*), void* arg, size_t stackSize = 0) {
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return false;
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    if (stackSize) pthread_attr_setstacksize(&attr, stackSize);
     pthread_t thread;
-    if (pthread_create(&thread, nullptr, body, arg) != 0) return false;
-    pthread_detach(thread);
-    return true;
+    const bool ok = pthread_create(&thread, &attr, body, arg) == 0;
+    pthread_attr_destroy(&attr);
+    return ok;
+}
+
+bool startClientThreadDefault(void* (*body)(void*), void* arg) {
+    return startThread(body, arg, NetServer::kClientStackSize);
+}
+
+// True when ip is the address of one of this machine's interfaces that is up.
+bool isLocalAddress(const std::string& ip) {
+    if (ip.empty()) return false;
+    struct ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return true;  // cannot tell: keep what we know
+    bool found = false;
+    char text[INET_ADDRSTRLEN];
+    for (struct ifaddrs* a = list; a && !found; a = a->ifa_next) {
+        if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || !(a->ifa_flags & IFF_UP)) continue;
+        const auto* in = reinterpret_cast<const struct sockaddr_in*>(a->ifa_addr);
+        if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) && ip == text) found = true;
+    }
+    freeifaddrs(list);
+    return found;
 }
 
 }  // namespace
 
+bool (*NetServer::startClientThread)(void* (*)(void*), void*) = startClientThreadDefault;
+
 struct NetServer::Client {
     NetServer* server;
     int fd;
-    Client(NetServer* s, int sock) : server(s), fd(sock) {}
+    unsigned long serial;  // tells this connection from earlier ones on the same socket
+    Client(NetServer* s, int sock) : server(s), fd(sock), serial(s->routes.nextSerial()) {}
     ~Client() { retireSocket(fd); }
 };
 
@@ -64,6 +97,7 @@ NetServer* NetServer::createNew(UsageEnvironment& env, Port port, unsigned int f
 NetServer::NetServer(UsageEnvironment& e, Port port, unsigned int flag) : QelServer(e, port, flag) {
     running = 1;
     ownIP = GetIPSelf();
+    if (ownIP.empty()) env << "Own address not known yet: learnt again at the next discovery\n";
     void* (*const bodies[])(void*) = {NetProcessThreadUDP, NetProcessThreadTCPListen,
                                       NetProcessThreadACK};
     for (auto body : bodies) {
@@ -135,7 +169,6 @@ void* NetServer::NetProcessThreadUDP(void* arg) {
     makeSocketNonBlocking(sock);
     // One byte more than any datagram, so the text always ends in a NUL.
     std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
-    const std::string answer = discoveryAnswer(self->ownIP);
     while (self->running) {
         usleep(10 * 1000);
         memset(buf.data(), 0, buf.size());
@@ -144,6 +177,7 @@ void* NetServer::NetProcessThreadUDP(void* arg) {
         memset(&from, 0, sizeof from);
         if (readSocket(env, sock, buf.data(), QEL_MAX_ENTRY, from) < 0) continue;
         if (strcmp(reinterpret_cast<const char*>(buf.data()), strDevGetControllers) != 0) continue;
+        const std::string answer = discoveryAnswer(self->currentAddress());
         for (portNumBits port : kAnswerPorts) {
             writeSocket(env, sock, from.sin_addr, htons(port), 255,
                         reinterpret_cast<unsigned char*>(const_cast<char*>(answer.data())),
@@ -179,31 +213,63 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
             usleep(10 * 1000);
             continue;
         }
+        if (self->clientCount() >= kMaxClients) {
+            env << "Text port: " << static_cast<int>(kMaxClients)
+                << " clients already connected, one more refused\n";
+            close(fd);
+            continue;
+        }
         makeSocketNonBlocking(fd);
         auto client = std::make_shared<Client>(self, fd);
         self->addClient(client);
         auto* context = new std::shared_ptr<Client>(client);
-        if (!startThread(NetProcessThreadTCP, context)) {
-            env << "ctrlNetProcess error\n";
+        if (!startClientThread(NetProcessThreadTCP, context)) {
+            // Only this client goes without service; the port stays open for the others.
+            env << "ctrlNetProcess error: no thread for a text port client, connection closed\n";
+            shutdown(fd, SHUT_RDWR);
             self->removeClient(client.get());
             delete context;
-            break;
+            continue;
         }
     }
     close(sock);
     return nullptr;
 }
 
-void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len) {
+void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len,
+                                CommandSource source) {
     // The client's data is text: it ends at its first NUL.
     const char* nul = static_cast<const char*>(memchr(data, '\0', len));
     if (nul) len = static_cast<int>(nul - data);
-    int start = 0;
-    for (int i = 0; i <= len; ++i) {
-        if (i < len && data[i] != ';') continue;
-        queuePiece(queue, fd, data + start, i - start);
-        start = i + 1;
+    for (const TextPiece& piece : splitCommandPieces(data, len))
+        queuePiece(queue, fd, piece.text, piece.len, source);
+}
+
+void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
+                               int len, CommandSource source) {
+    const char* nul = static_cast<const char*>(memchr(data, '\0', len));
+    if (nul) len = static_cast<int>(nul - data);
+    if (text.dropping) {  // the rest of an over-long command, up to its ';'
+        const char* semi = static_cast<const char*>(memchr(data, ';', len));
+        if (!semi) return;
+        text.dropping = false;
+        len -= static_cast<int>(semi + 1 - data);
+        data = semi + 1;
     }
+    std::string& pending = text.pending;
+    pending.append(data, static_cast<size_t>(len));
+    const size_t last = pending.rfind(';');
+    if (last != std::string::npos) {
+        queueClientData(queue, fd, pending.data(), static_cast<int>(last), source);
+        pending.erase(0, last + 1);
+    }
+    if (pending.find_first_not_of("\r\n") == std::string::npos) pending.clear();
+    if (pending.size() > static_cast<size_t>(QEL_MAX_ENTRY)) {
+        fprintf(stderr, "Text port: a command of more than %d bytes dropped\n", QEL_MAX_ENTRY);
+        pending.clear();
+        text.dropping = true;
+    }
+    if (pending.empty()) std::string().swap(pending);
 }
 
 void* NetServer::NetProcessThreadTCP(void* arg) {
@@ -213,17 +279,53 @@ void* NetServer::NetProcessThreadTCP(void* arg) {
     delete context;
     NetServer* self = client->server;
     CommandQueue* commands = self->cmdQueue();
-    std::vector<char> buf(QEL_MAX_ENTRY + 1);
+    const CommandSource source{&self->routes, client->serial};
+    // Reads go through a small buffer on the (small) stack: an idle client costs no more than
+    // its thread. The text after the last ';' waits for the rest of its command, which a
+    // large command's later TCP segments bring; once the client is quiet it is taken as it is.
+    char buf[kReadChunk];
+    ClientText text;
+    std::string& pending = text.pending;
     while (self->running) {
         usleep(10 * 1000);
-        if (!waitInput(client->fd, 100)) continue;
-        const ssize_t n = recv(client->fd, buf.data(), QEL_MAX_ENTRY, 0);
-        if (n == 0) break;  // ready yet nothing to read: the client has closed
+        if (!waitInput(client->fd, pending.empty() ? 100 : kTailWaitMs)) {
+            if (!pending.empty()) {
+                queueClientData(*commands, client->fd, pending.data(),
+                                static_cast<int>(pending.size()), source);
+                std::string().swap(pending);
+            }
+            text.dropping = false;
+            continue;
+        }
+        const ssize_t n = recv(client->fd, buf, sizeof buf, 0);
+        if (n == 0) {  // ready yet nothing to read: the client has closed
+            // Its last command is taken as it is, as it would have been had it stayed.
+            if (!pending.empty())
+                queueClientData(*commands, client->fd, pending.data(),
+                                static_cast<int>(pending.size()), source);
+            break;
+        }
         if (n < 0) continue;
-        queueClientData(*commands, client->fd, buf.data(), static_cast<int>(n));
+        takeClientData(*commands, client->fd, text, buf, static_cast<int>(n), source);
     }
     self->removeClient(client.get());
     return nullptr;  // the socket is retired with the last holder of the client
+}
+
+size_t NetServer::clientCount() {
+    std::lock_guard<std::mutex> lock(clientsMutex);
+    return clients.size();
+}
+
+std::string NetServer::currentAddress() {
+    std::lock_guard<std::mutex> lock(ownIPMutex);
+    // A box that started before its link was up, or whose address changed since, learns it
+    // again before it answers.
+    if (!isLocalAddress(ownIP)) {
+        std::string learnt = GetIPSelf();
+        if (!learnt.empty() && learnt != "0.0.0.0") ownIP = learnt;
+    }
+    return ownIP;
 }
 
 std::shared_ptr<NetServer::Client> NetServer::findClient(int fd) {
@@ -247,20 +349,17 @@ void NetServer::removeClient(const Client* client) {
 }
 
 void NetServer::sendReplyEntry(const char* entry, int size) {
-    const char* bar = static_cast<const char*>(memchr(entry, '|', size));
-    if (!bar) return;
-    const int fdLen = static_cast<int>(bar - entry);
-    if (fdLen <= 0 || fdLen > 11) return;
-    char fdText[12];
-    memcpy(fdText, entry, fdLen);
-    fdText[fdLen] = '\0';
-    char* end = nullptr;
-    errno = 0;
-    const long fd = strtol(fdText, &end, 10);
-    if (*end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return;
-    std::shared_ptr<Client> client = findClient(static_cast<int>(fd));
+    int fd = -1;
+    const char* reply = nullptr;
+    int replyLen = 0;
+    if (!splitReplyEntry(entry, size, fd, reply, replyLen)) return;
+    std::shared_ptr<Client> client = findClient(fd);
     if (!client) return;
-    if (!writeAll(client->fd, bar + 1, static_cast<size_t>(size - fdLen - 1), kWriteTimeoutMs)) {
+    if (!routes.belongs(client->fd, client->serial, cmdQueue()->QueueLength())) {
+        fprintf(stderr, "Text port: reply of a closed connection on socket %d dropped\n", fd);
+        return;
+    }
+    if (!writeAll(client->fd, reply, static_cast<size_t>(replyLen), kWriteTimeoutMs)) {
         // A client that does not take its replies is cut off; its thread sees the close.
         shutdown(client->fd, SHUT_RDWR);
         removeClient(client.get());

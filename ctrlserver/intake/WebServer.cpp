@@ -50,14 +50,11 @@ void* WebServer::WebSocket(void*) {
 }
 
 bool WebServer::sendReplyEntry(const char* entry, int size) {
-    const char* bar = static_cast<const char*>(memchr(entry, '|', size));
-    if (!bar) return false;
-    const int fdLen = static_cast<int>(bar - entry);
-    if (fdLen <= 0 || fdLen > 11) return false;
-    char fdText[12];
-    memcpy(fdText, entry, fdLen);
-    fdText[fdLen] = '\0';
-    Network_Interface::get_share_network_interface()->sendAck(fdText, bar + 1, size - fdLen - 1);
+    int fd = -1;
+    const char* reply = nullptr;
+    int replyLen = 0;
+    if (!splitReplyEntry(entry, size, fd, reply, replyLen)) return false;
+    Network_Interface::get_share_network_interface()->sendReply(fd, reply, replyLen);
     return true;
 }
 

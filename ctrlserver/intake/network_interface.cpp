@@ -38,12 +38,14 @@ const Prefix kPrefixes[] = {{"config", 6}, {"update", 6}, {"matrix", 6}, {"seria
                             {"scene", 5},  {"ipc", 3},    {"mv", 2},     {"vw", 2}};
 
 // Appends "fd|text" to the queue and echoes it as a line, unless it would not fit an entry.
-void queueEntry(CommandQueue& queue, int fd, const char* text, int len, bool echo) {
+void queueEntry(CommandQueue& queue, int fd, const char* text, int len, bool echo,
+                CommandSource source) {
     char entry[QEL_MAX_ENTRY + 1];
     const int head = snprintf(entry, sizeof entry, "%d|", fd);
     if (head < 0 || len < 0 || head + len > QEL_MAX_ENTRY) return;
     memcpy(entry + head, text, len);
     entry[head + len] = '\0';
+    if (source.routes) source.routes->queued(fd, source.serial, queue.QueueLength());
     queue.AddNode(reinterpret_cast<unsigned char*>(entry), head + len);
     if (echo) {
         printf("%s\n", entry);
@@ -102,6 +104,33 @@ void closeRetiredSockets() {
     const long long now = nowMs();
     std::lock_guard<std::mutex> lock(retiredMutex);
     closeDueLocked(now);
+}
+
+void ReplyRoutes::prune(std::deque<std::pair<unsigned long, unsigned long>>& list,
+                        int queueLength) {
+    const unsigned long taken =
+        added > static_cast<unsigned long>(queueLength) ? added - queueLength : 0;
+    // Commands of a socket followed by a later taken one have had all their replies.
+    while (list.size() > 1 && list[1].first <= taken) list.pop_front();
+}
+
+void ReplyRoutes::queued(int fd, unsigned long serial, int queueLength) {
+    std::lock_guard<std::mutex> g(lock);
+    auto& list = commands[fd];
+    prune(list, queueLength);
+    list.emplace_back(++added, serial);
+}
+
+bool ReplyRoutes::belongs(int fd, unsigned long serial, int queueLength) {
+    std::lock_guard<std::mutex> g(lock);
+    auto it = commands.find(fd);
+    if (it == commands.end() || it->second.empty()) return true;
+    auto& list = it->second;
+    prune(list, queueLength);
+    const unsigned long taken =
+        added > static_cast<unsigned long>(queueLength) ? added - queueLength : 0;
+    if (list.front().first > taken) return true;  // none taken yet: not ours to judge
+    return list.front().second == serial;
 }
 
 Network_Interface* Network_Interface::m_network_interface = nullptr;
@@ -187,6 +216,7 @@ int Network_Interface::ctl_event(int fd, bool add) {
         delete h;
         retireSocket(sock);
     });
+    handler->serial = routes.nextSerial();
     {
         std::lock_guard<std::mutex> lock(map_mutex);
         handler_map[fd] = handler;
@@ -251,6 +281,17 @@ void Network_Interface::acceptOne() {
             usleep(10 * 1000);
         return;
     }
+    size_t connections = 0;
+    {
+        std::lock_guard<std::mutex> lock(map_mutex);
+        connections = handler_map.size();
+    }
+    if (connections >= kMaxConnections) {
+        fprintf(stderr, "WebSocket port: %d connections already served, one more refused\n",
+                static_cast<int>(kMaxConnections));
+        close(fd);
+        return;
+    }
     ctl_event(fd, true);
 }
 
@@ -273,12 +314,14 @@ void Network_Interface::serve(int fd) {
         int len = 0;
         const int opcode = handler->processBuff(payload_buf.data(), QEL_MAX_ENTRY, &len);
         if (opcode == Websocket_Handler::kNeedMore) break;
+        if (opcode == Websocket_Handler::kHandled) continue;
         if (opcode == Websocket_Handler::kDrop) {
             removeConnection(fd, handler.get());
             break;
         }
         payload_buf[len] = '\0';
-        handleFrame(*cmd_queue, fd, opcode, payload_buf.data(), len);
+        handleFrame(*cmd_queue, fd, opcode, payload_buf.data(), len,
+                    CommandSource{&routes, handler->serial});
     }
 }
 
@@ -290,21 +333,17 @@ bool Network_Interface::hasCommandPrefix(const char* payload, int len) {
 }
 
 void Network_Interface::handleFrame(CommandQueue& queue, int fd, int opcode, const char* payload,
-                                    int len) {
+                                    int len, CommandSource source) {
     if (opcode == 1 && len >= 3 && hasCommandPrefix(payload, len)) {
         if (!memchr(payload, ';', len)) {
             const bool upload =
                 std::string(payload, len).find("update data block") != std::string::npos;
-            queueEntry(queue, fd, payload, len, !upload);
+            queueEntry(queue, fd, payload, len, !upload, source);
             return;
         }
         // Only the start of the whole payload is tested; every piece is queued.
-        int start = 0;
-        for (int i = 0; i <= len; ++i) {
-            if (i < len && payload[i] != ';') continue;
-            if (i > start) queueEntry(queue, fd, payload + start, i - start, true);
-            start = i + 1;
-        }
+        for (const TextPiece& piece : splitCommandPieces(payload, len))
+            queueEntry(queue, fd, piece.text, piece.len, true, source);
         return;
     }
     if (opcode == 2) {
@@ -315,12 +354,52 @@ void Network_Interface::handleFrame(CommandQueue& queue, int fd, int opcode, con
 
 int Network_Interface::sendAck(const char* fdText, const char* data, int len) {
     if (!fdText || !data || len < 0) return 0;
+    int fd = -1;
+    if (!parseSocketNumber(fdText, static_cast<int>(strlen(fdText)), fd)) return 0;
+    sendReply(fd, data, len);
+    return 0;
+}
+
+void Network_Interface::sendReply(int fd, const char* data, int len) {
+    if (!data || len < 0) return;
+    std::shared_ptr<Websocket_Handler> handler = findHandler(fd);
+    if (!handler) return;
+    if (!routes.belongs(fd, handler->serial, cmd_queue->QueueLength())) {
+        fprintf(stderr, "fd: %d reply of a closed connection dropped\n", fd);
+        return;
+    }
+    if (!handler->ack(data, len)) removeConnection(fd, handler.get());
+}
+
+std::vector<TextPiece> splitCommandPieces(const char* data, int len) {
+    std::vector<TextPiece> out;
+    int start = 0;
+    for (int i = 0; i <= len; ++i) {
+        if (i < len && data[i] != ';') continue;
+        if (i > start) out.push_back({data + start, i - start});
+        start = i + 1;
+    }
+    return out;
+}
+
+bool parseSocketNumber(const char* text, int len, int& fd) {
+    if (!text || len <= 0 || len > 11) return false;
+    char digits[12];
+    memcpy(digits, text, static_cast<size_t>(len));
+    digits[len] = '\0';
     char* end = nullptr;
     errno = 0;
-    const long fd = strtol(fdText, &end, 10);
-    if (end == fdText || *end != '\0' || errno != 0 || fd < 0 || fd > 0x7FFFFFFF) return 0;
-    std::shared_ptr<Websocket_Handler> handler = findHandler(static_cast<int>(fd));
-    if (!handler) return 0;
-    if (!handler->ack(data, len)) removeConnection(static_cast<int>(fd), handler.get());
-    return 0;
+    const long n = strtol(digits, &end, 10);
+    if (end == digits || *end != '\0' || errno != 0 || n < 0 || n > 0x7FFFFFFF) return false;
+    fd = static_cast<int>(n);
+    return true;
+}
+
+bool splitReplyEntry(const char* entry, int size, int& fd, const char*& reply, int& replyLen) {
+    if (!entry || size <= 0) return false;
+    const char* bar = static_cast<const char*>(memchr(entry, '|', static_cast<size_t>(size)));
+    if (!bar || !parseSocketNumber(entry, static_cast<int>(bar - entry), fd)) return false;
+    reply = bar + 1;
+    replyLen = size - static_cast<int>(bar - entry) - 1;
+    return true;
 }

@@ -37,13 +37,21 @@ bool appendLine(char* out, int outSize, int& pos, const char* prefix, const std:
 }  // namespace
 
 Websocket_Handler::Websocket_Handler(int socket)
-    : fd(socket), request(new Websocket_Request()), respond(new Websocket_Respond()) {
-    memset(buff, 0, sizeof buff);
-}
+    : fd(socket), request(new Websocket_Request()), respond(new Websocket_Respond()) {}
 
 Websocket_Handler::~Websocket_Handler() {
     delete request;
     delete respond;
+}
+
+char* Websocket_Handler::readPtr() {
+    if (buff.empty()) buff.resize(QEL_MAX_ENTRY);
+    return buff.data() + buff_len;
+}
+
+int Websocket_Handler::readRoom() {
+    if (buff.empty()) buff.resize(QEL_MAX_ENTRY);
+    return QEL_MAX_ENTRY - buff_len;
 }
 
 void Websocket_Handler::commit(int n) {
@@ -53,9 +61,10 @@ void Websocket_Handler::commit(int n) {
 void Websocket_Handler::consume(size_t n) {
     if (n >= static_cast<size_t>(buff_len)) {
         buff_len = 0;
+        std::vector<char>().swap(buff);
         return;
     }
-    memmove(buff, buff + n, buff_len - n);
+    memmove(buff.data(), buff.data() + n, buff_len - n);
     buff_len -= static_cast<int>(n);
 }
 
@@ -140,7 +149,7 @@ int Websocket_Handler::parse_str(const std::map<std::string, std::string>& heade
 bool Websocket_Handler::handshark(size_t requestLen) {
     // Whatever the request held, everything after it is read as frames.
     status = 1;
-    fetch_http_info(buff, requestLen, header_map);
+    fetch_http_info(buff.data(), requestLen, header_map);
     char answer[QEL_MAX_ENTRY];
     memset(answer, 0, sizeof answer);
     const int len = parse_str(header_map, answer, sizeof answer);
@@ -152,31 +161,91 @@ bool Websocket_Handler::handshark(size_t requestLen) {
 }
 
 int Websocket_Handler::processBuff(char* out, int outSize, int* outLen) {
+    if (buff_len == 0) return kNeedMore;
     if (status == 0) {
-        size_t end = findRequestEnd(buff, static_cast<size_t>(buff_len));
+        size_t end = findRequestEnd(buff.data(), static_cast<size_t>(buff_len));
         if (end == 0) {
             // A request that fills the whole buffer without its blank line is taken as it is.
-            if (buff_len < static_cast<int>(sizeof buff)) return kNeedMore;
-            end = sizeof buff;
+            if (buff_len < QEL_MAX_ENTRY) return kNeedMore;
+            end = QEL_MAX_ENTRY;
         }
         return handshark(end) ? 0 : kDrop;
     }
-    if (buff_len == 0) return kNeedMore;
-    const int used = request->fetch_websocket_info(reinterpret_cast<unsigned char*>(buff),
-                                                   static_cast<size_t>(buff_len), sizeof buff);
+    const int used = request->fetch_websocket_info(reinterpret_cast<unsigned char*>(buff.data()),
+                                                   static_cast<size_t>(buff_len), QEL_MAX_ENTRY);
     if (used == 0) return kNeedMore;
     if (used < 0) return kDrop;
     request->print();
-    const int n = request->fetch_websocket_payload(out, outSize);
-    if (outLen) *outLen = n;
     consume(static_cast<size_t>(used));
-    return request->opcode;
+    const int opcode = request->opcode;
+    int result = kHandled;
+    if (opcode == 9) {  // ping: a pong with the same payload
+        if (!sendFrame(10, request->payload, static_cast<int>(request->payload_length)))
+            result = kDrop;
+    } else if (opcode == 8) {  // close: answer with a close echoing the status code, then end
+        const int codeLen = request->payload_length >= 2 ? 2 : 0;
+        sendFrame(8, request->payload, codeLen);
+        result = kDrop;
+    } else if (opcode == 10) {  // pong: nothing to do
+    } else if (opcode < 8) {
+        result = takeDataFrame(out, outSize, outLen);
+    } else {  // the reserved control opcodes carry nothing the controller reads
+        if (outLen) *outLen = request->fetch_websocket_payload(out, outSize);
+        result = opcode;
+    }
+    request->reset();
+    return result;
+}
+
+int Websocket_Handler::takeDataFrame(char* out, int outSize, int* outLen) {
+    const int opcode = request->opcode;
+    const bool first = opcode != 0;
+    if (request->fin && first) {  // a whole message in one frame (the usual case)
+        const int n = request->fetch_websocket_payload(out, outSize);
+        if (outLen) *outLen = n;
+        messageOpcode = -1;  // a new message ends any unfinished one
+        std::vector<char>().swap(message);
+        return opcode;
+    }
+    if (first) {
+        messageOpcode = opcode;
+        message.clear();
+        messageTooLong = false;
+    } else if (messageOpcode < 0) {
+        return kHandled;  // a continuation of nothing
+    }
+    const size_t len = static_cast<size_t>(request->payload_length);
+    if (!messageTooLong && message.size() + len > static_cast<size_t>(QEL_MAX_ENTRY)) {
+        printf("fd: %d message of more than %d bytes dropped\n", fd, QEL_MAX_ENTRY);
+        fflush(stdout);
+        messageTooLong = true;
+        std::vector<char>().swap(message);
+    }
+    if (!messageTooLong) message.insert(message.end(), request->payload, request->payload + len);
+    if (!request->fin) return kHandled;
+    const int joinedOpcode = messageOpcode;
+    messageOpcode = -1;
+    if (messageTooLong) return kHandled;
+    int n = static_cast<int>(message.size());
+    if (n > outSize) n = outSize;
+    if (out && n > 0) memcpy(out, message.data(), static_cast<size_t>(n));
+    if (outLen) *outLen = out ? n : 0;
+    std::vector<char>().swap(message);
+    return joinedOpcode;
+}
+
+bool Websocket_Handler::sendFrame(int opcode, const unsigned char* data, int len) {
+    // The frame is built in a buffer of its own size, given back once it is out.
+    std::vector<unsigned char> frame(static_cast<size_t>(len < 0 ? 0 : len) + 16);
+    std::lock_guard<std::mutex> lock(writeMutex);
+    const int n = respond->mk_websocket_info(frame.data(), static_cast<int>(frame.size()), 1,
+                                             opcode, 0, nullptr, data, len);
+    if (n < 0) return true;  // nothing that could be sent
+    return writeAll(fd, frame.data(), static_cast<size_t>(n), kWriteTimeoutMs);
 }
 
 bool Websocket_Handler::ack(const char* data, int len) {
     if (!respond || !ready) return true;
-    const int n = respond->mk_websocket_info(frame, sizeof frame, 1, 1, 0, nullptr,
-                                             reinterpret_cast<const unsigned char*>(data), len);
-    if (n < 0) return true;  // a reply larger than any entry: nothing to send
-    return writeAll(fd, frame, static_cast<size_t>(n), kWriteTimeoutMs);
+    if (len > QEL_MAX_ENTRY) return true;  // a reply larger than any entry: nothing to send
+    return sendFrame(1, reinterpret_cast<const unsigned char*>(data), len);
 }

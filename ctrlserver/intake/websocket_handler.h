@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cstddef>
 #include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/CommandQueue.h"
 #include "intake/websocket_request.h"
@@ -15,15 +17,17 @@ public:
     // processBuff results besides an opcode (0..15) or 0 for the handshake.
     static const int kNeedMore = -1;  // nothing complete in the buffer yet: read more
     static const int kDrop = -2;      // the connection cannot go on and is to be closed
+    static const int kHandled = -3;   // a frame was dealt with here (ping, pong, a fragment)
 
     static const int kLineSize = 1024;  // one formatted line of the handshake answer
 
     explicit Websocket_Handler(int fd);
     ~Websocket_Handler();
 
-    // Where the event loop reads to, and how much room is left there.
-    char* readPtr() { return buff + buff_len; }
-    int readRoom() const { return static_cast<int>(sizeof buff) - buff_len; }
+    // Where the event loop reads to, and how much room is left there. The read buffer exists
+    // only while a read needs it: an idle connection holds none.
+    char* readPtr();
+    int readRoom();
     // Accounts for n bytes the event loop read into readPtr().
     void commit(int n);
 
@@ -31,7 +35,10 @@ public:
     // is complete and returns 0. Afterwards: takes the oldest complete frame out of the buffer,
     // copies its payload to out (at most outSize bytes), stores the length in *outLen and
     // returns its opcode. kNeedMore or kDrop otherwise. Call again until it gives kNeedMore:
-    // one read may carry several frames.
+    // one read may carry several frames. Control frames are answered here: a ping with a pong
+    // carrying its payload, a close with a close echoing its status code (then kDrop). The
+    // fragments of a message are joined and come out as one payload with the first fragment's
+    // opcode; a joined message longer than QEL_MAX_ENTRY is dropped with a message.
     int processBuff(char* out, int outSize, int* outLen);
 
     // Sends data as one text frame. False when the write failed or timed out (the connection
@@ -39,6 +46,7 @@ public:
     bool ack(const char* data, int len);
 
     int getFd() const { return fd; }
+    unsigned long serial = 0;  // tells this connection from earlier ones on the same socket
     int getStatus() const { return status; }
     const std::map<std::string, std::string>& headers() const { return header_map; }
 
@@ -62,9 +70,16 @@ private:
     // Answers the request held in the first requestLen bytes of buff, then drops those bytes.
     bool handshark(size_t requestLen);
     void consume(size_t n);
+    // Sends one frame (FIN set, unmasked); false when the write failed or timed out.
+    bool sendFrame(int opcode, const unsigned char* data, int len);
+    // Takes the payload of a decoded data frame (opcode 0-7) into the message being joined.
+    int takeDataFrame(char* out, int outSize, int* outLen);
 
-    char buff[QEL_MAX_ENTRY];
+    std::vector<char> buff;  // QEL_MAX_ENTRY bytes while data waits in it, else empty
     int buff_len = 0;
+    std::vector<char> message;  // the fragments of a message joined so far
+    int messageOpcode = -1;     // opcode of its first fragment; -1 while none is being joined
+    bool messageTooLong = false;
     int status = 0;
     std::map<std::string, std::string> header_map;
     int fd;
@@ -72,6 +87,6 @@ private:
     Websocket_Respond* respond;
     // Set once the handshake answer is out; replies wait for it so they never mix into it.
     std::atomic<bool> ready{false};
-    // Reply frame: the largest reply plus the longest frame header.
-    unsigned char frame[QEL_MAX_ENTRY + 16];
+    // Replies (reply thread) and control answers (event loop) never mix within a frame.
+    std::mutex writeMutex;
 };

@@ -17,7 +17,8 @@ void Websocket_Request::reset() {
     mask = 0;
     memset(masking_key, 0, sizeof masking_key);
     payload_length = 0;
-    memset(payload, 0, sizeof payload);
+    std::vector<unsigned char>(1, 0).swap(store);
+    payload = store.data();
 }
 
 int Websocket_Request::fetch_websocket_info(const unsigned char* msg, size_t len, size_t capacity) {
@@ -37,7 +38,8 @@ int Websocket_Request::fetch_websocket_info(const unsigned char* msg, size_t len
     const bool masked = (msg[1] & 0x80) != 0;
     const size_t header = pos + (masked ? 4 : 0);
     // The whole frame has to fit the receive buffer, or it could never be completed.
-    if (capacity > sizeof payload) capacity = sizeof payload;
+    if (capacity > static_cast<size_t>(QEL_MAX_ENTRY) + 1)
+        capacity = static_cast<size_t>(QEL_MAX_ENTRY) + 1;
     if (length > capacity || header + length > capacity) {
         printf("something wrong!\n");
         fflush(stdout);
@@ -52,6 +54,8 @@ int Websocket_Request::fetch_websocket_info(const unsigned char* msg, size_t len
     if (masked) memcpy(masking_key, msg + pos, 4);
     payload_length = length;
     const unsigned char* src = msg + header;
+    store.assign(static_cast<size_t>(length) + 1, 0);
+    payload = store.data();
     for (size_t i = 0; i < length; ++i) payload[i] = masked ? src[i] ^ masking_key[i % 4] : src[i];
     payload[length] = 0;
     return static_cast<int>(header + length);

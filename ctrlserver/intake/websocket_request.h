@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/CommandQueue.h"
 
@@ -10,6 +11,8 @@ class Websocket_Request {
 public:
     Websocket_Request();
     ~Websocket_Request();
+    Websocket_Request(const Websocket_Request&) = delete;
+    Websocket_Request& operator=(const Websocket_Request&) = delete;
 
     // Decodes the frame that begins at msg, of which len bytes have arrived; capacity is the size
     // of the buffer the frame must fit in (header and payload). Returns the frame's total size
@@ -21,6 +24,7 @@ public:
     int fetch_websocket_payload(char* out, int outSize);
     // Dumps the decoded fields to the debug hook.
     void print();
+    // Clears the fields and gives the payload's memory back.
     void reset();
 
     uint8_t fin;
@@ -28,6 +32,10 @@ public:
     uint8_t mask;
     uint8_t masking_key[4];
     uint64_t payload_length;
-    // One byte more than any payload so that it always ends in a NUL.
-    unsigned char payload[QEL_MAX_ENTRY + 1];
+    // The decoded payload, followed by a NUL; it holds only as much memory as the last frame
+    // needs.
+    unsigned char* payload;
+
+private:
+    std::vector<unsigned char> store;
 };

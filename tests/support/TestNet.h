@@ -132,6 +132,25 @@ private:
     std::vector<std::unique_ptr<Box>> boxes_;
 };
 
+// A test on a test network of its own with the controller's box "ctrl" at 10.77.0.1. Skipped
+// (with the reason) where the test network cannot be built. A test adds what else it needs in
+// SetUpBoxes, which runs only once the network and the box are there.
+class TestNetFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QEL_REQUIRE_TEST_NETWORK();
+        net = std::make_unique<TestNet>();
+        ASSERT_TRUE(net->ok()) << net->error();
+        ctrl = &net->addBox("ctrl", 1);
+        ASSERT_TRUE(ctrl->ok());
+        SetUpBoxes();
+    }
+    virtual void SetUpBoxes() {}
+
+    std::unique_ptr<TestNet> net;
+    Box* ctrl = nullptr;
+};
+
 // Runs a command without a shell, with a bounded wait; returns its exit status (as a shell
 // shows it, -1 when it could not run or timed out) and its output in *output.
 int runCommand(const std::vector<std::string>& argv, std::string* output = nullptr,

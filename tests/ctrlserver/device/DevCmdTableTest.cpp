@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/DevCmdTable.h"
@@ -188,6 +189,21 @@ TEST(DevCmdTable, TargetAddresses) {
                             "10.77.0.2 ", "::1", "1.2.3.4.5"})
         EXPECT_FALSE(isQelDevAddress(bad)) << bad;
     EXPECT_FALSE(isQelDevAddress(nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DevCmdTable, MirroredRowsNameTheirCommands) {
+    const std::pair<int, const char*> rows[] = {
+        {QEL_ROW_SET_SPLIT_PARAMS, strConfigSetSplitParams},
+        {QEL_ROW_SET_ENCODER_PARAMS, strConfigSetEncoderParams},
+        {QEL_ROW_SET_DECODER_PARAMS, strConfigSetDecoderParams},
+        {QEL_ROW_SET_DECODER_NAME, strConfigSetDecoderNameParam},
+        {QEL_ROW_SET_ENCODER_NAME, strConfigSetEncoderNameParam},
+    };
+    for (const auto& r : rows) EXPECT_STREQ(strConfigCmd[r.first], r.second) << r.first;
 }
 
 }  // namespace

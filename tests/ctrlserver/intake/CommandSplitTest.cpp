@@ -75,6 +75,67 @@ TEST(TextPort, EveryPieceIsTestedByItself) {
     }
 }
 
+// A client's stream read by read: commands ended by ';' go at once, the rest waits for the
+// read that brings its end.
+TEST(TextPort, UnfinishedTextWaitsForTheNextRead) {
+    struct Reads {
+        std::vector<std::string> reads;
+        std::vector<std::string> entries;
+        std::string left;
+    };
+    const std::string big = "update data block 7 " + std::string(30000, 'f');
+    const Reads cases[] = {
+        {{"config get dev", "ices;vw 1"}, {"5|config get devices"}, "vw 1"},
+        {{"config a;\r\n", "config b;\n"}, {"5|config a", "5|config b"}, ""},
+        {{big.substr(0, 4096), big.substr(4096, 4096), big.substr(8192) + ";"}, {"5|" + big}, ""},
+        {{"foo", "bar;mv;"}, {"5|mv"}, ""},
+        {{std::string("vw 1\0junk", 9), ";"}, {"5|vw 1"}, ""},
+    };
+    for (const Reads& c : cases) {
+        CommandQueue q;
+        NetServer::ClientText text;
+        for (const std::string& r : c.reads)
+            NetServer::takeClientData(q, 5, text, r.data(), static_cast<int>(r.size()));
+        EXPECT_EQ(drain(q), c.entries) << c.reads[0];
+        EXPECT_EQ(text.pending, c.left) << c.reads[0];
+    }
+    // A command past the entry bound is dropped whole, up to its ';', and the next one is kept.
+    CommandQueue q;
+    NetServer::ClientText text;
+    const std::string chunk = "config " + std::string(4089, 'c');
+    for (int i = 0; i * 4096 <= QEL_MAX_ENTRY + 4096; ++i)
+        NetServer::takeClientData(q, 5, text, chunk.data(), static_cast<int>(chunk.size()));
+    EXPECT_LT(text.pending.size(), static_cast<size_t>(QEL_MAX_ENTRY));
+    const std::string end = "config tail;vw next;";
+    NetServer::takeClientData(q, 5, text, end.data(), static_cast<int>(end.size()));
+    EXPECT_EQ(drain(q), std::vector<std::string>{"5|vw next"});
+}
+
+// A reply belongs to the connection whose command the command thread took last for that socket;
+// a slow reply of a closed connection never reaches the next one on the same socket.
+TEST(ReplyRoutes, ReplyOfAClosedConnectionIsNotGivenToTheNextOnTheSameSocket) {
+    CommandQueue q;
+    ReplyRoutes routes;
+    const unsigned long first = routes.nextSerial(), second = routes.nextSerial();
+    NetServer::queueClientData(q, 9, "config slow;", 12, CommandSource{&routes, first});
+    ASSERT_EQ(drain(q).size(), 1u);  // the command thread takes it and works on it
+    EXPECT_TRUE(routes.belongs(9, first, q.QueueLength()));
+    // The first client leaves; the next one gets socket 9 and sends a command of its own.
+    NetServer::queueClientData(q, 9, "config fast;", 12, CommandSource{&routes, second});
+    EXPECT_FALSE(routes.belongs(9, second, q.QueueLength())) << "the slow reply reached it";
+    ASSERT_EQ(drain(q).size(), 1u);
+    EXPECT_TRUE(routes.belongs(9, second, q.QueueLength()));
+    EXPECT_FALSE(routes.belongs(9, first, q.QueueLength()));
+    // A socket with no command on record keeps its replies, as do other sockets.
+    EXPECT_TRUE(routes.belongs(4, second, q.QueueLength()));
+
+    // The web port notes its commands the same way.
+    Network_Interface::handleFrame(q, 4, 1, "vw 1;vw 2", 9, CommandSource{&routes, first});
+    EXPECT_EQ(drain(q).size(), 2u);
+    EXPECT_TRUE(routes.belongs(4, first, q.QueueLength()));
+    EXPECT_FALSE(routes.belongs(4, second, q.QueueLength()));
+}
+
 TEST(Discovery, AnswerText) {
     EXPECT_EQ(NetServer::discoveryAnswer("10.77.0.1"),
               "config qel ack get controllers &SUCCEED &10.77.0.1");

@@ -43,6 +43,7 @@ protected:
             const int r = handler->processBuff(payload.data(), QEL_MAX_ENTRY, &len);
             if (r == Websocket_Handler::kNeedMore) return true;
             if (r == Websocket_Handler::kDrop) return false;
+            if (r == Websocket_Handler::kHandled) continue;
             out.push_back({r, std::string(payload.data(), len)});
         }
     }
@@ -59,12 +60,12 @@ protected:
         return got;
     }
 
-    static std::string clientFrame(int opcode, const std::string& payload) {
+    static std::string clientFrame(int opcode, const std::string& payload, int fin = 1) {
         std::vector<unsigned char> out(payload.size() + 16);
         const unsigned char key[4] = {1, 2, 3, 4};
         Websocket_Respond r;
         const int n =
-            r.mk_websocket_info(out.data(), static_cast<int>(out.size()), 1, opcode, 1, key,
+            r.mk_websocket_info(out.data(), static_cast<int>(out.size()), fin, opcode, 1, key,
                                 reinterpret_cast<const unsigned char*>(payload.data()),
                                 static_cast<int>(payload.size()));
         return std::string(reinterpret_cast<char*>(out.data()), n);
@@ -115,6 +116,39 @@ TEST_F(HandlerTest, HugeDeclaredLengthDropsTheConnection) {
     std::vector<Frame> got;
     ASSERT_TRUE(feed(kRequest, got));
     EXPECT_FALSE(feed(std::string("\x81\xFF\x7F\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 10), got));
+}
+
+TEST_F(HandlerTest, ControlFramesAreAnsweredAndFragmentsJoined) {
+    std::vector<Frame> got;
+    ASSERT_TRUE(feed(kRequest, got));
+    got.clear();
+    peerRead();
+    // A ping between the fragments of a message is answered at once; the message comes out
+    // whole, after its last fragment.
+    ASSERT_TRUE(feed(
+        clientFrame(1, "config get ", 0) + clientFrame(9, "ping!") + clientFrame(0, "devices", 0),
+        got));
+    EXPECT_EQ(peerRead(), std::string("\x8A\x05ping!", 7));
+    EXPECT_TRUE(got.empty());
+    ASSERT_TRUE(feed(clientFrame(0, " now") + clientFrame(10, "unasked pong"), got));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].opcode, 1);
+    EXPECT_EQ(got[0].payload, "config get devices now");
+    EXPECT_EQ(peerRead(), "");
+
+    // A stray continuation is nothing; a joined message past the bound is dropped whole.
+    got.clear();
+    ASSERT_TRUE(feed(clientFrame(0, "config stray"), got));
+    const std::string half(QEL_MAX_ENTRY / 2 + 10, 'x');
+    ASSERT_TRUE(feed(clientFrame(1, "config " + half, 0), got));
+    ASSERT_TRUE(feed(clientFrame(0, half), got));
+    ASSERT_TRUE(feed(clientFrame(1, "vw after"), got));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].payload, "vw after");
+
+    // A close is answered with a close carrying its status code, and the connection ends.
+    EXPECT_FALSE(feed(clientFrame(8, std::string("\x03\xE8") + "bye"), got));
+    EXPECT_EQ(peerRead(), std::string("\x88\x02\x03\xE8", 4));
 }
 
 TEST_F(HandlerTest, RepliesWaitForTheHandshakeAndFailOnAClosedPeer) {

@@ -7,86 +7,12 @@
 #include <functional>
 
 #include "WallModelFixture.h"
+#include "WallFiles.h"
 #include "WallModelGen.h"
 
+using namespace wallgen;
+
 namespace {
-
-std::string num(const char* format, int n) {
-    char text[64];
-    snprintf(text, sizeof text, format, n);
-    return text;
-}
-
-std::string scenePath(int s, int p) {
-    char text[64];
-    snprintf(text, sizeof text, "/mnt/sence/qelconfVSence_%02d_%02d.ini", s, p);
-    return text;
-}
-
-KeyList firstStartUnicast() {
-    KeyList k;
-    for (int i = 0; i < 200; ++i) {
-        k.emplace_back(num("unicastip_%02d", i), "");
-        k.emplace_back(num("unicastname_%02d", i), "");
-        k.emplace_back(num("unicastsplitnum_%02d", i), 1);
-    }
-    k.emplace_back("unicastCurIndex", 0);
-    return k;
-}
-
-KeyList firstStartScene(int s) {
-    KeyList k = {{"screensenceName", ""},   {"screensenceId", s},        {"screensenceValid", 0},
-                 {"screensencePicSrc", ""}, {"screensenceCurPreset", 0}, {"screenRows", 2},
-                 {"screenColumns", 2},      {"screenHorCut", 2},         {"screenVerCut", 2},
-                 {"screenWidth", 3840},     {"screenHeight", 2160}};
-    for (int c = 0; c < 4; ++c) {
-        k.emplace_back(num("screenIP_%02d", c), "");
-        k.emplace_back(num("screenSplitnum_%02d", c), 1);
-        k.emplace_back(num("screenName_%02d", c), "");
-    }
-    k.emplace_back("disWidth", 1920);
-    k.emplace_back("disHeight", 1080);
-    for (int d = 0; d < 16; ++d) {
-        k.emplace_back(num("disIP_%02d", d), "");
-        k.emplace_back(num("disSplitnum_%02d", d), 1);
-        k.emplace_back(num("disName_%02d", d), "");
-    }
-    return k;
-}
-
-KeyList firstStartVscreen() {
-    KeyList k = {{"screenRows", 2},   {"screenColumns", 2},  {"screenHorCut", 2},
-                 {"screenVerCut", 2}, {"screenWidth", 3840}, {"screenHeight", 2160}};
-    for (int c = 0; c < 4; ++c) {
-        k.emplace_back(num("screenIP_%02d", c), "");
-        k.emplace_back(num("screenSplitnum_%02d", c), 1);
-        k.emplace_back(num("screenName_%02d", c), "");
-    }
-    return k;
-}
-
-const KeyList kFirstStartRatio = {{"HVratioCurIndex", 0},
-                                  {"HVratioHor", 16},
-                                  {"HVratioVer", 9},
-                                  {"HVratioHorUserDef", 0},
-                                  {"HVratioVerUserDef", 0}};
-
-// The nine words of a block file, little-endian, as stored.
-std::vector<uint32_t> words(const std::string& bytes) {
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i + 4 <= bytes.size() && out.size() < 9; i += 4)
-        out.push_back(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8 | uint8_t(bytes[i + 2]) << 16 |
-                      uint32_t(uint8_t(bytes[i + 3])) << 24);
-    return out;
-}
-
-// What live-wall window w holds after a first start: cells 0-3 of the 2 x 2 wall split 1.
-std::vector<uint32_t> firstStartWindow(uint32_t w) {
-    if (w >= 20) return {w, w, 0, 0, 0, 0, 0, 0, 0};
-    const uint32_t cell = w / 5, x = 1920 * (cell % 2), y = 1080 * (cell / 2);
-    if (w % 5 == 0) return {w, w, 1, 0, 1, x, x + 1919, y, y + 1079};
-    return {w, w, 0, 0, 0, x, x, y, y};
-}
 
 KeyList sortedCopy(KeyList k) {
     std::sort(k.begin(), k.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -99,18 +25,12 @@ TEST_F(WallModelTest, FirstStartWritesTheDefaultFilesExactly) {
     // /mnt/sence does not exist yet: the model makes it.
     VSServer& m = start();
     std::map<std::string, FileState> files = modelFiles();
-    std::vector<std::string> expected = {"/mnt/qelconfUnicast.ini", "/mnt/qelconfHVratio.ini",
-                                         "/mnt/qelconfVscreen.ini"};
-    for (int w = 0; w < 80; ++w) expected.push_back(num("/mnt/qelconfVWin_%02d.ini", w));
-    for (int s = 0; s < 5; ++s)
-        for (int p = 0; p < 3; ++p) expected.push_back(scenePath(s, p));
     std::vector<std::string> found;
     for (const auto& f : files) found.push_back(f.first);
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(found, expected);
+    EXPECT_EQ(found, firstStartFiles());
 
     EXPECT_EQ(readKeys("/mnt/qelconfUnicast.ini"), firstStartUnicast());
-    EXPECT_EQ(readKeys("/mnt/qelconfHVratio.ini"), kFirstStartRatio);
+    EXPECT_EQ(readKeys("/mnt/qelconfHVratio.ini"), firstStartRatio());
     EXPECT_EQ(readKeys("/mnt/qelconfVscreen.ini"), firstStartVscreen());
     for (int s = 0; s < 5; ++s)
         for (int p = 0; p < 3; ++p)
@@ -208,7 +128,14 @@ void expectFullModel(VSServer& m) {
     EXPECT_EQ(m.pHVratio->ver, 3);
     EXPECT_EQ(m.pHVratio->horUserDef, 21);
     EXPECT_EQ(m.pHVratio->verUserDef, 9);
-    EXPECT_EQ(iHVratioHorUserDef, 21);
+    EXPECT_EQ(std::vector<int>({iHVratioIndex, iHVratioHor, iHVratioVer, iHVratioHorUserDef,
+                                iHVratioVerUserDef}),
+              std::vector<int>({2, 4, 3, 21, 9}));
+    EXPECT_EQ(int(wall.horCut), 3);
+    EXPECT_EQ(int(wall.verCut), 4);
+    EXPECT_EQ(wall.height, 4320u);
+    EXPECT_EQ(m.pUnicast->width, 1920);
+    EXPECT_EQ(m.pUnicast->height, 1080);
     EXPECT_EQ(m.pMulticast->winUrl.size(), 127u);
     EXPECT_EQ(m.pMulticast->winUrlName.size(), 39u);
     EXPECT_EQ(m.vwMode.modeActive, 2);
@@ -219,7 +146,13 @@ void expectFullModel(VSServer& m) {
         EXPECT_EQ(int(m.pVSence[s]->curPreset), 1);
         EXPECT_EQ(m.pVSence[s]->name.size(), 39u);
         EXPECT_EQ(sSenceScreenName[s], m.pVSence[s]->name);
-        EXPECT_EQ(iSenceScreenRows[s], GRID);
+        EXPECT_EQ(sSenceScreenPicSrc[s], m.pVSence[s]->picSrc);
+        EXPECT_EQ(m.pVSence[s]->picSrc.size(), 60u);
+        EXPECT_EQ(
+            std::vector<int>({iSenceScreenRows[s], iSenceScreenColumns[s], iSenceScreenHorCut[s],
+                              iSenceScreenVerCut[s], iSenceVScreenWidth[s], iSenceVScreenHeight[s],
+                              iSenceScreenId[s], iSenceScreenValid[s], iSenceScreenCurPreset[s]}),
+            std::vector<int>({GRID, GRID, 5, 6, 7680, 4320, s, 1, 1}));
         for (int p = 0; p < 3; ++p) {
             const VSenceScreen& rec = *m.pVSenceScreen[s][p];
             EXPECT_EQ(int(rec.rows), GRID);
@@ -353,7 +286,7 @@ public:
             model.reset();
             k.prepare(*this);
             ::testing::internal::CaptureStderr();
-            VSServer* m = VSServer::createNew(*env, *dev);
+            VSServer* m = VSServer::createNew(*env, *server);
             const std::string log = ::testing::internal::GetCapturedStderr();
             model.reset(m);
             ASSERT_TRUE(m);
@@ -479,7 +412,7 @@ TEST_F(WallModelLoadTable, StoredValueRules) {
          },
          [](WallModelTest& t, VSServer& m) {
              EXPECT_EQ(sortedCopy(t.readKeys("/mnt/qelconfHVratio.ini")),
-                       sortedCopy(kFirstStartRatio));
+                       sortedCopy(firstStartRatio()));
              EXPECT_EQ(m.pHVratio->hor, 16);
              EXPECT_EQ(iHVratioVer, 9);
          },

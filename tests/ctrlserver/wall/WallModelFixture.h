@@ -1,5 +1,5 @@
-// A wall model over a fresh box root of its own, with helpers to write, read and watch its
-// files.
+// A wall model over a fresh box root of its own (beside the device server it is given), with
+// helpers to write, read and watch its files.
 #pragma once
 
 #include <dirent.h>
@@ -18,48 +18,33 @@
 #include <utility>
 #include <vector>
 
-#include "device/DevServer.h"
-#include "live/BasicUsageEnvironment.hh"
-#include "support/NoNetwork.h"
+#include "ctrlserver/device/DevServerFixture.h"
 #include "wall/VSServer.h"
+#include "WallFiles.h"
 
-using KeyList = std::vector<std::pair<std::string, Json::Value>>;
-
-class WallModelTest : public ::testing::Test {
+class WallModelTest : public DevServerTest {
 public:
     void SetUp() override {
-        // The device server beside the model owns a sending thread: keep it off the network.
-        if (!qeltest::isolateFromNetwork()) GTEST_SKIP() << "needs root to run without a network";
-        char dir[] = "/tmp/qel-wall-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        root = dir;
-        setenv("QEL_ROOT", root.c_str(), 1);
-        ASSERT_EQ(mkdir((root + "/mnt").c_str(), 0755), 0);
-        scheduler = BasicTaskScheduler::createNew();
-        env = BasicUsageEnvironment::createNew(*scheduler);
-        dev.reset(DevServer::createNew(*env, Port(6668), 0));
+        DevServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        DevServerTest::start();
     }
 
     void TearDown() override {
         model.reset();
-        dev.reset();
-        delete env;
-        delete scheduler;
-        if (!root.empty()) {
-            std::string cmd = "rm -rf '" + root + "'";
-            if (::system(cmd.c_str()) != 0) ADD_FAILURE() << "cannot remove " << root;
-        }
+        DevServerTest::TearDown();
     }
 
+    using DevServerTest::root;
+
     struct Deleter {
-        void operator()(DevServer* s) const { delete s; }
         void operator()(VSServer* s) const { delete s; }
     };
 
     // (Re)builds the model from the files as they are now.
     VSServer& start() {
         model.reset();
-        model.reset(VSServer::createNew(*env, *dev));
+        model.reset(VSServer::createNew(*env, *server));
         if (!model) ADD_FAILURE() << "no model";
         return *model;
     }
@@ -69,34 +54,12 @@ public:
         struct stat st;
         return lstat(file(boxPath).c_str(), &st) == 0;
     }
-
     void writeKeys(const std::string& boxPath, const KeyList& kv) {
-        Json::Value doc(Json::objectValue);
-        doc["config"] = Json::Value(Json::arrayValue);
-        for (const auto& p : kv) {
-            Json::Value e(Json::objectValue);
-            e[p.first] = p.second;
-            doc["config"].append(e);
-        }
-        writeBytes(boxPath, doc.toStyledString());
+        writeFile(boxPath.c_str(), kv);
     }
-
-    // The file's keys and values in file order (empty when it does not parse).
-    KeyList readKeys(const std::string& boxPath) {
-        KeyList out;
-        Json::Value doc;
-        Json::Reader reader;
-        if (!reader.parse(readBytes(boxPath), doc) || !doc.isObject()) return out;
-        for (const Json::Value& e : doc["config"])
-            for (const std::string& k : e.getMemberNames()) out.emplace_back(k, e[k]);
-        return out;
-    }
-
+    KeyList readKeys(const std::string& boxPath) { return wallgen::keysOfFile(file(boxPath)); }
     Json::Value value(const std::string& boxPath, const std::string& key) {
-        Json::Value v;
-        for (const auto& p : readKeys(boxPath))
-            if (p.first == key) v = p.second;
-        return v;
+        return DevServerTest::value(boxPath.c_str(), key);
     }
 
     void writeBytes(const std::string& boxPath, const std::string& bytes) {
@@ -104,45 +67,12 @@ public:
         out << bytes;
         ASSERT_TRUE(out.good()) << boxPath;
     }
-
     std::string readBytes(const std::string& boxPath) const {
-        std::ifstream in(file(boxPath), std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
+        return wallgen::readWholeFile(file(boxPath));
     }
 
-    // What a model file looks like on disk, to tell whether it was touched.
-    struct FileState {
-        ino_t inode;
-        long long mtimeNs;
-        std::string bytes;
-        bool operator==(const FileState& o) const {
-            return inode == o.inode && mtimeNs == o.mtimeNs && bytes == o.bytes;
-        }
-    };
-
-    // Every model file (names beginning "qelconf") under /mnt and /mnt/sence.
-    std::map<std::string, FileState> modelFiles() const {
-        std::map<std::string, FileState> files;
-        for (const char* dir : {"/mnt", "/mnt/sence"}) {
-            DIR* d = opendir(file(dir).c_str());
-            if (!d) continue;
-            while (struct dirent* e = readdir(d)) {
-                const std::string name = e->d_name;
-                if (name == "." || name == ".." || name == "sence") continue;
-                if (name.rfind("qeldev", 0) == 0) continue;  // the device server's tables
-                const std::string boxPath = std::string(dir) + "/" + name;
-                struct stat st;
-                if (lstat(file(boxPath).c_str(), &st) != 0) continue;
-                files[boxPath] =
-                    FileState{st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
-                              S_ISREG(st.st_mode) ? readBytes(boxPath) : ""};
-            }
-            closedir(d);
-        }
-        return files;
-    }
+    using FileState = wallgen::FileState;
+    std::map<std::string, FileState> modelFiles() const { return wallgen::wallFileStates(root); }
 
     // Counts what happens to the model files of /mnt and /mnt/sence while it lives.
     class Watch {
@@ -191,10 +121,6 @@ public:
         std::map<int, std::string> dirs;
     };
 
-    std::string root;
-    TaskScheduler* scheduler = nullptr;
-    UsageEnvironment* env = nullptr;
-    std::unique_ptr<DevServer, Deleter> dev;
     std::unique_ptr<VSServer, Deleter> model;
 };
 

@@ -23,16 +23,8 @@ namespace {
 
 const uint16_t kCommandPort = 9900;
 
-class DevQueue : public ::testing::Test {
+class DevQueue : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
-        ASSERT_TRUE(ctrl->ok());
-    }
-
     // Starts the controller once the box root holds what the test put there.
     void startController() {
         mkdir((ctrl->root() + "/mnt").c_str(), 0755);
@@ -54,8 +46,6 @@ protected:
         EXPECT_EQ(v["status"].asString(), "success");
     }
 
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
     std::unique_ptr<qeltest::Process> server;
     qeltest::UdpSocket client;
 };

@@ -31,18 +31,12 @@ qeltest::FakeDevice::Responder answering(const std::string& request, const std::
     };
 }
 
-class Discovery : public ::testing::Test {
+class Discovery : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         writeFile(ctrl->path("/var/www/.keep"), "");
         writeFile(ctrl->path("/mnt/.keep"), "");
     }
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
 };
 
 TEST_F(Discovery, FindsEncodersAndDecodersInAddressOrder) {
@@ -117,6 +111,36 @@ TEST_F(Discovery, FindsEncodersAndDecodersInAddressOrder) {
     EXPECT_EQ("config qel get decoders", got[1].text);
     EXPECT_EQ(8887, got[0].fromPort);
     EXPECT_EQ("10.77.0.1", got[0].fromIp);
+}
+
+// Flag 1 asks the encoders only, flag 2 the decoders only: the other kind is neither asked nor
+// taken when it answers anyway.
+TEST_F(Discovery, FlagsChooseTheKindAsked) {
+    qeltest::Box& dec3 = net->addBox("dec3", 3);
+    qeltest::Box& enc9 = net->addBox("enc9", 9);
+    // Each device answers whatever it is asked with its own reply.
+    auto always = [](const char* reply) {
+        return [reply](const qeltest::Datagram&) { return std::vector<std::string>{reply}; };
+    };
+    auto p3 = fakeDevice(dec3, qeltest::FakeDevice::Kind::Decoder, always(kDecoder3Reply));
+    auto p9 = fakeDevice(enc9, qeltest::FakeDevice::Kind::Encoder, always(kEncoder9Reply));
+    std::string out = runTool(*ctrl, {"find 1", "find 2"});
+    auto results = linesWith(out, "@find ");
+    ASSERT_EQ(2u, results.size()) << out;
+    EXPECT_EQ("@find 1", results[0]);
+    EXPECT_EQ("@find 1", results[1]);
+    auto found = linesWith(out, "@found ");
+    ASSERT_EQ(2u, found.size()) << out;
+    EXPECT_NE(std::string::npos, found[0].find("|10.77.0.9|")) << found[0];
+    EXPECT_NE(std::string::npos, found[1].find("|10.77.0.3|")) << found[1];
+
+    // Two passes of each run ask; the encoder pass of the first run, the decoder pass of the
+    // second.
+    std::vector<std::string> asked;
+    for (const auto& d : p9->received()) asked.push_back(d.text);
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{"config qel get encoders", "config qel get encoders",
+                                        "config qel get decoders", "config qel get decoders"}));
 }
 
 TEST_F(Discovery, NoAnswerKeepsTablesAndFiles) {

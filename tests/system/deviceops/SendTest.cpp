@@ -2,6 +2,8 @@
 // update notices with the TFTP start, and serial settings with their pairing commands.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "DeviceOpsSupport.h"
 
 using namespace devops;
@@ -19,13 +21,9 @@ const char* const kEncoderFile =
     " { \"encoder00_mac\" : \"00:aa:00:00:00:09\" },"
     " { \"encoder_count\" : 1 } ] }";
 
-class Sends : public ::testing::Test {
+class Sends : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         writeFile(ctrl->path("/mnt/qeldevDecoder.ini"), kDecoderFile);
         writeFile(ctrl->path("/mnt/qeldevEncoder.ini"), kEncoderFile);
         dec3 = &net->addBox("dec3", 3);
@@ -38,8 +36,7 @@ protected:
             if (s.box == box) out.push_back(s.text);
         return out;
     }
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box *ctrl = nullptr, *dec3 = nullptr, *enc9 = nullptr, *dec20 = nullptr;
+    qeltest::Box *dec3 = nullptr, *enc9 = nullptr, *dec20 = nullptr;
 };
 
 TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
@@ -99,6 +96,35 @@ TEST_F(Sends, AcknowledgedCommandsReadTheDevicesAnswer) {
     EXPECT_EQ("config qel set reboot 10.77.0.50", got[5].text);
 }
 
+// Network settings with a name reach the record found by MAC, in the table and its file, before
+// any answer; a MAC no record has changes nothing.
+TEST_F(Sends, NetworkSettingsWithANameUpdateTheRecordOfThatMac) {
+    std::string out = runTool(
+        *ctrl, {"cmddev config set netandname params 00:aa:00:00:00:09 10.77.0.45 255.255.0.0 "
+                "10.77.0.250 Gate",
+                "cmddev config set netandname params 00:bb:00:00:00:01 10.77.0.46 255.0.0.0 "
+                "10.0.0.1 Nobody",
+                "dump"});
+    auto enc = linesWith(out, "@encoder ");
+    ASSERT_EQ(1u, enc.size()) << out;
+    EXPECT_EQ(
+        "@encoder 0|10.77.0.45|00:aa:00:00:00:09||Gate|255.255.0.0|"
+        "10.77.0.250|",
+        enc[0].substr(0, enc[0].find("10.77.0.250|") + 12))
+        << enc[0];
+    EXPECT_NE(std::string::npos, linesWith(out, "@encoderstream ")
+                                     .at(0)
+                                     .find("|rtsp://10.77.0.45/stream1?multicast|"
+                                           "rtsp://10.77.0.45/stream1s"));
+    const std::string file = readFile(ctrl->path("/mnt/qeldevEncoder.ini"));
+    EXPECT_NE(std::string::npos, file.find("\"Gate\"")) << file;
+    EXPECT_EQ(std::string::npos, file.find("Nobody")) << file;
+    auto decoders = linesWith(out, "@decoder ");
+    ASSERT_EQ(2u, decoders.size());
+    EXPECT_NE(std::string::npos, decoders[0].find("|10.77.0.3|")) << decoders[0];
+    EXPECT_NE(std::string::npos, decoders[1].find("|10.77.0.20|")) << decoders[1];
+}
+
 TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     writeFile(ctrl->path("/mnt/qeldevController.ini"),
               "{ \"config\" : [ { \"pass\" : \"secret\" }, { \"master_en\" : \"1\" } ] }");
@@ -106,7 +132,7 @@ TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     std::string out =
         runTool(*ctrl, {"restore 10.77.0.3", "reboot 10.77.0.3", "factory 10.77.0.3"});
     EXPECT_EQ("@factory 1", linesWith(out, "@factory ").at(0)) << out;
-    // The tables stay in memory until the next start.
+    // The next start finds empty files.
     std::string again = runTool(*ctrl, {"dump"});
     EXPECT_EQ("@counts 0 0 0 0 0", linesWith(again, "@counts ").at(0)) << again;
     EXPECT_EQ(std::string::npos, readFile(ctrl->path("/mnt/qeldevController.ini")).find("secret"));
@@ -116,6 +142,24 @@ TEST_F(Sends, FactoryResetEmptiesTheFilesAndRebootsTheDevice) {
     EXPECT_EQ("config qel set device restorefactory 10.77.0.3", got[0].text);
     EXPECT_EQ("config qel set reboot 10.77.0.3", got[1].text);
     EXPECT_EQ("config qel set reboot 10.77.0.3", got[2].text);
+}
+
+TEST_F(Sends, FactoryResetLastsThroughTheNextCommandAndARestart) {
+    auto decoder = fakeDevice(*dec3, qeltest::FakeDevice::Kind::Decoder, nullptr);
+    std::string out =
+        runTool(*ctrl, {"dump", "factory 10.77.0.3", "cmddev config set split params 10.77.0.3 4 0",
+                        "cmddev config set decoder name 10.77.0.20 Back", "dump"});
+    auto counts = linesWith(out, "@counts ");
+    ASSERT_EQ(2u, counts.size()) << out;
+    EXPECT_EQ("@counts 0 2 1 0 0", counts[0]);
+    EXPECT_EQ("@counts 0 0 0 0 0", counts[1]);
+    EXPECT_EQ("@factory 1", linesWith(out, "@factory ").at(0)) << out;
+    for (const char* file : {"/mnt/qeldevDecoder.ini", "/mnt/qeldevEncoder.ini"}) {
+        std::string text = readFile(ctrl->path(file));
+        EXPECT_EQ(std::string::npos, text.find("10.77.0.")) << file << ": " << text;
+    }
+    std::string again = runTool(*ctrl, {"dump"});
+    EXPECT_EQ("@counts 0 0 0 0 0", linesWith(again, "@counts ").at(0)) << again;
 }
 
 TEST_F(Sends, UpdateOfAllDecodersNotifiesEachThenBroadcasts) {
@@ -147,6 +191,27 @@ TEST_F(Sends, UpdateOfAllDecodersNotifiesEachThenBroadcasts) {
     ASSERT_EQ(11u, seen.size());
     EXPECT_EQ("enc9", seen[10].box);
     EXPECT_EQ("config qel set update file 10.77.0.9 TX_Update_2.tar 99", seen[10].text);
+}
+
+// The device's answer to an update notice comes back to the socket the notice left from and is
+// read there; it changes nothing.
+TEST_F(Sends, UpdateNoticeAnswerIsRead) {
+    auto sock = enc9->run([] { return qeltest::UdpSocket(8884); });
+    ASSERT_TRUE(sock.ok()) << sock.error();
+    std::thread device([&sock] {
+        auto d = sock.receive(10s);
+        if (d) sock.sendTo(d->fromIp, d->fromPort, "config qel ack set update file #SUCCEED ");
+    });
+    auto tool = ctrl->start(qeltest::programPath("deviceops_tool"),
+                            {"firmware 10.77.0.9 TX_Update_2.tar 99 enc", "dump"});
+    ASSERT_TRUE(tool);
+    const bool ended = tool->waitForStdout("@end\n", 10s);
+    device.join();
+    ASSERT_TRUE(ended) << tool->output();
+    EXPECT_TRUE(tool->waitForOutput("recv buf is: config qel ack set update file #SUCCEED", 1s))
+        << tool->output();
+    EXPECT_NE(std::string::npos, tool->stdoutText().find("@firmware 1\n")) << tool->output();
+    EXPECT_EQ("@counts 0 2 1 0 0", linesWith(tool->stdoutText(), "@counts ").at(0));
 }
 
 TEST_F(Sends, SerialByNetworkPairsAndReleasesTheOtherDevices) {

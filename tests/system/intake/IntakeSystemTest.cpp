@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <memory>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,15 +85,11 @@ std::string upgradeRequest(const std::string& key = kSampleKey) {
            key + "\r\nOrigin: http://10.77.0.2\r\nSec-WebSocket-Version: 13\r\n\r\n";
 }
 
-class Intake : public ::testing::Test {
+class Intake : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         op = &net->addBox("op", 2);
-        ASSERT_TRUE(ctrl->ok() && op->ok());
+        ASSERT_TRUE(op->ok());
         server = ctrl->start(qeltest::programPath("ctrlserver_echo"));
         ASSERT_TRUE(server);
         ASSERT_TRUE(server->waitForStderr("webServer Started", 5s)) << server->output();
@@ -122,8 +119,6 @@ protected:
         EXPECT_EQ(f->payload, echoReply(command));
     }
 
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
     qeltest::Box* op = nullptr;
     std::unique_ptr<qeltest::Process> server;
 };
@@ -284,6 +279,86 @@ TEST_F(Intake, TextPortQueuesEveryCommandPiece) {
     EXPECT_TRUE(server->running()) << server->output();
 }
 
+// A real client library: its ping is answered, a message sent in fragments arrives as one
+// command, and its close is answered so the connection ends with the code it asked for.
+TEST_F(Intake, RealWebSocketClientLibrary) {
+    auto client = op->start("/usr/bin/python3", {QEL_WS_CLIENT, "ws://10.77.0.1:9008/ws"});
+    ASSERT_TRUE(client);
+    const auto status = client->waitExit(15s);
+    ASSERT_TRUE(status) << client->output();
+    EXPECT_EQ(*status, 0) << client->output();
+    const std::string out = client->stdoutText();
+    EXPECT_NE(out.find("PONG are you there\n"), std::string::npos) << client->output();
+    EXPECT_NE(out.find("CMD config get devices fragmented in three\n"), std::string::npos)
+        << client->output();
+    EXPECT_NE(out.find("CLOSE 1000\n"), std::string::npos) << client->output();
+    EXPECT_TRUE(server->waitForStdout("|config get devices fragmented in three\n", 2s));
+    EXPECT_TRUE(server->running()) << server->output();
+}
+
+// Idle clients up to the cap on each port are kept; more are closed at once, and the port goes
+// on serving those it has and the next one once a place is free.
+TEST_F(Intake, ConnectionsPastTheCapAreClosedAndTheRestServed) {
+    const size_t kCap = 256, kTried = 300;
+    for (uint16_t port : {uint16_t(8886), uint16_t(9008)}) {
+        SCOPED_TRACE(port);
+        std::vector<std::unique_ptr<qeltest::TcpClient>> idle;
+        for (size_t i = 0; i < kTried; ++i) {
+            idle.push_back(connect(port));
+            if (port == 9008 && i < kCap) {
+                ASSERT_TRUE(idle.back()->send(upgradeRequest()));
+            }
+        }
+        size_t closed = 0;
+        for (size_t i = kCap; i < kTried; ++i)
+            if (idle[i]->receiveUntilClosed(2s)) ++closed;
+        EXPECT_EQ(closed, kTried - kCap);
+        if (port == 8886) {
+            ASSERT_TRUE(idle[0]->send("config first;"));
+            auto got = idle[0]->receiveExactly(echoReply("config first").size(), 3s);
+            ASSERT_TRUE(got);
+            EXPECT_EQ(*got, echoReply("config first"));
+        } else {
+            ASSERT_TRUE(idle[0]->receiveUntil("\r\n\r\n", 3s));
+            expectRoundTrip(*idle[0], "config first");
+        }
+        // Once one leaves, a new client takes its place.
+        idle[1]->close();
+        bool served = false;
+        for (int attempt = 0; attempt < 20 && !served; ++attempt) {
+            std::this_thread::sleep_for(100ms);
+            auto next = connect(port);
+            if (port == 8886) {
+                next->send("config next;");
+                auto got = next->receiveExactly(echoReply("config next").size(), 1s);
+                served = got && *got == echoReply("config next");
+            } else {
+                next->send(upgradeRequest());
+                if (!next->receiveUntil("\r\n\r\n", 1s)) continue;
+                next->send(clientFrame(1, "config next"));
+                auto f = readFrame(*next, 1s);
+                served = f && f->payload == echoReply("config next");
+            }
+        }
+        EXPECT_TRUE(served);
+    }
+    EXPECT_TRUE(server->running()) << server->output();
+}
+
+// A command that reaches the text port in several pieces is one command; the line end a client
+// leaves after its ';' does not start the next one.
+TEST_F(Intake, TextPortJoinsACommandSentInPieces) {
+    auto c = connect(8886);
+    const std::string big = "update data block 1 " + std::string(50000, 'a');
+    // It is read in pieces of a few kilobytes however it travels.
+    ASSERT_TRUE(c->send(big.substr(0, 20000)));
+    ASSERT_TRUE(c->send(big.substr(20000) + ";\r\nconfig next;\r\n"));
+    const std::string expected = echoReply(big) + echoReply("config next");
+    auto got = c->receiveExactly(expected.size(), 3s);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(*got, expected);
+}
+
 TEST_F(Intake, AnotherBoxFindsTheController) {
     auto socks = op->run([] {
         std::vector<qeltest::UdpSocket> s;
@@ -331,6 +406,38 @@ TEST(IntakeAlone, StartsWithoutAnAnswerToItsProbe) {
     auto got = c.receiveExactly(echoReply("config x").size(), 2s);
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, echoReply("config x"));
+}
+
+// A box that starts before its link is up learns its address when it is next asked.
+TEST(IntakeAlone, LearnsItsAddressOnceTheLinkIsUp) {
+    QEL_REQUIRE_TEST_NETWORK();
+    qeltest::TestNet net;
+    ASSERT_TRUE(net.ok()) << net.error();
+    qeltest::Box& box = net.addBox("late", 1);
+    qeltest::Box& op = net.addBox("op", 2);
+    ASSERT_EQ(qeltest::runCommand({"ip", "-n", box.netns(), "link", "set", "eth0", "down"}), 0);
+    auto server = box.start(qeltest::programPath("ctrlserver_echo"));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitForStderr("webServer Started", 5s)) << server->output();
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(qeltest::runCommand({"ip", "-n", box.netns(), "link", "set", "eth0", "up"}), 0);
+    qeltest::runCommand({"ip", "-n", box.netns(), "route", "replace", "default", "dev", "eth0"});
+
+    auto socks = op.run([] {
+        std::vector<qeltest::UdpSocket> s;
+        s.emplace_back(8887);
+        s.emplace_back(0);
+        return s;
+    });
+    ASSERT_EQ(socks.size(), 2u);
+    std::optional<qeltest::Datagram> d;
+    // The link needs a moment before the first datagram crosses it.
+    for (int i = 0; i < 10 && !d; ++i) {
+        ASSERT_TRUE(socks[1].sendTo("255.255.255.255", 8886, "config qel get controllers"));
+        d = socks[0].receive(1s);
+    }
+    ASSERT_TRUE(d) << server->output();
+    EXPECT_EQ(d->text, "config qel ack get controllers &SUCCEED &10.77.0.1");
 }
 
 // With port 9008 taken by someone else, the web front end has no listener, yet the command thread

@@ -1,0 +1,56 @@
+// Running out of memory while the model is built: createNew gives null, what was built is
+// freed (the leak checker of the sanitizer build sees the rest) and no file is written.
+#include <cstdlib>
+#include <new>
+
+#include "WallModelFixture.h"
+
+namespace {
+
+// Allocations of this thread only: the device server's thread keeps its memory.
+thread_local long tFailAt = -1;  // the allocation that fails, counted from 0; -1: none
+thread_local long tCount = 0;
+
+}  // namespace
+
+// The replacements pair malloc with free, which the compiler cannot see once it inlines them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    if (tFailAt >= 0 && tCount++ == tFailAt) throw std::bad_alloc();
+    if (void* p = malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    free(p);
+}
+#pragma GCC diagnostic pop
+
+TEST_F(WallModelTest, OutOfMemoryGivesNoModelAndWritesNothing) {
+    start();
+    model.reset();
+    const std::map<std::string, FileState> files = modelFiles();
+
+    // How many allocations a whole build makes.
+    tCount = 0;
+    tFailAt = 1L << 40;
+    VSServer* whole = VSServer::createNew(*env, *server);
+    const long total = tCount;
+    tFailAt = -1;
+    ASSERT_TRUE(whole);
+    delete whole;
+
+    for (long at : {0L, 1L, 2L, 50L, total / 3, total / 2, total - 1}) {
+        SCOPED_TRACE(at);
+        tCount = 0;
+        tFailAt = at;
+        VSServer* m = VSServer::createNew(*env, *server);
+        tFailAt = -1;
+        EXPECT_EQ(m, nullptr);
+        delete m;
+        EXPECT_EQ(modelFiles(), files);
+    }
+}
