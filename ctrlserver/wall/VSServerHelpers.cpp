@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <algorithm>
+
 bool vsCommandTokens(char* cmd, size_t keywordLength, size_t maxTokenLength,
                      std::vector<std::string>& tokens) {
     if (!cmd) return true;
@@ -53,4 +55,13 @@ int vsRebuildKeyFile(ConfStore& store, const std::function<void(QelConfig&)>& fi
     if (!fresh->Save(store->fileName())) return 0;
     store = std::move(fresh);
     return 1;
+}
+
+int vsGridCells(int rows, int columns) {
+    if (rows < 1 || columns < 1) return 0;
+    return static_cast<int>(std::min<long long>(1LL * rows * columns, WALL_CELLS));
+}
+
+bool vsSceneValid(const VSServer& model, int s) {
+    return s >= 0 && s < VS_SCENES && model.pVSence[s] && model.pVSence[s]->valid;
 }

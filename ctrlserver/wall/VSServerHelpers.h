@@ -23,6 +23,13 @@ bool vsTokenInt(const std::string& token, int& value);
 // Token i of tokens as a number (a missing token reads 0); false as vsTokenInt.
 bool vsTokenIntAt(const std::vector<std::string>& tokens, size_t i, int& value);
 
+// Cells of a rows x columns grid as the loops over cells see it: 0 when a side is below 1,
+// never more than the 16 the records hold.
+int vsGridCells(int rows, int columns);
+
+// Whether scene s (0..4) has a record marked valid.
+bool vsSceneValid(const VSServer& model, int s);
+
 // Rebuilds store's file with exactly the keys fill writes, in its order, and saves it once
 // (an atomic replace). The store then holds the new document; when the save fails, the store
 // and the file keep what they had. The result is the save's (1 written, 0 not).

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "wall/VSServer.h"
+#include "wall/VSServerHelpers.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ bool overlaps(const Rect& a, const Rect& b) {
 // first pixel of the next cell as right and bottom edge. False when the grid has no cells or
 // c lies outside it.
 bool cellRect(uint32_t width, uint32_t height, int rows, int columns, int c, Rect& out) {
-    if (rows < 1 || columns < 1) return false;
-    const int cells = std::min(rows * columns, WALL_CELLS);
-    if (c < 0 || c >= cells) return false;
+    if (c < 0 || c >= vsGridCells(rows, columns)) return false;
     const uint32_t cw = width / static_cast<uint32_t>(columns);
     const uint32_t ch = height / static_cast<uint32_t>(rows);
     const uint32_t left = cw * static_cast<uint32_t>(c % columns);
@@ -132,8 +131,7 @@ int VSServer::checkWhetherWindowIsOverlapSenceScreen(int s, int p, int w, int ce
 
 void VSServer::cmdVSSetWinState(int win) {
     if (!pVScreen || win < 0 || win >= VS_WALL_WINDOWS) return;
-    const int cells = std::min(pVScreen->rows * pVScreen->columns, WALL_CELLS);
-    const int n = cells * VS_CELL_WINDOWS;
+    const int n = vsGridCells(pVScreen->rows, pVScreen->columns) * VS_CELL_WINDOWS;
     if (n == 0) return;
     visibilityPass(pVWin, 0, n, win,
                    [this](int a, int b) { return checkWhetherWindowIsOverlapWindow(a, b); });

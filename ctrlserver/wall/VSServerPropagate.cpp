@@ -17,11 +17,6 @@ namespace {
 // The decoder window a decoder uses for a window that spills in from another cell.
 const int kSpillWindow = 16;
 
-int gridCells(int rows, int columns) {
-    if (rows < 1 || columns < 1) return 0;
-    return static_cast<int>(std::min<long long>(1LL * rows * columns, WALL_CELLS));
-}
-
 // Key writes collected per file; each touched file is saved once, at the end.
 class KeyBatch {
 public:
@@ -40,8 +35,42 @@ private:
     std::vector<QelConfig*> touched;
 };
 
-bool isSceneValid(const VSServer& m, int s) {
-    return m.pVSence[s] && m.pVSence[s]->valid;
+// Which field of a decoder place a change sets.
+enum class Place { Name, Address };
+
+// Sets the name or the address of every decoder place (live-wall cell, unicast slot, cell and
+// display of each preset of each valid scene) whose address is device, and its key.
+void setDecoderPlaces(VSServer& m, const std::string& device, Place field, const std::string& value,
+                      KeyBatch& keys) {
+    auto set = [&](QelConfig* conf, const char* nameKey, const char* ipKey, int n, std::string& ip,
+                   std::string& name) {
+        if (ip != device) return;
+        keys.write(conf, vsNumbered(field == Place::Address ? ipKey : nameKey, n), value);
+        (field == Place::Address ? ip : name) = value;
+    };
+    if (m.pVScreen) {
+        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i)
+            set(m.confVScreen.get(), "screenName_%02d", "screenIP_%02d", i, m.pVScreen->ip[i],
+                m.pVScreen->name[i]);
+    }
+    if (m.pUnicast) {
+        for (int k = 0; k < UNICAST_SLOTS; ++k)
+            set(m.confUnicast.get(), "unicastname_%02d", "unicastip_%02d", k, m.pUnicast->ip[k],
+                m.pUnicast->name[k]);
+    }
+    for (int s = 0; s < VS_SCENES; ++s) {
+        if (!vsSceneValid(m, s)) continue;
+        for (int p = 0; p < VS_PRESETS; ++p) {
+            VSenceScreen* rec = m.pVSenceScreen[s][p].get();
+            if (!rec) continue;
+            QelConfig* conf = m.confVSence[s][p].get();
+            for (int i = 0; i < vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i)
+                set(conf, "screenName_%02d", "screenIP_%02d", i, rec->screenIP[i],
+                    rec->screenName[i]);
+            for (int d = 0; d < WALL_CELLS; ++d)
+                set(conf, "disName_%02d", "disIP_%02d", d, rec->disIP[d], rec->disName[d]);
+        }
+    }
 }
 
 // Sets the name of a window and of its pre-maximise copy.
@@ -63,44 +92,13 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
     KeyBatch keys;
 
     // Decoder places: exact address.
-    if (pVScreen) {
-        for (int i = 0; i < gridCells(iScreenRows, iScreenColumns); ++i) {
-            if (pVScreen->ip[i] != device) continue;
-            keys.write(confVScreen.get(), vsNumbered("screenName_%02d", i), decoderName);
-            pVScreen->name[i] = decoderName;
-        }
-    }
-    if (pUnicast) {
-        for (int k = 0; k < UNICAST_SLOTS; ++k) {
-            if (pUnicast->ip[k] != device) continue;
-            keys.write(confUnicast.get(), vsNumbered("unicastname_%02d", k), decoderName);
-            pUnicast->name[k] = decoderName;
-        }
-    }
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
-        for (int p = 0; p < VS_PRESETS; ++p) {
-            VSenceScreen* rec = pVSenceScreen[s][p].get();
-            if (!rec) continue;
-            QelConfig* conf = confVSence[s][p].get();
-            for (int i = 0; i < gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
-                if (rec->screenIP[i] != device) continue;
-                keys.write(conf, vsNumbered("screenName_%02d", i), decoderName);
-                rec->screenName[i] = decoderName;
-            }
-            for (int d = 0; d < WALL_CELLS; ++d) {
-                if (rec->disIP[d] != device) continue;
-                keys.write(conf, vsNumbered("disName_%02d", d), decoderName);
-                rec->disName[d] = decoderName;
-            }
-        }
-    }
+    setDecoderPlaces(*this, device, Place::Name, decoderName, keys);
 
     // Source places: the address as a whole in the window's URL, on a cell, slot or display
     // that has a decoder.
     auto showsDevice = [&](const VWin* w) { return w && addressInText(w->url, device); };
     if (pVScreen) {
-        const int windows = VS_CELL_WINDOWS * gridCells(pVScreen->rows, pVScreen->columns);
+        const int windows = VS_CELL_WINDOWS * vsGridCells(pVScreen->rows, pVScreen->columns);
         for (int w = 0; w < windows; ++w) {
             if (pVScreen->ip[w / VS_CELL_WINDOWS].empty() || !showsDevice(pVWin[w].get())) continue;
             renameWin(pVWin[w].get(), pVWinOrg[w].get(), sourceName);
@@ -123,12 +121,12 @@ int VSServer::blUpdateVScreenUnicastDevName(const char* ip, const char* name) {
         });
     }
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
+        if (!vsSceneValid(*this, s)) continue;
         for (int p = 0; p < VS_PRESETS; ++p) {
             const VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;
             const int windows =
-                VS_CELL_WINDOWS * gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
+                VS_CELL_WINDOWS * vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
             for (int w = 0; w < windows; ++w) {
                 if (rec->screenIP[w / VS_CELL_WINDOWS].empty() ||
                     !showsDevice(pVWinSence[s][p][w].get()))
@@ -168,38 +166,7 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
 
     // Decoder places: exact address.
     KeyBatch keys;
-    if (pVScreen) {
-        for (int i = 0; i < gridCells(iScreenRows, iScreenColumns); ++i) {
-            if (pVScreen->ip[i] != old) continue;
-            keys.write(confVScreen.get(), vsNumbered("screenIP_%02d", i), now);
-            pVScreen->ip[i] = now;
-        }
-    }
-    if (pUnicast) {
-        for (int k = 0; k < UNICAST_SLOTS; ++k) {
-            if (pUnicast->ip[k] != old) continue;
-            keys.write(confUnicast.get(), vsNumbered("unicastip_%02d", k), now);
-            pUnicast->ip[k] = now;
-        }
-    }
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
-        for (int p = 0; p < VS_PRESETS; ++p) {
-            VSenceScreen* rec = pVSenceScreen[s][p].get();
-            if (!rec) continue;
-            QelConfig* conf = confVSence[s][p].get();
-            for (int i = 0; i < gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]); ++i) {
-                if (rec->screenIP[i] != old) continue;
-                keys.write(conf, vsNumbered("screenIP_%02d", i), now);
-                rec->screenIP[i] = now;
-            }
-            for (int d = 0; d < WALL_CELLS; ++d) {
-                if (rec->disIP[d] != old) continue;
-                keys.write(conf, vsNumbered("disIP_%02d", d), now);
-                rec->disIP[d] = now;
-            }
-        }
-    }
+    setDecoderPlaces(*this, old, Place::Address, now, keys);
     keys.save();
 
     // The encoder's two stream URLs: windows showing either one get the new address.
@@ -231,7 +198,7 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
     };
 
     if (pVScreen) {
-        const int cells = gridCells(pVScreen->rows, pVScreen->columns);
+        const int cells = vsGridCells(pVScreen->rows, pVScreen->columns);
         for (int w = 0; w < VS_CELL_WINDOWS * cells; ++w) {
             const int own = w / VS_CELL_WINDOWS;
             if (pVScreen->ip[own].empty() || !rewrite(pVWin[w].get(), pVWinOrg[w].get())) continue;
@@ -254,8 +221,8 @@ int VSServer::blUpdateVScreenUnicastDevIp(const char* mac, const char* newIp) {
         }
     }
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
-        const int cells = gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
+        if (!vsSceneValid(*this, s)) continue;
+        const int cells = vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
         for (int p = 0; p < VS_PRESETS; ++p) {
             const VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;

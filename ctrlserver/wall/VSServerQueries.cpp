@@ -31,14 +31,14 @@ VWin* numberedCopy(const VWin& win, int n) {
     return copy;
 }
 
-int wallCells(const VScreen& screen) {
-    return std::min(screen.rows * screen.columns, WALL_CELLS);
-}
-
 // Whether the current unicast slot holds a decoder.
 bool currentSlotHasDecoder(const Unicast* unicast) {
     return unicast && iUnicastCurIndex >= 0 && iUnicastCurIndex < UNICAST_SLOTS &&
            !unicast->ip[iUnicastCurIndex].empty();
+}
+
+int wallCells(const VScreen& screen) {
+    return vsGridCells(screen.rows, screen.columns);
 }
 
 }  // namespace

@@ -6,20 +6,10 @@
 
 #include "device/DevServer.h"
 #include "wall/VSServer.h"
+#include "wall/VSServerHelpers.h"
 #include "wall/VSServerUtil.h"
 
 namespace {
-
-// Cells of a grid whose sides come from the settings; never more than the 16 the records
-// hold.
-int gridCells(int rows, int columns) {
-    if (rows < 1 || columns < 1) return 0;
-    return static_cast<int>(std::min<long long>(1LL * rows * columns, WALL_CELLS));
-}
-
-bool isSceneValid(const VSServer& m, int s) {
-    return m.pVSence[s] && m.pVSence[s]->valid;
-}
 
 // The first unicast slot of ip among those whose split is 1 (matrix) or is not (multiview),
 // or -1.
@@ -50,8 +40,8 @@ int VSServer::checkWhetherRXisInsideVideoWall(const char* ip) {
     if (!ip || !*ip) return 0;
     const std::string key(ip);
     for (int s = 0; s < VS_SCENES; ++s) {
-        if (!isSceneValid(*this, s)) continue;
-        const int cells = gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
+        if (!vsSceneValid(*this, s)) continue;
+        const int cells = vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
         for (int p = 0; p < VS_PRESETS; ++p) {
             const VSenceScreen* rec = pVSenceScreen[s][p].get();
             if (!rec) continue;
@@ -60,7 +50,7 @@ int VSServer::checkWhetherRXisInsideVideoWall(const char* ip) {
         }
     }
     if (pVScreen) {
-        const int cells = gridCells(iScreenRows, iScreenColumns);
+        const int cells = vsGridCells(iScreenRows, iScreenColumns);
         for (int i = 0; i < cells; ++i)
             if (pVScreen->ip[i] == key) return 1;
     }
@@ -91,7 +81,7 @@ int VSServer::checkUnicastRXisUsed(const char* ip, int split) {
 
     // Every live-wall cell that shows the decoder.
     if (pVScreen) {
-        const int cells = gridCells(iScreenRows, iScreenColumns);
+        const int cells = vsGridCells(iScreenRows, iScreenColumns);
         for (int i = 0; i < cells; ++i) {
             if (pVScreen->ip[i] != key) continue;
             if (confVScreen) {
@@ -116,7 +106,7 @@ int VSServer::checkUnicastRXisUsed(const char* ip, int split) {
         VSenceScreen& rec = *pVSenceScreen[s][p];
         QelConfig* conf = confVSence[s][p].get();
 
-        const int cells = gridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
+        const int cells = vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
         for (int i = 0; i < cells; ++i) {
             if (first.screenIP[i] != key) continue;
             if (!conf) break;  // the preset's file is not open: its cells are skipped
@@ -171,7 +161,7 @@ int VSServer::cmdVSGetFreeRX(ArrayList<Device>& list) {
         for (int s = 0; s < VS_SCENES && !used && !d.ip.empty(); ++s) {
             const VSenceScreen* rec = pVSenceScreen[s][0].get();
             if (!rec) continue;
-            const int cells = gridCells(rec->rows, rec->columns);
+            const int cells = vsGridCells(rec->rows, rec->columns);
             for (int i = 0; i < cells && !used; ++i) used = rec->screenIP[i] == d.ip;
             for (int k = 0; k < WALL_CELLS && !used; ++k) used = rec->disIP[k] == d.ip;
         }

@@ -27,13 +27,14 @@ public:
     void loadDevices(const std::vector<DevSpec>& decoders, const std::vector<DevSpec>& encoders,
                      const std::vector<DevSpec>& ipSources) {
         model.reset();
+        server.reset();  // it would write its own tables back over the files
         writeDeviceFile("/mnt/qeldevDecoder.ini", "decoder", decoders);
         writeDeviceFile("/mnt/qeldevEncoder.ini", "encoder", encoders);
         writeDeviceFile("/mnt/qeldevIPSource.ini", "ipsource", ipSources);
-        dev.reset(DevServer::createNew(*env, Port(6668), 0));
-        ASSERT_EQ(dev->decoderCount, static_cast<int>(decoders.size()));
-        ASSERT_EQ(dev->encoderCount, static_cast<int>(encoders.size()));
-        ASSERT_EQ(dev->ipSourceCount, static_cast<int>(ipSources.size()));
+        DevServer& dev = DevServerTest::start();
+        ASSERT_EQ(dev.decoderCount, static_cast<int>(decoders.size()));
+        ASSERT_EQ(dev.encoderCount, static_cast<int>(encoders.size()));
+        ASSERT_EQ(dev.ipSourceCount, static_cast<int>(ipSources.size()));
     }
 
     // Sets window w of a family to the rectangle, used, with the flags given.
