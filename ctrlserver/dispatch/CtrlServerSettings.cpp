@@ -125,7 +125,7 @@ int checkSystemPass(Command& c, const Entry& e) {
 }
 
 int factoryDefault(Command& c, const Entry&) {
-    std::string own = c.server.netServer ? c.server.netServer->ownAddress() : std::string();
+    std::string own = c.server.netServer ? c.server.netServer->currentAddress() : std::string();
     // The acknowledgement is built first: the device tables it could describe are emptied
     // next, and the controller reboots at the end.
     c.ack(true, c.whole());
