@@ -13,6 +13,7 @@
 
 #include "core/CtrlServer.h"
 #include "ctrlserver/device/DevServerFixture.h"
+#include "support/Acks.h"
 #include "support/DeviceFiles.h"
 #include "wall/VSServer.h"
 
@@ -119,21 +120,8 @@ public:
         return out;
     }
 
-    // {"ack": {"cmd", "status"}} and {"ack": [{"cmd", "status"}]}.
-    static Json::Value oldAck(const std::string& cmd, bool ok) {
-        Json::Value v;
-        v["ack"]["cmd"] = cmd;
-        v["ack"]["status"] = ok ? "success" : "failure";
-        return v;
-    }
-    static Json::Value newAck(const std::string& cmd, bool ok) {
-        Json::Value item;
-        item["cmd"] = cmd;
-        item["status"] = ok ? "success" : "failure";
-        Json::Value v;
-        v["ack"].append(item);
-        return v;
-    }
+    static Json::Value oldAck(const std::string& cmd, bool ok) { return qeltest::oldAck(cmd, ok); }
+    static Json::Value newAck(const std::string& cmd, bool ok) { return qeltest::newAck(cmd, ok); }
 
     // The parsed JSON of each reply, in order.
     static std::vector<Json::Value> jsonOf(const std::vector<Reply>& replies) {
