@@ -5,6 +5,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -220,6 +221,10 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
             continue;
         }
         makeSocketNonBlocking(fd);
+        // A list reply and its acknowledgement leave as two writes; without this the second
+        // waits for the client's delayed acknowledgement of the first (some 40 ms).
+        int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         auto client = std::make_shared<Client>(self, fd);
         self->addClient(client);
         auto* context = new std::shared_ptr<Client>(client);

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -292,6 +293,10 @@ void Network_Interface::acceptOne() {
         close(fd);
         return;
     }
+    // A list reply and its acknowledgement leave as two frames; without this the second waits
+    // for the client's delayed acknowledgement of the first (some 40 ms).
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     ctl_event(fd, true);
 }
 

@@ -64,7 +64,9 @@ public:
     bool connect(qeltest::Box& box, const std::string& ip) override {
         return box.run([&] { return tcp_.connect(ip, 8886, 3s); });
     }
-    bool send(const std::string& command) override { return tcp_.send(command); }
+    // The ';' ends the command: the text port takes an unterminated one only once the client
+    // has been quiet for a while.
+    bool send(const std::string& command) override { return tcp_.send(command + ";"); }
     std::optional<std::string> next(std::chrono::milliseconds timeout) override {
         return texts_.next(timeout);
     }
