@@ -8,6 +8,8 @@
 
 namespace dispatch {
 
+const char kAllDevices[] = "255.255.255.255";
+
 std::string keywordEcho(const Command& c, const Entry& e) {
     return std::string(c.cmd, strnlen(c.cmd, strlen(e.keyword)));
 }

@@ -23,6 +23,24 @@ char* stageOneArgument(Command& c, const Entry& e);
 // Answers the new envelope with the keyword echo. Returns 1.
 int newAck(Command& c, const Entry& e, bool success);
 
+// A list reply, which carries its own "ack" with echo, when ok; else the new envelope with
+// status failure and the same echo. build(out, outSize, echo) renders the list. Returns 1.
+template <typename Build>
+int listOrFailure(Command& c, bool ok, std::string echo, Build build) {
+    if (!ok) {
+        c.ack(Envelope::New, false, echo);
+        return 1;
+    }
+    build(c.out(), c.outSize(), &echo[0]);
+    c.queue();
+    return 1;
+}
+
+// Every device, where a command names none.
+extern const char kAllDevices[];
+// The word buffers of the camera and serial commands, less their terminator.
+const size_t kStageOneWordMax = 63;
+
 // --- Device lookups ---------------------------------------------------------------------------
 using Lookup = int (VSServer::*)(const char* key, char* ip, char* alias, char* mac, char* version,
                                  int& kind);

@@ -30,7 +30,6 @@ const size_t kSettingsFieldMax = 63;  // each field of the stream and picture se
 // These commands are refused above this length: stage two then answers them.
 const size_t kLongestDeviceCommand = 255;
 
-const char kAllDevices[] = "255.255.255.255";
 const char kControllerVersion[] = "V2.4.3.2_0322_2019";
 // How long a readdressed device is given before it is asked for its acknowledgement.
 const int kReaddressPauseMs = 800;
@@ -44,14 +43,6 @@ int queueText(Command& c, const std::string& text) {
     std::string copy = text;
     char unused[] = "";  // the sending thread takes the address from the text
     return c.dev().cmdQelDev(&copy[0], unused);
-}
-
-// Queues the text of a list builder's reply. Returns 1.
-template <typename Build>
-int listReply(Command& c, Build build) {
-    build(c.out(), c.outSize());
-    c.queue();
-    return 1;
 }
 
 // Reads the one optional word of a single-device command. False when it is too long.
@@ -310,112 +301,91 @@ int setRxParams(Command& c, const Entry& e) {
 
 int getTxParams(Command& c, const Entry& e) {
     std::string name;
-    if (!readOne(c, e, kArgumentMax, name)) return newAck(c, e, false);
-    const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameTX, name);
     ArrayList<Encoder> list;
-    if (!d.hasIp() || c.dev().iGetQelEncoderParamsWithIP(list, d.ip) < 1)
-        return newAck(c, e, false);
-    std::string echo = keywordEcho(c, e);
-    return listReply(
-        c, [&](char* out, size_t size) { BuildTXParamsJsonString(list, out, size, 1, &echo[0]); });
+    bool ok = readOne(c, e, kArgumentMax, name);
+    if (ok) {
+        const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameTX, name);
+        ok = d.hasIp() && c.dev().iGetQelEncoderParamsWithIP(list, d.ip) >= 1;
+    }
+    return listOrFailure(c, ok, keywordEcho(c, e), [&](char* out, size_t size, char* echo) {
+        BuildTXParamsJsonString(list, out, size, 1, echo);
+    });
 }
 
 int getRxParams(Command& c, const Entry& e) {
     std::string name;
-    if (!readOne(c, e, kArgumentMax, name)) return newAck(c, e, false);
-    const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameRX, name);
     ArrayList<Decoder> list;
-    if (!d.hasIp() || c.dev().iGetQelDecoderParamsWithIP(list, d.ip) < 1)
-        return newAck(c, e, false);
-    std::string echo = keywordEcho(c, e);
-    return listReply(
-        c, [&](char* out, size_t size) { BuildRXParamsJsonString(list, out, size, 1, &echo[0]); });
+    bool ok = readOne(c, e, kArgumentMax, name);
+    if (ok) {
+        const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameRX, name);
+        ok = d.hasIp() && c.dev().iGetQelDecoderParamsWithIP(list, d.ip) >= 1;
+    }
+    return listOrFailure(c, ok, keywordEcho(c, e), [&](char* out, size_t size, char* echo) {
+        BuildRXParamsJsonString(list, out, size, 1, echo);
+    });
 }
 
 int getVersion(Command& c, const Entry& e) {
     std::string name;
-    if (!readOne(c, e, kArgumentMax, name)) return newAck(c, e, false);
     std::string version = kControllerVersion;
-    if (!name.empty()) {
+    bool ok = readOne(c, e, kArgumentMax, name);
+    if (ok && !name.empty()) {
         const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostName, name);
-        if (!d.hasIp()) return newAck(c, e, false);
+        ok = d.hasIp();
         version = d.version;
     }
-    std::string echo = keywordEcho(c, e);
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewVersionInfoJsonString(out, size, 1, &version[0], &echo[0]);
+    return listOrFailure(c, ok, keywordEcho(c, e), [&](char* out, size_t size, char* echo) {
+        BuildNewVersionInfoJsonString(out, size, 1, &version[0], echo);
     });
 }
 
 int getDevices(Command& c, const Entry&) {
-    std::string echo = c.whole();
     ArrayList<Device> list;
     c.server.envir() << "discovering the devices: the reply follows in about 10 s\n";
-    if (c.dev().iFindQelDevices(7, list, 1) < 0) {
-        c.ack(Envelope::New, false, echo);
-        return 1;
-    }
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewDevlistJsonString(list, out, size, 1, &echo[0]);
+    const bool ok = c.dev().iFindQelDevices(7, list, 1) >= 0;
+    return listOrFailure(c, ok, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewDevlistJsonString(list, out, size, 1, echo);
     });
 }
 
 int getDeviceList(Command& c, const Entry&) {
-    std::string echo = c.whole();
     ArrayList<Device> list;
-    if (c.dev().iGetQelDevicesIncludeIpc(list) < 0) {
-        c.ack(Envelope::New, false, echo);
-        return 1;
-    }
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewDevlistJsonString(list, out, size, 1, &echo[0]);
+    const bool ok = c.dev().iGetQelDevicesIncludeIpc(list) >= 0;
+    return listOrFailure(c, ok, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewDevlistJsonString(list, out, size, 1, echo);
     });
 }
 
 int getEncoderList(Command& c, const Entry&) {
-    std::string echo = c.whole();
     ArrayList<Encoder> list;
-    if (c.dev().iGetQelEncoderDevices(list) < 0) {
-        c.ack(Envelope::New, false, echo);
-        return 1;
-    }
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewEncoderlistJsonString(list, out, size, 1, &echo[0]);
+    const bool ok = c.dev().iGetQelEncoderDevices(list) >= 0;
+    return listOrFailure(c, ok, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewEncoderlistJsonString(list, out, size, 1, echo);
     });
 }
 
 int getDecoderList(Command& c, const Entry&) {
-    std::string echo = c.whole();
     ArrayList<Decoder> list;
-    if (c.dev().iGetQelDecoderDevices(list) < 0) {
-        c.ack(Envelope::New, false, echo);
-        return 1;
-    }
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewDecoderlistJsonString(list, out, size, 1, &echo[0]);
+    const bool ok = c.dev().iGetQelDecoderDevices(list) >= 0;
+    return listOrFailure(c, ok, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewDecoderlistJsonString(list, out, size, 1, echo);
     });
 }
 
 int getCtrlNetSetting(Command& c, const Entry&) {
-    std::string echo = c.whole();
     ArrayList<Encoder> list;
-    if (c.dev().iGetQelEncoderParamsWithIP(list, ownAddress(c).c_str()) < 1) {
-        c.ack(Envelope::New, false, echo);
-        return 1;
-    }
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewnetparamsJsonString(list, out, size, 1, &echo[0]);
+    const bool ok = c.dev().iGetQelEncoderParamsWithIP(list, ownAddress(c).c_str()) >= 1;
+    return listOrFailure(c, ok, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewnetparamsJsonString(list, out, size, 1, echo);
     });
 }
 
 int getName(Command& c, const Entry& e) {
     const std::string target = queryTarget(c, e);
     ArrayList<Device> list;
-    if (target.empty() || c.dev().iGetQelDevices(list, target.c_str()) < 1)
-        return newAck(c, e, false);
-    std::string echo = keywordEcho(c, e);
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewNameparamsJsonString(list, out, size, 1, &echo[0]);
+    const bool ok = !target.empty() && c.dev().iGetQelDevices(list, target.c_str()) >= 1;
+    return listOrFailure(c, ok, keywordEcho(c, e), [&](char* out, size_t size, char* echo) {
+        BuildNewNameparamsJsonString(list, out, size, 1, echo);
     });
 }
 
@@ -423,11 +393,10 @@ int getDeviceParams(Command& c, const Entry& e) {
     const std::string target = queryTarget(c, e);
     ArrayList<Decoder> decoders;
     ArrayList<Encoder> encoders;
-    if (target.empty() || c.dev().iGetQelDevices(decoders, encoders, target.c_str()) < 1)
-        return newAck(c, e, false);
-    std::string echo = keywordEcho(c, e);
-    return listReply(c, [&](char* out, size_t size) {
-        BuildNewAllparamsJsonString(decoders, encoders, out, size, 1, &echo[0]);
+    const bool ok =
+        !target.empty() && c.dev().iGetQelDevices(decoders, encoders, target.c_str()) >= 1;
+    return listOrFailure(c, ok, keywordEcho(c, e), [&](char* out, size_t size, char* echo) {
+        BuildNewAllparamsJsonString(decoders, encoders, out, size, 1, echo);
     });
 }
 

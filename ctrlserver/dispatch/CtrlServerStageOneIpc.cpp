@@ -11,7 +11,6 @@ namespace dispatch {
 
 namespace {
 
-const size_t kWordMax = 63;
 const size_t kCameraNameMax = 39;
 const size_t kCameraUrlMax = 127;
 // The device type the IP-source table gives a camera.
@@ -20,35 +19,28 @@ const char kCameraType[] = "88";
 }  // namespace
 
 int getIpcParams(Command& c, const Entry& e) {
-    std::string echo = c.whole();
     Words w;
     ArrayList<Encoder> list;
     int r = 0;
-    if (readWords(stageOneArgument(c, e), 1, kWordMax, w)) {
+    if (readWords(stageOneArgument(c, e), 1, kStageOneWordMax, w)) {
         if (w.words.empty()) {
             r = c.dev().iGetQelIPSource(list);
         } else {
-            const FoundDevice d =
-                findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostName, w.at(0));
+            FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostName, w.at(0));
             if (d.hasIp()) r = c.dev().iGetQelIPSourceWithIP(d.ip, list);
         }
     }
-    if (r < 1) {
-        c.ack(Envelope::New, false, echo);
-        return 1;
-    }
-    BuildNewIpcParamslistJsonString(list, c.out(), c.outSize(), 1, &echo[0]);
-    c.queue();
-    return 1;
+    return listOrFailure(c, r >= 1, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewIpcParamslistJsonString(list, out, size, 1, echo);
+    });
 }
 
 int getIpcList(Command& c, const Entry&) {
-    std::string echo = c.whole();
     ArrayList<Encoder> list;
     c.dev().iGetQelIPSource(list);
-    BuildNewIpclistJsonString(list, c.out(), c.outSize(), 1, &echo[0]);
-    c.queue();
-    return 1;
+    return listOrFailure(c, true, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewIpclistJsonString(list, out, size, 1, echo);
+    });
 }
 
 int setIpcParams(Command& c, const Entry& e) {
@@ -57,7 +49,7 @@ int setIpcParams(Command& c, const Entry& e) {
     // name ip stream port user pass url
     if (w.at(0).size() > kCameraNameMax) return newAck(c, e, false);
     for (size_t i = 1; i < 6; ++i)
-        if (w.at(i).size() > kWordMax) return newAck(c, e, false);
+        if (w.at(i).size() > kStageOneWordMax) return newAck(c, e, false);
     const std::string& stream = w.at(2);
     if (stream != "main" && stream != "sub") return newAck(c, e, false);
     // The IP-source table reads address, port, name and type first: the port goes second and
@@ -69,7 +61,7 @@ int setIpcParams(Command& c, const Entry& e) {
 
 int removeIpc(Command& c, const Entry& e) {
     Words w;
-    if (!readWords(stageOneArgument(c, e), 1, kWordMax, w)) return newAck(c, e, false);
+    if (!readWords(stageOneArgument(c, e), 1, kStageOneWordMax, w)) return newAck(c, e, false);
     FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameTX, w.at(0));
     if (!d.hasIp()) return newAck(c, e, false);
     // The removal reports success whenever any camera is stored; only a camera with this

@@ -14,10 +14,8 @@ namespace dispatch {
 
 namespace {
 
-const size_t kWordMax = 63;
 const size_t kItemMax = 63;
 const size_t kItemsMax = 200;
-const char kAllDevices[] = "255.255.255.255";
 // How long a device is given to take new serial settings before data goes out of its port.
 const int kSettingsPauseMs = 700;
 
@@ -66,22 +64,24 @@ bool readPayloadItem(const std::string& item, std::string& payload, std::string&
 
 int getSerial(Command& c, const Entry& e) {
     Words w;
-    if (!readWords(stageOneArgument(c, e), 1, kWordMax, w)) return newAck(c, e, false);
-    FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostName, w.at(0));
     DevSerParam param;
-    if (!d.hasIp() || !c.dev().blQelGetDevSerialParams(QEL_KIND_ALL, d.ip, param))
-        return newAck(c, e, false);
-    std::string echo = c.whole();
-    BuildNewSerParmJsonString(param, c.out(), c.outSize(), 1, &echo[0]);
-    c.queue();
-    return 1;
+    bool ok = readWords(stageOneArgument(c, e), 1, kStageOneWordMax, w);
+    if (ok) {
+        FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostName, w.at(0));
+        ok = d.hasIp() && c.dev().blQelGetDevSerialParams(QEL_KIND_ALL, d.ip, param);
+    }
+    // The list quotes the whole command, a failure only the keyword.
+    if (!ok) return newAck(c, e, false);
+    return listOrFailure(c, true, c.whole(), [&](char* out, size_t size, char* echo) {
+        BuildNewSerParmJsonString(param, out, size, 1, echo);
+    });
 }
 
 int setSerialByNet(Command& c, const Entry& e) {
     Words first;
     SerialSettings s;
     std::vector<std::string> items;
-    if (!readWords(stageOneArgument(c, e), 1, kWordMax, first) ||
+    if (!readWords(stageOneArgument(c, e), 1, kStageOneWordMax, first) ||
         !readSerialSettings(first.at(0), s) ||
         !splitItems(first.end, ',', kItemsMax, kItemMax, items))
         return newAck(c, e, false);
