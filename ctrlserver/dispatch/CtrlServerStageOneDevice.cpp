@@ -105,18 +105,26 @@ bool audioFlag(const std::string& word, const char* one, const char* zero, std::
     return true;
 }
 
-// Reads the six fields of the stream and picture settings (missing ones empty): the target
-// first for one device, the settings alone for all.
-bool readSettingsFields(Command& c, const Entry& e, std::vector<std::string>& fields) {
+// The target of the stream and picture settings and the settings' fields (missing ones
+// empty): the "all" form sets every device, by no name; the other names one device first.
+struct SettingsTarget {
+    std::string ip = kAllDevices;
+    std::string name;
+    std::vector<std::string> fields;
+};
+
+// False when a field is too long or the named device is not found.
+bool readSettingsTarget(Command& c, const Entry& e, Lookup lookup, SettingsTarget& t) {
     Words w;
     if (!readWords(stageOneArgument(c, e), 6, kSettingsFieldMax, w)) return false;
-    fields = w.words;
-    fields.resize(6);
-    return true;
-}
-
-bool isAllForm(const Entry& e) {
-    return strstr(e.keyword, " all ") != nullptr;
+    t.fields = w.words;
+    t.fields.resize(6);
+    if (strstr(e.keyword, " all ")) return true;
+    const FoundDevice d = findDevice(c, lookup, t.fields[0]);
+    t.ip = d.ip;
+    t.name = d.alias;
+    t.fields.erase(t.fields.begin());
+    return d.hasIp();
 }
 
 }  // namespace
@@ -262,40 +270,26 @@ int restoreDevices(Command& c, const Entry& e) {
 }
 
 int setTxParams(Command& c, const Entry& e) {
-    std::vector<std::string> f;
-    if (!readSettingsFields(c, e, f)) return newAck(c, e, false);
-    std::string ip = kAllDevices;
-    std::string name;
-    if (!isAllForm(e)) {
-        const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameTX, f[0]);
-        ip = d.ip;
-        name = d.alias;
-        f.erase(f.begin());
-    }
+    SettingsTarget t;
     TxSettings s;
-    if (ip.empty() || !readTxSettings(f, s)) return newAck(c, e, false);
+    if (!readSettingsTarget(c, e, &VSServer::blGetDeviceInfoByUsingAliasHostNameTX, t) ||
+        !readTxSettings(t.fields, s))
+        return newAck(c, e, false);
     const int r =
-        c.vs().cmdSetTXParams(ip.c_str(), s.fps.c_str(), s.bitrate.c_str(), s.rateControl.c_str(),
-                              s.audioFrom.c_str(), s.audioTo.c_str(), name.c_str());
+        c.vs().cmdSetTXParams(t.ip.c_str(), s.fps.c_str(), s.bitrate.c_str(), s.rateControl.c_str(),
+                              s.audioFrom.c_str(), s.audioTo.c_str(), t.name.c_str());
     return newAck(c, e, r >= 0);
 }
 
 int setRxParams(Command& c, const Entry& e) {
-    std::vector<std::string> f;
-    if (!readSettingsFields(c, e, f)) return newAck(c, e, false);
-    std::string ip = kAllDevices;
-    std::string name;
-    if (!isAllForm(e)) {
-        const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameRX, f[0]);
-        ip = d.ip;
-        name = d.alias;
-        f.erase(f.begin());
-    }
+    SettingsTarget t;
     RxSettings s;
-    if (ip.empty() || !readRxSettings(f, s)) return newAck(c, e, false);
+    if (!readSettingsTarget(c, e, &VSServer::blGetDeviceInfoByUsingAliasHostNameRX, t) ||
+        !readRxSettings(t.fields, s))
+        return newAck(c, e, false);
     const int r =
-        c.vs().cmdSetRXParams(ip.c_str(), s.luma.c_str(), s.contrast.c_str(), s.hue.c_str(),
-                              s.saturation.c_str(), s.audio.c_str(), name.c_str());
+        c.vs().cmdSetRXParams(t.ip.c_str(), s.luma.c_str(), s.contrast.c_str(), s.hue.c_str(),
+                              s.saturation.c_str(), s.audio.c_str(), t.name.c_str());
     return newAck(c, e, r >= 0);
 }
 
