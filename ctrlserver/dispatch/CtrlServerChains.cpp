@@ -5,6 +5,7 @@
 // failure in its envelope and logs "not built", so that it never reaches the pass-through.
 // Filling one in is giving it its handler.
 #include "dispatch/CtrlServerDispatch.h"
+#include "dispatch/CtrlServerStageOne.h"
 
 namespace dispatch {
 
@@ -20,32 +21,32 @@ const Match kIs = Match::Exact;
 const std::vector<Entry>& stageOneChain() {
     static const std::vector<Entry> chain = {
         // Device and system commands.
-        {"config set webloginpasswd", kIn, nullptr, kNew},
-        {"config set restorefactory", kIn, nullptr, kNew},
-        {"config set reboot", kIn, nullptr, kNew},
-        {"config set hdmiout", kIn, nullptr, kNew},
-        {"config set device alias", kIn, nullptr, kNew},
-        {"config set device remove alias", kIn, nullptr, kNew},
-        {"config set device ip", kIn, nullptr, kNew},
-        {"config set device reboot", kIn, nullptr, kNew},
-        {"config set tx params", kIn, nullptr, kNew},
-        {"config set all tx params", kIn, nullptr, kNew},
-        {"config set rx params", kIn, nullptr, kNew},
-        {"config set all rx params", kIn, nullptr, kNew},
-        {"config get tx params", kIn, nullptr, kNew},
-        {"config get rx params", kIn, nullptr, kNew},
-        {"config set device restorefactory", kIn, nullptr, kNew},
-        {"config get version", kIn, nullptr, kNew},
-        {"config get devices", kIn, nullptr, kNew},
-        {"config get devicelist", kIn, nullptr, kNew},
-        {"config get encoderlist", kIs, nullptr, kNew},
-        {"config get decoderlist", kIs, nullptr, kNew},
-        {"config get ctrl netsetting", kIn, nullptr, kNew},
-        {"config get name", kIn, nullptr, kNew},
-        {"config get device params", kIn, nullptr, kNew},
-        {"config flash device led", kIn, nullptr, kNew},
-        {"config show device", kIn, nullptr, kNew},
-        {"config show all device", kIn, nullptr, kNew},
+        {"config set webloginpasswd", kIn, setWebLoginPass, kNew},
+        {"config set restorefactory", kIn, restoreFactory, kNew},
+        {"config set reboot", kIn, rebootController, kNew},
+        {"config set hdmiout", kIn, setHdmiOut, kNew},
+        {"config set device alias", kIn, setDeviceAlias, kNew},
+        {"config set device remove alias", kIn, removeDeviceAlias, kNew},
+        {"config set device ip", kIn, setDeviceIp, kNew},
+        {"config set device reboot", kIn, rebootDevices, kNew},
+        {"config set tx params", kIn, setTxParams, kNew},
+        {"config set all tx params", kIn, setTxParams, kNew},
+        {"config set rx params", kIn, setRxParams, kNew},
+        {"config set all rx params", kIn, setRxParams, kNew},
+        {"config get tx params", kIn, getTxParams, kNew},
+        {"config get rx params", kIn, getRxParams, kNew},
+        {"config set device restorefactory", kIn, restoreDevices, kNew},
+        {"config get version", kIn, getVersion, kNew},
+        {"config get devices", kIn, getDevices, kNew},
+        {"config get devicelist", kIn, getDeviceList, kNew},
+        {"config get encoderlist", kIs, getEncoderList, kNew},
+        {"config get decoderlist", kIs, getDecoderList, kNew},
+        {"config get ctrl netsetting", kIn, getCtrlNetSetting, kNew},
+        {"config get name", kIn, getName, kNew},
+        {"config get device params", kIn, getDeviceParams, kNew},
+        {"config flash device led", kIn, flashDeviceLed, kNew},
+        {"config show device", kIn, showDevice, kNew},
+        {"config show all device", kIn, showAllDevices, kNew},
         // Matrix, multiview, scene and video wall commands.
         {"matrix set", kIn, nullptr, kNew},
         {"matrix all set", kIn, nullptr, kNew},
@@ -78,13 +79,13 @@ const std::vector<Entry>& stageOneChain() {
         {"vw source", kIn, nullptr, kNew},
         {"vw win source", kIn, nullptr, kNew},
         // IP-camera and serial commands.
-        {"ipc get params", kIn, nullptr, kNew},
-        {"ipc get", kIn, nullptr, kNew},
-        {"ipc set params", kIn, nullptr, kNew},
-        {"ipc remove", kIn, nullptr, kNew},
-        {"serial get", kIn, nullptr, kNew},
-        {"serial set -b", kIn, nullptr, kNew},
-        {"serial send", kIn, nullptr, kNew},
+        {"ipc get params", kIn, getIpcParams, kNew},
+        {"ipc get", kIn, getIpcList, kNew},
+        {"ipc set params", kIn, setIpcParams, kNew},
+        {"ipc remove", kIn, removeIpc, kNew},
+        {"serial get", kIn, getSerial, kNew},
+        {"serial set -b", kIn, setSerialByNet, kNew},
+        {"serial send", kIn, sendSerial, kNew},
     };
     return chain;
 }
