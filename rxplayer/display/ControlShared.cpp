@@ -83,9 +83,9 @@ int iSearchIP(unsigned char* ucTemp) {
 }
 
 int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char chnNum,
-                  unsigned char lunxun) {
+                  unsigned char lunxun, unsigned int capacity) {
     if (ucIPList == nullptr) return -1;
-    memset(ucIPList, 0, uiWinNum * kEntry);
+    if (capacity == 0) capacity = uiWinNum;
     char name[64];
     unsigned int entries = uiWinNum;
     if (lunxun) {
@@ -94,6 +94,9 @@ int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char 
     } else {
         snprintf(name, sizeof name, "/mnt/config.ini");
     }
+    // A tour list has 32 entries whatever the window count: never more than the list holds.
+    if (entries > capacity) entries = capacity;
+    memset(ucIPList, 0, static_cast<size_t>(entries) * kEntry);
     FILE* f = fopen(box::path(name).c_str(), "r");
     if (f == nullptr) {
         fprintf(stderr, "Can't find ini file \n");

@@ -14,6 +14,10 @@
 static std::atomic<int> mfd{-1};
 static std::atomic<intptr_t> base{-1};
 static size_t gMappedLen = 0;
+// Which window base maps, so that a pin-mux write never lands in the GPIO page nor a pin
+// access in the pin-mux registers.
+enum MappedWindow { kNone, kMux, kGpio };
+static std::atomic<int> gMapped{kNone};
 // The LED and key threads change bits of the same direction register.
 static std::mutex gRegLock;
 
@@ -29,7 +33,11 @@ void store32(intptr_t addr, uint32_t v) {
     __atomic_store_n(reinterpret_cast<volatile uint32_t*>(addr), v, __ATOMIC_RELAXED);
 }
 
-int mapWindow(unsigned int phys, size_t len, int flags) {
+int unmapWindow();
+
+// A second mapping takes the first one down: one window is mapped at a time.
+int mapWindow(MappedWindow which, unsigned int phys, size_t len, int flags) {
+    if (base != -1) unmapWindow();
     int fd = qelDev_open("/dev/mem", flags);
     if (fd < 0) {
         printf("Failed to open /dev/mem.\n");
@@ -44,10 +52,12 @@ int mapWindow(unsigned int phys, size_t len, int flags) {
     mfd = fd;
     gMappedLen = len;
     base = reinterpret_cast<intptr_t>(p);
+    gMapped = which;
     return 0;
 }
 
 int unmapWindow() {
+    gMapped = kNone;
     intptr_t b = base.exchange(-1);
     if (b != -1) qelDev_munmap(reinterpret_cast<void*>(b), gMappedLen);
     int fd = mfd.exchange(-1);
@@ -58,7 +68,7 @@ int unmapWindow() {
 }  // namespace
 
 int hi3531_mmap_muxctrl() {
-    return mapWindow(HI3531_MUXCTRL_BASE, HI3531_MUXCTRL_SIZE, O_RDWR);
+    return mapWindow(kMux, HI3531_MUXCTRL_BASE, HI3531_MUXCTRL_SIZE, O_RDWR);
 }
 
 int hi3531_munmap_muxctrl() {
@@ -66,7 +76,7 @@ int hi3531_munmap_muxctrl() {
 }
 
 int hi3531_muxctrl_set_value(int reg, unsigned int val) {
-    intptr_t b = base;
+    intptr_t b = gMapped == kMux ? base.load() : -1;
     if (b == -1) {
         printf("Make sure mmap muxctrl memory successfully.\n");
         return -22;
@@ -94,7 +104,7 @@ int hi3531_muxctrl_initconfig() {
 }
 
 long hi3531_mmap_gpio() {
-    if (mapWindow(HI3531_GPIO_BASE, HI3531_GPIO_SIZE, O_RDWR | O_DSYNC) != 0) return -1;
+    if (mapWindow(kGpio, HI3531_GPIO_BASE, HI3531_GPIO_SIZE, O_RDWR | O_DSYNC) != 0) return -1;
     return static_cast<long>(base.load());
 }
 
@@ -110,7 +120,7 @@ int groupBase(unsigned int grp, unsigned int pin, intptr_t* out) {
         printf("Bad parameter.\n");
         return -22;
     }
-    intptr_t b = base;
+    intptr_t b = gMapped == kGpio ? base.load() : -1;
     if (b == -1) {
         printf("Make sure mmap gpio memory successfully.\n");
         return -22;

@@ -11,9 +11,10 @@
 // VoDev is never assigned: the pipeline always drives output device 0, a high-definition one.
 VO_DEV VoDev = 0;
 HI_BOOL bVoHd = HI_TRUE;
-SAMPLE_VO_MODE_E enVoMode = VO_MODE_1MUX;
+std::atomic<SAMPLE_VO_MODE_E> enVoMode{VO_MODE_1MUX};
 VO_PUB_ATTR_S stVoPubAttr;
-int iVoTotal = 0;
+std::atomic<int> iVoTotal{0};
+std::mutex qelTablesMu;
 int out_width = 0;
 int out_height = 0;
 VIDEO_NORM_E gs_enNorm = VIDEO_ENCODING_MODE_NTSC;
@@ -32,29 +33,45 @@ HI_BOOL gs_bMicIn = HI_FALSE;
 
 namespace {
 
+// 1 until a set-up of either kind has built the pipeline: the next set-up of either kind then
+// takes down what the last one built before building again.
 int gFirstInit = 1;
-int gFirstInitOrg = 1;
 SDL_Thread* gHdmiThread = nullptr;
 // The HDMI watcher owns the transmitter for the life of the process: it is started at most
 // once, whatever set-ups follow (a module reset included).
 std::atomic<bool> gHdmiWatcherStarted{false};
-// The audio path stays up across a video re-initialisation; the device it was built on.
-bool gAudioUp = false;
-AUDIO_DEV gAudioDev = 4;
+
+// The audio path as the pipeline built it, kept across video re-initialisations: the output
+// devices it enabled, the two audio decode channels and the device each is bound to (-1:
+// none). A change of audio output moves decode channel 0 to the new device, so both may be up.
+bool gAoLive[AO_DEV_MAX_NUM] = {};
+bool gAdecUp[2] = {};
+AUDIO_DEV gAdecDev[2] = {-1, -1};
+
+bool ourAoDev(AUDIO_DEV d) {
+    return d >= 0 && d < AO_DEV_MAX_NUM;
+}
 
 // Takes the audio path of an earlier set-up down, so that building it again does not find its
-// decode channels, output device and binds still in place.
+// decode channels, output devices and binds still in place.
 void stopAudioPath() {
-    if (!gAudioUp) return;
     for (ADEC_CHN c = 0; c < 2; ++c) {
-        MPP_CHN_S src{HI_ID_ADEC, 0, c};
-        MPP_CHN_S dst{HI_ID_AO, gAudioDev, c};
-        HI_MPI_SYS_UnBind(&src, &dst);
-        SAMPLE_ADEC_ForceDestroyAdecChn(c);
-        HI_MPI_AO_DisableChn(gAudioDev, c);
+        if (gAdecDev[c] >= 0) {
+            MPP_CHN_S src{HI_ID_ADEC, 0, c};
+            MPP_CHN_S dst{HI_ID_AO, gAdecDev[c], c};
+            HI_MPI_SYS_UnBind(&src, &dst);
+            gAdecDev[c] = -1;
+        }
+        if (gAdecUp[c]) SAMPLE_ADEC_ForceDestroyAdecChn(c);
+        gAdecUp[c] = false;
     }
-    HI_MPI_AO_Disable(gAudioDev);
-    gAudioUp = false;
+    for (AUDIO_DEV d = 0; d < AO_DEV_MAX_NUM; ++d) {
+        if (!gAoLive[d]) continue;
+        HI_MPI_AO_DisableChn(d, 0);
+        HI_MPI_AO_DisableChn(d, 1);
+        HI_MPI_AO_Disable(d);
+        gAoLive[d] = false;
+    }
 }
 
 struct ModeRow {
@@ -144,22 +161,28 @@ int initFront(int iDevNum, unsigned char oResolution, int oR_chg, bool hasRow18,
     if (modeForCount(iDevNum, hasRow18, &row)) enVoMode = row.mode;
 
     if (firstInit == 1 && oR_chg != 1) {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
         for (int i = 0; i < QEL_VDEC_ARY; ++i) {
             enTypeAry[i] = PT_H264;
             enVdecModeAry[i] = VIDEO_MODE_FRAME;
         }
     }
 
-    memset(&stVoPubAttr, 0, sizeof stVoPubAttr);
+    VO_PUB_ATTR_S pub;
+    memset(&pub, 0, sizeof pub);
     if (bVoHd) {
-        stVoPubAttr.enIntfSync = (VO_INTF_SYNC_E)oResolution;
-        stVoPubAttr.enIntfType = VO_INTF_HDMI;
+        pub.enIntfSync = (VO_INTF_SYNC_E)oResolution;
+        pub.enIntfType = VO_INTF_HDMI;
     } else {
-        stVoPubAttr.enIntfSync = gs_enNorm ? VO_OUTPUT_NTSC : VO_OUTPUT_PAL;
-        stVoPubAttr.enIntfType = VO_INTF_CVBS;
+        pub.enIntfSync = gs_enNorm ? VO_OUTPUT_NTSC : VO_OUTPUT_PAL;
+        pub.enIntfType = VO_INTF_CVBS;
     }
-    stVoPubAttr.u32BgColor = 0;
-    stVoPubAttr.bDoubleFrame = HI_FALSE;
+    pub.u32BgColor = 0;
+    pub.bDoubleFrame = HI_FALSE;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        stVoPubAttr = pub;
+    }
 
     iVoTotal = channelTotal(iDevNum);
     gs_u32ViFrmRate = gs_enNorm ? 50 : 25;
@@ -182,7 +205,7 @@ int initFront(int iDevNum, unsigned char oResolution, int oR_chg, bool hasRow18,
     }
 
     if (bVoHd) SAMPLE_COMM_VPSS_Start(iVoTotal, stSize, 5, nullptr);
-    if (firstInit == 1) SAMPLE_COMM_VO_StartDevLayer(VoDev, &stVoPubAttr, gs_u32ViFrmRate);
+    if (firstInit == 1) SAMPLE_COMM_VO_StartDevLayer(VoDev, &pub, gs_u32ViFrmRate);
     return 0;
 }
 
@@ -211,8 +234,16 @@ void initBack(int* firstInit, int oR_chg, unsigned char oResolution, SIZE_S stSi
     CreateVdecChn(bVoHd, iVoTotal, stSize);
 }
 
+// The start of either set-up: when a set-up of either kind built the pipeline, it is taken
+// down first; after an output change the device and its layer are set up again.
+void uninitEarlier(int oR_chg) {
+    if (gFirstInit != 0) return;
+    qelDrvLib_Uninit(VoDev, enVoMode, bVoHd, qelPubAttr().enIntfType, oR_chg);
+    if (oR_chg == 1) gFirstInit = 1;
+}
+
 bool hdmiWanted(int firstInit, int oR_chg) {
-    return bVoHd && firstInit == 1 && oR_chg != 1 && (stVoPubAttr.enIntfType & VO_INTF_HDMI);
+    return bVoHd && firstInit == 1 && oR_chg != 1 && (qelPubAttr().enIntfType & VO_INTF_HDMI);
 }
 
 }  // namespace
@@ -256,18 +287,15 @@ void outputSizeFor(int timing, int& width, int& height) {
 }
 
 int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VOWIN_S* voWin) {
-    if (gFirstInit == 0) {
-        qelDrvLib_Uninit(VoDev, enVoMode, bVoHd, stVoPubAttr.enIntfType, oR_chg);
-        if (oR_chg == 1) gFirstInit = 1;
-    }
-
+    uninitEarlier(oR_chg);
     SIZE_S stSize{0, 0};
     if (initFront(iDevNum, oResolution, oR_chg, true, gFirstInit, &stSize) != 0) return -1;
 
+    VO_PUB_ATTR_S pub = qelPubAttr();
     if (iDevNum == QEL_WIN_MAX) {
         for (int n = 0; n < QEL_WIN_MAX; ++n) {
             if (voWin == nullptr || !voWin[n].u8DisplayEn) continue;
-            HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, n, voWin[n]);
+            HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &pub, enVoMode, n, voWin[n]);
             if (s32Ret != HI_SUCCESS)
                 printf("Start SAMPLE_COMM_VO_StartChnById voWin0 failed %x!\n", s32Ret);
         }
@@ -278,7 +306,7 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
         HI_MPI_VO_GetPlayToleration(VoDev, &u32Toleration);
         printf("After u32Toleration: %d \n", u32Toleration);
     } else {
-        HI_S32 s32Ret = SAMPLE_COMM_VO_StartChn(VoDev, &stVoPubAttr, enVoMode);
+        HI_S32 s32Ret = SAMPLE_COMM_VO_StartChn(VoDev, &pub, enVoMode);
         if (s32Ret != HI_SUCCESS) printf("Start SAMPLE_COMM_VO_StartChn failed %x!\n", s32Ret);
     }
 
@@ -299,31 +327,36 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
     const ADEC_CHN AdChn = 0;
 
     stopAudioPath();
-    gAudioUp = true;
-    gAudioDev = AoDev;
 
     HI_S32 s32Ret = SAMPLE_COMM_AUDIO_CfgAcodec(&stAioAttr, gs_bMicIn);
     int line = 2058;
     if (s32Ret == HI_SUCCESS) {
         s32Ret = SAMPLE_COMM_AUDIO_StartAdec(AdChn, gs_enPayloadType);
         line = 2065;
+        if (s32Ret == HI_SUCCESS) qelAudioAdecStarted(AdChn);
     }
     if (s32Ret == HI_SUCCESS) {
+        qelAudioDeviceStarting(AoDev);
         s32Ret = SAMPLE_COMM_AUDIO_StartAo(AoDev, AoChn, &stAioAttr, gs_pstAoReSmpAttr);
         line = 2072;
     }
     if (s32Ret == HI_SUCCESS) {
         s32Ret = SAMPLE_COMM_AUDIO_AoBindAdec(AoDev, AoChn, AdChn);
         line = 2079;
-        if (s32Ret == HI_SUCCESS) printf("bind adec:%d to ao(%d,%d) ok \n", AdChn, AoDev, AoChn);
+        if (s32Ret == HI_SUCCESS) {
+            gAdecDev[AdChn] = AoDev;
+            printf("bind adec:%d to ao(%d,%d) ok \n", AdChn, AoDev, AoChn);
+        }
     }
     if (s32Ret == HI_SUCCESS) {
         s32Ret = SAMPLE_COMM_AUDIO_StartAdec(1, gs_enPayloadType);
         line = 2090;
+        if (s32Ret == HI_SUCCESS) qelAudioAdecStarted(1);
     }
     if (s32Ret == HI_SUCCESS) {
         s32Ret = SAMPLE_COMM_AUDIO_AoBindAdec(AoDev, 1, 1);
         line = 2104;
+        if (s32Ret == HI_SUCCESS) gAdecDev[1] = AoDev;
     }
     if (s32Ret != HI_SUCCESS) {
         printf("s32Ret=%#x,fuc:%s,line:%d\n", s32Ret, "qelDrvLib_Init", line);
@@ -333,15 +366,15 @@ int qelDrvLib_Init(int iDevNum, unsigned char oResolution, int oR_chg, SAMPLE_VO
 }
 
 int qelDrvLib_Init_ORG(int iDevNum, unsigned char oResolution, int oR_chg) {
-    if (gFirstInitOrg == 0) {
-        qelDrvLib_Uninit(VoDev, enVoMode, bVoHd, stVoPubAttr.enIntfType, oR_chg);
-        if (oR_chg == 1) gFirstInitOrg = 1;
-    }
+    uninitEarlier(oR_chg);
     SIZE_S stSize{0, 0};
-    if (initFront(iDevNum, oResolution, oR_chg, false, gFirstInitOrg, &stSize) != 0) return -1;
-    SAMPLE_COMM_VO_StartChn(VoDev, &stVoPubAttr, enVoMode);
-    if (hdmiWanted(gFirstInitOrg, oR_chg)) SAMPLE_COMM_VO_HdmiStart(stVoPubAttr.enIntfSync);
-    initBack(&gFirstInitOrg, oR_chg, oResolution, stSize);
+    if (initFront(iDevNum, oResolution, oR_chg, false, gFirstInit, &stSize) != 0) return -1;
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    SAMPLE_COMM_VO_StartChn(VoDev, &pub, enVoMode);
+    // Once the watcher runs, the transmitter is its own: it is not opened a second time.
+    if (hdmiWanted(gFirstInit, oR_chg) && !gHdmiWatcherStarted)
+        SAMPLE_COMM_VO_HdmiStart(pub.enIntfSync);
+    initBack(&gFirstInit, oR_chg, oResolution, stSize);
     return 0;
 }
 
@@ -349,7 +382,12 @@ int qelDrvLib_Uninit(VO_DEV dev, SAMPLE_VO_MODE_E mode, HI_BOOL hd, VO_INTF_TYPE
                      int oR_chg) {
     (void)enIntfType;
     for (int n = 0; n < iVoTotal; ++n) {
-        SAMPLE_VDEC_WaitDestroyVdecChn(n, enVdecModeAry[n]);
+        VIDEO_MODE_E vdecMode;
+        {
+            std::lock_guard<std::mutex> tables(qelTablesMu);
+            vdecMode = enVdecModeAry[n];
+        }
+        SAMPLE_VDEC_WaitDestroyVdecChn(n, vdecMode);
         if (hd)
             SAMLE_COMM_VDEC_UnBindVpss(n, n);
         else
@@ -361,6 +399,27 @@ int qelDrvLib_Uninit(VO_DEV dev, SAMPLE_VO_MODE_E mode, HI_BOOL hd, VO_INTF_TYPE
     if (oR_chg == 1) SAMPLE_COMM_VO_StopDevLayer(dev);
     if (hd) SAMPLE_COMM_VPSS_Stop(iVoTotal, 5);
     return 0;
+}
+
+void qelAudioAdecStarted(ADEC_CHN c) {
+    if (c >= 0 && c < 2) gAdecUp[c] = true;
+}
+
+void qelAudioAdecGone(ADEC_CHN c) {
+    if (c >= 0 && c < 2) gAdecUp[c] = false;
+}
+
+void qelAudioDeviceStarting(AUDIO_DEV d) {
+    if (ourAoDev(d)) gAoLive[d] = true;
+}
+
+void qelAudioFollowDevice(ADEC_CHN c, AUDIO_DEV d) {
+    if (c < 0 || c >= 2 || gAdecDev[c] < 0 || gAdecDev[c] == d || !ourAoDev(d)) return;
+    MPP_CHN_S src{HI_ID_ADEC, 0, c};
+    MPP_CHN_S old{HI_ID_AO, gAdecDev[c], c};
+    HI_MPI_SYS_UnBind(&src, &old);
+    gAdecDev[c] = -1;
+    if (SAMPLE_COMM_AUDIO_AoBindAdec(d, c, c) == HI_SUCCESS) gAdecDev[c] = d;
 }
 
 void qelAudioOutAttr(AIO_ATTR_S* attr, int rate, int ptNum, AUDIO_DEV dev) {
@@ -418,7 +477,14 @@ void CreateVdecChn(HI_BOOL hd, int Cnt, SIZE_S stSize) {
     }
     SIZE_S size = stSize;
     auto createAndBind = [hd](int c, SIZE_S* sz) {
-        SAMPLE_VDEC_CreateVdecChn(c, sz, enTypeAry[c], enVdecModeAry[c]);
+        PAYLOAD_TYPE_E type;
+        VIDEO_MODE_E mode;
+        {
+            std::lock_guard<std::mutex> tables(qelTablesMu);
+            type = enTypeAry[c];
+            mode = enVdecModeAry[c];
+        }
+        SAMPLE_VDEC_CreateVdecChn(c, sz, type, mode);
         if (hd)
             SAMLE_COMM_VDEC_BindVpss(c, c);
         else
@@ -428,15 +494,21 @@ void CreateVdecChn(HI_BOOL hd, int Cnt, SIZE_S stSize) {
         if (i < DividFg) {
             if (i >= ChnVdec) size = ChnType == 1 ? SIZE_S{352, 288} : SIZE_S{720, 576};
             if (Cnt == 18) size = SIZE_S{176, 144};
-            SizeAry[i] = size;
-            SizeAryTmp[i] = size;
+            {
+                std::lock_guard<std::mutex> tables(qelTablesMu);
+                SizeAry[i] = size;
+                SizeAryTmp[i] = size;
+            }
             createAndBind(i, &size);
         } else {
             if (i == DividFg) size = SIZE_S{720, 576};
             for (int j = 0; j < 4; ++j) {
                 int c = (i - DividFg) * 4 + DividFg + j;
                 if (c >= QEL_VDEC_ARY) break;
-                SizeAry[c] = size;
+                {
+                    std::lock_guard<std::mutex> tables(qelTablesMu);
+                    SizeAry[c] = size;
+                }
                 printf("SAMPLE_VDEC_CreateVdecChn 222 : %d \n", c);
                 printf("222 %d %d \n", size.u32Width, size.u32Height);
                 createAndBind(c, &size);
@@ -548,10 +620,17 @@ int qelDrvLib_VoReOpen(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
     return 0;
 }
 
+VO_PUB_ATTR_S qelPubAttr() {
+    std::lock_guard<std::mutex> tables(qelTablesMu);
+    return stVoPubAttr;
+}
+
 void qelDrvLibResetModule() {
+    std::lock_guard<std::mutex> tables(qelTablesMu);
     gFirstInit = 1;
-    gFirstInitOrg = 1;
-    gAudioUp = false;
+    memset(gAoLive, 0, sizeof gAoLive);
+    memset(gAdecUp, 0, sizeof gAdecUp);
+    gAdecDev[0] = gAdecDev[1] = -1;
     bVoHd = HI_TRUE;
     enVoMode = VO_MODE_1MUX;
     memset(&stVoPubAttr, 0, sizeof stVoPubAttr);

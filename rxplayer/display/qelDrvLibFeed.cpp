@@ -38,23 +38,38 @@ int qelDrvLib_DecoderPts(void*, unsigned char*, int*, unsigned char* dataI, int 
 
 int qelDrvLib_DecType(int c, int decType) {
     if (!validChn(c)) return 0;
-    if (enTypeAry[c] == decType && SizeAryTmp[c].u32Width == SizeAry[c].u32Width &&
-        SizeAryTmp[c].u32Height == SizeAry[c].u32Height)
-        return 0;
-    SizeAryTmp[c] = SizeAry[c];
-    enTypeAry[c] = (PAYLOAD_TYPE_E)decType;
-    enVdecModeAry[c] = VIDEO_MODE_FRAME;
+    SIZE_S size;
+    PAYLOAD_TYPE_E type;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        if (enTypeAry[c] == decType && SizeAryTmp[c].u32Width == SizeAry[c].u32Width &&
+            SizeAryTmp[c].u32Height == SizeAry[c].u32Height)
+            return 0;
+        SizeAryTmp[c] = SizeAry[c];
+        enTypeAry[c] = (PAYLOAD_TYPE_E)decType;
+        enVdecModeAry[c] = VIDEO_MODE_FRAME;
+        size = SizeAry[c];
+        type = enTypeAry[c];
+    }
     SAMPLE_VDEC_ForceDestroyVdecChn(c);
-    printf("SAMPLE_VDEC_CreateVdecChn(%d ): W: %d H: %d \n", c, SizeAry[c].u32Width,
-           SizeAry[c].u32Height);
-    SAMPLE_VDEC_CreateVdecChn(c, &SizeAry[c], enTypeAry[c], VIDEO_MODE_FRAME);
+    printf("SAMPLE_VDEC_CreateVdecChn(%d ): W: %d H: %d \n", c, size.u32Width, size.u32Height);
+    SAMPLE_VDEC_CreateVdecChn(c, &size, type, VIDEO_MODE_FRAME);
     return 0;
 }
 
 void qelDrv_ReleaseImage(int c) {
     if (!validChn(c)) return;
+    SIZE_S size;
+    PAYLOAD_TYPE_E type;
+    VIDEO_MODE_E mode;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        size = SizeAry[c];
+        type = enTypeAry[c];
+        mode = enVdecModeAry[c];
+    }
     SAMPLE_VDEC_ForceDestroyVdecChn(c);
-    SAMPLE_VDEC_CreateVdecChn(c, &SizeAry[c], enTypeAry[c], enVdecModeAry[c]);
+    SAMPLE_VDEC_CreateVdecChn(c, &size, type, mode);
 }
 
 int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
@@ -67,6 +82,7 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
     mySample_Vo_Audio_Param.enBitwidth = AUDIO_BIT_WIDTH_16;
 
     SAMPLE_ADEC_ForceDestroyAdecChn(ch);
+    qelAudioAdecGone(ch);
 
     AUDIO_DEV AoDev = SAMPLE_AUDIO_AO_DEV;
     AIO_ATTR_S stAioAttr;
@@ -93,6 +109,7 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
         printf("s32Ret=%#x,fuc:%s,line:%d\n", s32Ret, "qelDrvLib_DecAudioType", 536);
         return -1;
     }
+    qelAudioAdecStarted(0);
     HI_MPI_AO_DisableChn(AoDev, 0);
     HI_MPI_AO_DisableChn(AoDev, 1);
     HI_MPI_AO_Disable(AoDev);
@@ -102,11 +119,14 @@ int qelDrvLib_DecAudioType(int ch, int rate, int ptNum, int pt) {
         stAioAttr.enBitwidth = AUDIO_BIT_WIDTH_16;
         stAioAttr.u32PtNumPerFrm = (HI_U32)ptNum * 6;
     }
+    qelAudioDeviceStarting(AoDev);
     s32Ret = SAMPLE_COMM_AUDIO_StartAo(AoDev, 0, &stAioAttr, gs_pstAoReSmpAttr);
     if (s32Ret != HI_SUCCESS) {
         printf("s32Ret=%#x,fuc:%s,line:%d\n", s32Ret, "qelDrvLib_DecAudioType", 563);
         return -1;
     }
+    // The sound follows the device: decode channel 0 leaves the output it was bound to.
+    qelAudioFollowDevice(0, AoDev);
     return 0;
 }
 

@@ -55,7 +55,8 @@ int clipPos(int sourceSize, int percent) {
 
 CropAxis plainCrop(int sourceSize, int clipStart, int clipStop) {
     int x = clipPos(sourceSize, clipStart);
-    return {x, clipPos(sourceSize, clipStop) - x};
+    int length = clipPos(sourceSize, clipStop) - x;
+    return {x, length < 0 ? 0 : length};  // a stop before the start crops nothing
 }
 
 CropAxis cutEdgeCrop(int sourceSize, int clipStart, int clipStop, int displayExtent, int cutEdge,

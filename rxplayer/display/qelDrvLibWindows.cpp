@@ -19,6 +19,14 @@ bool validWin(int w) {
     return w >= 0 && w < QEL_WIN_MAX;
 }
 
+// A picture size from a stream: kept only within what a decode channel takes, so that its
+// buffer size (w x h x 3 / 2) cannot wrap.
+bool badPictureSize(const char* who, int w, int width, int height) {
+    if (width > 0 && width <= 4096 && height > 0 && height <= 4096) return false;
+    printf("%s: window %d picture size %d x %d refused\n", who, w, width, height);
+    return true;
+}
+
 qelgeo::WinRect rectOf(const SAMPLE_VOWIN_S& r) {
     return {(int)r.u32xPosStart, (int)r.u32yPosStart, (int)r.u32xPosStop, (int)r.u32yPosStop};
 }
@@ -64,16 +72,27 @@ int applyWindow(int w, SAMPLE_VOWIN_S r, const ClipWords& words) {
     VPSS_CLIP_INFO_S stClip;
     memset(&stClip, 0, sizeof stClip);
     stClip.enClipCoordinate = VPSS_CROP_ABS_COOR;
-    if (r.u8xClipStart == 0 && r.u8xClipStop == 100 && r.u8yClipStart == 0 &&
-        r.u8yClipStop == 100) {
+    // A clip that ends at or before its start shows nothing sensible: the window is shown
+    // whole rather than with the crop it had before.
+    bool emptyClip = r.u8xClipStop <= r.u8xClipStart || r.u8yClipStop <= r.u8yClipStart;
+    if (emptyClip)
+        printf("window %d: clip %d-%d x %d-%d is empty, crop off\n", w, r.u8xClipStart,
+               r.u8xClipStop, r.u8yClipStart, r.u8yClipStop);
+    if (emptyClip || (r.u8xClipStart == 0 && r.u8xClipStop == 100 && r.u8yClipStart == 0 &&
+                      r.u8yClipStop == 100)) {
         stClip.bEnable = HI_FALSE;
         stClip.stClipRect = {0, 0, 100, 100};
         HI_S32 s32Ret = HI_MPI_VPSS_SetClipCfg(w, &stClip);
         if (s32Ret != HI_SUCCESS) printf("HI_MPI_VPSS_SetClipCfg Video failed %x!\n", s32Ret);
     } else {
         stClip.bEnable = HI_TRUE;
-        int sw = (int)Cut_Display_rect[w].u32Width;
-        int sh = (int)Cut_Display_rect[w].u32Height;
+        SIZE_S source;
+        {
+            std::lock_guard<std::mutex> tables(qelTablesMu);
+            source = Cut_Display_rect[w];
+        }
+        int sw = (int)source.u32Width;
+        int sh = (int)source.u32Height;
         int eh = iDrvCutEdgeHor, ev = iDrvCutEdgeVer;
         qelgeo::CropAxis x, y;
         if (eh >= 0 && eh <= 64 && ev >= 0 && ev <= 64) {
@@ -93,7 +112,8 @@ int applyWindow(int w, SAMPLE_VOWIN_S r, const ClipWords& words) {
         if (s32Ret != HI_SUCCESS) printf(words.clipFailed, s32Ret);
     }
 
-    HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, w, r);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    HI_S32 s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &pub, enVoMode, w, r);
     if (s32Ret != HI_SUCCESS) {
         printf(words.start, s32Ret);
         printf("iCurWinTemp: %d voWinCur.u8DisplayEn: %d \n", w, r.u8DisplayEn);
@@ -127,23 +147,28 @@ int qelDrvLib_PosWindows(int iCurWin, SAMPLE_VOWIN_S voWinCur) {
         return -1;
     }
     if (voWinCur.u8DisplayEn == 0) return 0;
-    s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &stVoPubAttr, enVoMode, iCurWin, voWinCur);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    s32Ret = SAMPLE_COMM_VO_StartChnById(VoDev, &pub, enVoMode, iCurWin, voWinCur);
     if (s32Ret != HI_SUCCESS) printf("Start SAMPLE_COMM_VO_StartChnById XXX failed %x!\n", s32Ret);
     return 0;
 }
 
 int qelDrvLib_SetWinWH(int iCurWin, int iWidth, int iHeight, SAMPLE_VOWIN_S voWinCur) {
     if (!validWin(iCurWin)) return 0;
-    Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
-    if (voWinCur.u8DisplayEn) {
-        SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
-        qelDrvLib_ClipWindows(iCurWin, voWinCur);
+    if (badPictureSize("qelDrvLib_SetWinWH", iCurWin, iWidth, iHeight)) return -1;
+    {
+        std::lock_guard<std::mutex> tables(qelTablesMu);
+        Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
+        if (voWinCur.u8DisplayEn) SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     }
+    if (voWinCur.u8DisplayEn) qelDrvLib_ClipWindows(iCurWin, voWinCur);
     return 0;
 }
 
 int qelDrvLib_JPGSetWinWH(int iCurWin, int iWidth, int iHeight) {
     if (!validWin(iCurWin)) return 0;
+    if (badPictureSize("qelDrvLib_JPGSetWinWH", iCurWin, iWidth, iHeight)) return -1;
+    std::lock_guard<std::mutex> tables(qelTablesMu);
     Cut_Display_rect[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     SizeAry[iCurWin] = SIZE_S{(HI_U32)iWidth, (HI_U32)iHeight};
     return 0;
@@ -176,7 +201,8 @@ int qelDrvLib_FullWin(int win, int full) {
         stChnAttr.stRect = {0, 0, (HI_U32)out_width, (HI_U32)out_height};
         return HI_MPI_VO_SetChnAttr(VoDev, win, &stChnAttr);
     }
-    SAMPLE_COMM_VO_StartChn(VoDev, &stVoPubAttr, enVoMode);
+    VO_PUB_ATTR_S pub = qelPubAttr();
+    SAMPLE_COMM_VO_StartChn(VoDev, &pub, enVoMode);
     for (int i = 0; i < iVoTotal; ++i) HI_MPI_VO_ChnShow(VoDev, i);
     if (chnipDisplayEn) {
         hiDrawRect(iVoTotal, enVoMode);

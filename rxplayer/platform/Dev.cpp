@@ -46,7 +46,7 @@ void syncFbState(Sim& s) {
 }
 
 int fail(int err) {
-    errno = err;
+    errno = refused(err);
     return -1;
 }
 
@@ -148,9 +148,9 @@ void devPowerOn(Sim& s) {
 
 int qelDev_open(const char* path, int flags) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     std::string p = path ? path : "";
-    if (int32_t code = enter(s, ("open:" + p).c_str(), fmtArgs("%#x", flags))) return fail(code);
+    if (int32_t code = enter(s, l, ("open:" + p).c_str(), fmtArgs("%#x", flags))) return fail(code);
     if (p != kFb && p != kMem && p != kWatchdog && p != kTw2865 && p != kTlv320)
         return fail(ENOENT);
     if ((flags & O_ACCMODE) != O_RDWR && p != kFb) return fail(EACCES);
@@ -173,10 +173,11 @@ int qelDev_open(const char* path, int flags) {
 
 int qelDev_close(int fd) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     auto it = s.fds.find(fd);
     std::string p = it == s.fds.end() ? "" : it->second;
-    if (int32_t code = enter(s, ("close:" + p).c_str(), fmtArgs("%d", fd))) return fail(code);
+    if (int32_t code = enter(s, l, ("close:" + p).c_str(), fmtArgs("%d", fd))) return fail(code);
+    it = s.fds.find(fd);  // a stalled call let others run
     if (it == s.fds.end()) return fail(EBADF);
     if (p == kWatchdog) s.st.watchdogOpen = false;
     if (p == kFb) s.st.fb.opens--;
@@ -186,11 +187,12 @@ int qelDev_close(int fd) {
 
 int qelDev_ioctl(int fd, unsigned long request, void* arg) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     auto it = s.fds.find(fd);
     std::string p = it == s.fds.end() ? "" : it->second;
-    if (int32_t code = enter(s, ("ioctl:" + p).c_str(), fmtArgs("%d,%#lx", fd, request)))
+    if (int32_t code = enter(s, l, ("ioctl:" + p).c_str(), fmtArgs("%d,%#lx", fd, request)))
         return fail(code);
+    it = s.fds.find(fd);
     if (int32_t code = takeFailure(s, "ioctl:" + p + fmtArgs(":%#lx", request))) return fail(code);
     if (it == s.fds.end()) return fail(EBADF);
     if (p == kFb) return fbIoctl(s, request, arg);
@@ -208,24 +210,25 @@ int qelDev_ioctl(int fd, unsigned long request, void* arg) {
 void* qelDev_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
     (void)addr;
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
+    std::unique_lock<std::mutex> l(s.mu);
     auto it = s.fds.find(fd);
     std::string p = it == s.fds.end() ? "" : it->second;
-    if (int32_t code = enter(s, ("mmap:" + p).c_str(),
+    if (int32_t code = enter(s, l, ("mmap:" + p).c_str(),
                              fmtArgs("%zu,%#x,%#x,%d,%#llx", length, prot, flags, fd,
                                      static_cast<unsigned long long>(offset)))) {
-        errno = code;
+        errno = refused(code);
         return MAP_FAILED;
     }
-    errno = EINVAL;
-    if (it == s.fds.end()) {
-        errno = EBADF;
+    it = s.fds.find(fd);
+    auto refuse = [](int err) -> void* {
+        errno = refused(err);
         return MAP_FAILED;
-    }
-    if (length == 0 || offset < 0 || (offset & 0xFFF)) return MAP_FAILED;
+    };
+    if (it == s.fds.end()) return refuse(EBADF);
+    if (length == 0 || offset < 0 || (offset & 0xFFF)) return refuse(EINVAL);
     uint64_t off = static_cast<uint64_t>(offset);
     if (p == kFb) {
-        if (off + length > s.fbMem.size()) return MAP_FAILED;
+        if (off + length > s.fbMem.size()) return refuse(EINVAL);
         return s.fbMem.data() + off;
     }
     if (p == kMem) {
@@ -235,13 +238,13 @@ void* qelDev_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t 
             off + length <= QEL_MUXCTRL_PHYS_BASE + QEL_MUXCTRL_PHYS_SIZE)
             return reinterpret_cast<uint8_t*>(s.mux.data()) + (off - QEL_MUXCTRL_PHYS_BASE);
     }
-    return MAP_FAILED;
+    return refuse(EINVAL);
 }
 
 int qelDev_munmap(void* addr, size_t length) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
-    if (int32_t code = enter(s, "munmap", fmtArgs("%zu", length))) return fail(code);
+    std::unique_lock<std::mutex> l(s.mu);
+    if (int32_t code = enter(s, l, "munmap", fmtArgs("%zu", length))) return fail(code);
     auto inside = [addr, length](const void* base, size_t size) {
         auto a = reinterpret_cast<uintptr_t>(addr);
         auto b = reinterpret_cast<uintptr_t>(base);

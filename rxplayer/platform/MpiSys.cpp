@@ -37,6 +37,21 @@ bool validPair(const MPP_CHN_S& src, const MPP_CHN_S& dst) {
     return false;
 }
 
+// Whether the decode channels and scaler groups a bind names were created; output and audio
+// output channels are bound before they are configured, as the hardware allows.
+bool exists(const State& st, const MPP_CHN_S& c) {
+    switch (c.enModId) {
+        case HI_ID_VDEC:
+            return st.vdec[c.s32ChnId].exists;
+        case HI_ID_VPSS:
+            return st.vpss[c.s32DevId].exists;
+        case HI_ID_ADEC:
+            return st.adec[c.s32ChnId].exists;
+        default:
+            return true;
+    }
+}
+
 bool same(const MPP_CHN_S& a, const MPP_CHN_S& b) {
     return a.enModId == b.enModId && a.s32DevId == b.s32DevId && a.s32ChnId == b.s32ChnId;
 }
@@ -87,6 +102,7 @@ HI_S32 HI_MPI_SYS_Bind(MPP_CHN_S* pstSrcChn, MPP_CHN_S* pstDestChn) {
         return HI_ERR_SYS_ILLEGAL_PARAM;
     for (const Bind& b : s.st.binds)
         if (same(b.dst, *pstDestChn)) return HI_ERR_SYS_BUSY;
+    if (!exists(s.st, *pstSrcChn) || !exists(s.st, *pstDestChn)) return HI_ERR_SYS_UNEXIST;
     s.st.binds.push_back(Bind{*pstSrcChn, *pstDestChn});
     return HI_SUCCESS;
 }
@@ -121,6 +137,7 @@ HI_S32 HI_MPI_SYS_InitPtsBase(HI_U64 u64PtsBase) {
     s.st.ptsBase = u64PtsBase;
     s.st.ptsBaseSet = true;
     s.ptsBaseAt = std::chrono::steady_clock::now();
+    s.wake.notify_all();  // queued frames fall due on the new clock
     return HI_SUCCESS;
 }
 

@@ -1,10 +1,95 @@
-// Video decoder channels and scaler groups.
+// Video decoder channels and scaler groups, and the decode model that shows fed frames over
+// time.
+#include <algorithm>
+
 #include "SimInternal.h"
 
 using namespace qelsim;
 using namespace qelsim::detail;
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Time stamps further ahead than this (about 11 days) are taken as that far, so that the
+// clock arithmetic cannot overflow.
+constexpr uint64_t kFarAheadUs = 1000000ull * 1000000ull;
+
+// When a queued frame of channel c is due on screen.
+Clock::time_point dueAt(const Sim& s, int c, const QueuedFrame& f) {
+    if (f.pts == 0) return std::max(f.sentAt, s.vdecLastShown[c] + kVdecUntimedInterval);
+    if (f.pts <= s.st.ptsBase) return s.ptsBaseAt;
+    uint64_t ahead = std::min(f.pts - s.st.ptsBase, kFarAheadUs);
+    return s.ptsBaseAt + std::chrono::microseconds(static_cast<int64_t>(ahead));
+}
+
+// Calls f for every output channel that decode channel c feeds, directly or through a scaler
+// group.
+template <class F>
+void forEachOutput(Sim& s, int c, F f) {
+    for (const Bind& b : s.st.binds) {
+        if (b.src.enModId != HI_ID_VDEC || b.src.s32ChnId != c) continue;
+        if (b.dst.enModId == HI_ID_VOU) f(s.st.vo[b.dst.s32DevId].chn[b.dst.s32ChnId]);
+        if (b.dst.enModId != HI_ID_VPSS) continue;
+        for (const Bind& o : s.st.binds)
+            if (o.src.enModId == HI_ID_VPSS && o.src.s32DevId == b.dst.s32DevId &&
+                o.dst.enModId == HI_ID_VOU)
+                f(s.st.vo[o.dst.s32DevId].chn[o.dst.s32ChnId]);
+    }
+}
+
+// The counters that follow the stream buffer of channel c.
+void syncCounters(Sim& s, int c) {
+    VdecChannel& v = s.st.vdec[c];
+    v.queued = static_cast<uint32_t>(s.vdecQueue[c].size());
+    uint32_t ahead = std::min(v.queued, kVoChnBufFrames);
+    forEachOutput(s, c, [ahead](VoChannel& o) { o.bufUsed = ahead; });
+    s.dirty = true;
+}
+
+// Shows the frames of channel c that are due by now.
+void advanceChannel(Sim& s, int c, Clock::time_point now) {
+    std::deque<QueuedFrame>& q = s.vdecQueue[c];
+    VdecChannel& v = s.st.vdec[c];
+    if (q.empty() || v.stalled) return;
+    bool moved = false;
+    while (!q.empty()) {
+        Clock::time_point due = dueAt(s, c, q.front());
+        if (due > now) break;
+        const QueuedFrame& f = q.front();
+        v.shown++;
+        v.shownPts = f.pts;
+        v.queuedBytes -= f.len;
+        s.vdecLastShown[c] = std::max(due, f.sentAt);
+        q.pop_front();
+        moved = true;
+    }
+    if (!moved) return;
+    uint64_t pts = v.shownPts;
+    forEachOutput(s, c, [pts](VoChannel& o) { o.pts = pts; });
+    syncCounters(s, c);
+}
+
+// When channel c shows its next frame; never while it is stalled or empty.
+Clock::time_point nextDue(const Sim& s, int c) {
+    if (s.vdecQueue[c].empty() || s.st.vdec[c].stalled) return Clock::time_point::max();
+    return dueAt(s, c, s.vdecQueue[c].front());
+}
+
+// Drops what a channel holds when it is created or destroyed; the stall and the count of
+// creations belong to the channel number and stay.
+void freshChannel(Sim& s, int c, bool exists) {
+    VdecChannel& v = s.st.vdec[c];
+    int creations = v.creations;
+    bool stalled = v.stalled;
+    v = VdecChannel{};
+    v.exists = exists;
+    v.creations = creations + (exists ? 1 : 0);
+    v.stalled = stalled;
+    s.vdecQueue[c].clear();
+    s.vdecLastShown[c] = Clock::time_point{};
+    s.wake.notify_all();
+}
 
 bool badVdec(VDEC_CHN c) {
     return c < 0 || c >= VDEC_MAX_CHN_NUM;
@@ -35,10 +120,7 @@ HI_S32 HI_MPI_VDEC_CreateChn(VDEC_CHN VdChn, const VDEC_CHN_ATTR_S* pstAttr) {
     if (pstAttr->enType == PT_H264 && (pstAttr->stVdecAttrH264.u32RefFrameNum > 16 ||
                                        pstAttr->stVdecAttrH264.enMode >= VIDEO_MODE_BUTT))
         return HI_ERR_VDEC_ILLEGAL_PARAM;
-    int creations = c.creations;
-    c = VdecChannel{};
-    c.exists = true;
-    c.creations = creations + 1;
+    freshChannel(s, VdChn, true);
     c.attr = *pstAttr;
     c.prtcl.enType = pstAttr->enType;
     c.prtcl.stH264PrtclParam = VDEC_PRTCL_PARAM_H264_S{8, 2, 2, 1024 * 1024, 2};
@@ -51,9 +133,7 @@ HI_S32 HI_MPI_VDEC_DestroyChn(VDEC_CHN VdChn) {
     if (badVdec(VdChn)) return HI_ERR_VDEC_INVALID_CHNID;
     VdecChannel& c = s.st.vdec[VdChn];
     if (!c.exists) return HI_ERR_VDEC_UNEXIST;
-    int creations = c.creations;
-    c = VdecChannel{};
-    c.creations = creations;
+    freshChannel(s, VdChn, false);
     return HI_SUCCESS;
 }
 
@@ -79,6 +159,7 @@ HI_S32 HI_MPI_VDEC_StopRecvStream(VDEC_CHN VdChn) {
     if (badVdec(VdChn)) return HI_ERR_VDEC_INVALID_CHNID;
     if (!s.st.vdec[VdChn].exists) return HI_ERR_VDEC_UNEXIST;
     s.st.vdec[VdChn].receiving = false;
+    s.wake.notify_all();
     return HI_SUCCESS;
 }
 
@@ -90,11 +171,13 @@ HI_S32 HI_MPI_VDEC_Query(VDEC_CHN VdChn, VDEC_CHN_STAT_S* pstStat) {
     if (!c.exists) return HI_ERR_VDEC_UNEXIST;
     *pstStat = VDEC_CHN_STAT_S{};
     pstStat->enType = c.attr.enType;
-    pstStat->u32LeftStreamFrames = c.leftStreamFrames;
+    uint64_t left = static_cast<uint64_t>(c.leftStreamFrames) + c.queued;
+    pstStat->u32LeftStreamFrames = static_cast<HI_U32>(left);
+    pstStat->u32LeftStreamBytes = static_cast<HI_U32>(c.queuedBytes);
     pstStat->u32LeftPics = c.leftPics;
     pstStat->bStartRecvStream = c.receiving ? HI_TRUE : HI_FALSE;
     pstStat->u32RecvStreamFrames = static_cast<HI_U32>(c.streams);
-    pstStat->u32DecodeStreamFrames = static_cast<HI_U32>(c.streams - c.leftStreamFrames);
+    pstStat->u32DecodeStreamFrames = static_cast<HI_U32>(c.streams > left ? c.streams - left : 0);
     return HI_SUCCESS;
 }
 
@@ -114,9 +197,42 @@ HI_S32 HI_MPI_VDEC_SendStream(VDEC_CHN VdChn, const VDEC_STREAM_S* pstStream,
     volatile uint8_t last = pstStream->pu8Addr[pstStream->u32Len - 1];
     (void)first;
     (void)last;
+    uint32_t len = pstStream->u32Len;
+    uint64_t pts = pstStream->u64PTS;
+    std::deque<QueuedFrame>& q = s.vdecQueue[VdChn];
+    auto full = [&] {
+        return q.size() >= kVdecStreamFrames || c.queuedBytes + len > c.attr.u32BufSize;
+    };
+    if (full()) {
+        if (enBlock == HI_IO_NOBLOCK) {
+            c.sendFulls++;
+            return HI_ERR_VDEC_BUF_FULL;
+        }
+        c.sendWaits++;
+        const Clock::time_point deadline = Clock::now() + kVdecSendWait;
+        const int creation = c.creations;
+        const uint64_t resets = s.resets;
+        for (;;) {
+            s.wake.wait_until(simLock, std::min(deadline, nextDue(s, VdChn)));
+            if (s.resets != resets || !c.exists || c.creations != creation)
+                return HI_ERR_VDEC_UNEXIST;
+            if (!c.receiving) return HI_ERR_VDEC_NOT_PERM;
+            Clock::time_point now = Clock::now();
+            advanceChannel(s, VdChn, now);
+            if (!full()) break;
+            if (now >= deadline) {
+                c.sendFulls++;
+                return HI_ERR_VDEC_BUF_FULL;
+            }
+        }
+    }
     c.streams++;
-    c.bytes += pstStream->u32Len;
-    c.lastPts = pstStream->u64PTS;
+    c.bytes += len;
+    c.lastPts = pts;
+    q.push_back(QueuedFrame{len, pts, Clock::now()});
+    c.queuedBytes += len;
+    syncCounters(s, VdChn);
+    advanceChannel(s, VdChn, Clock::now());
     return HI_SUCCESS;
 }
 
@@ -162,6 +278,11 @@ HI_S32 HI_MPI_VDEC_SetChnParam(VDEC_CHN VdChn, const VDEC_CHN_PARAM_S* pstParam)
         return HI_ERR_VDEC_ILLEGAL_PARAM;
     s.st.vdec[VdChn].param = *pstParam;
     return HI_SUCCESS;
+}
+
+void qelsim::detail::advanceDecoders(Sim& s, Clock::time_point now) {
+    for (int c = 0; c < VDEC_MAX_CHN_NUM; ++c)
+        if (!s.vdecQueue[c].empty()) advanceChannel(s, c, now);
 }
 
 // ---- scaler groups ----

@@ -8,6 +8,9 @@ namespace detail {
 
 namespace {
 
+// The call this thread is in, for refused().
+thread_local std::string tCallName;
+
 // GPIO data of pin p of group g sits at g * 0x10000 + (1 << (p + 2)); only bit p counts.
 size_t gpioDataWord(int group, int pin) {
     return (static_cast<size_t>(group) * 0x10000u + (1u << (pin + 2))) / 4;
@@ -15,8 +18,12 @@ size_t gpioDataWord(int group, int pin) {
 
 void powerOn(Sim& s) {
     s.st = State{};
+    s.resets++;
+    s.stalledCalls.clear();
+    for (auto& q : s.vdecQueue) q.clear();
     s.calls.clear();
     s.names.clear();
+    s.failed.clear();
     s.fails.clear();
     s.fileFails.clear();
     s.mmz.clear();
@@ -37,6 +44,7 @@ void powerOn(Sim& s) {
     devPowerOn(s);
     applyInputsToGpio(s);
     s.dirty = true;
+    s.wake.notify_all();
 }
 
 }  // namespace
@@ -59,13 +67,29 @@ std::string fmtArgs(const char* fmt, ...) {
     return buf;
 }
 
-int32_t enter(Sim& s, const char* name, const std::string& args) {
+int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
+              const std::string& args) {
     startWatcher(s);
+    tCallName = name;
     if (s.calls.size() >= kMaxCalls) s.calls.pop_front();
     s.calls.push_back(std::string(name) + "(" + args + ")");
     if (s.names.size() < kMaxCalls) s.names.push_back(name);
+    if (!s.stalledCalls.empty() && s.stalledCalls.count(name)) {
+        std::string key = name;
+        s.blockedCalls[key]++;
+        s.wake.wait(lock, [&] { return s.stalledCalls.count(key) == 0; });
+        if (--s.blockedCalls[key] == 0) s.blockedCalls.erase(key);
+    }
     if (!strstr(name, "Get") && !strstr(name, "Query")) s.dirty = true;
+    advanceDecoders(s, std::chrono::steady_clock::now());
     return takeFailure(s, name);
+}
+
+int32_t refused(int32_t code) {
+    Sim& s = sim();
+    if (!tCallName.empty() && s.failed.size() < kMaxCalls)
+        s.failed.push_back(tCallName + fmtArgs("=%#x", static_cast<unsigned>(code)));
+    return code;
 }
 
 int32_t takeFailure(Sim& s, const std::string& name) {
@@ -121,6 +145,7 @@ void reset() {
 State state() {
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
+    advanceDecoders(s, std::chrono::steady_clock::now());
     return s.st;
 }
 
@@ -141,6 +166,13 @@ void clearCalls() {
     std::lock_guard<std::mutex> l(s.mu);
     s.calls.clear();
     s.names.clear();
+    s.failed.clear();
+}
+
+std::vector<std::string> failedCalls() {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    return s.failed;
 }
 
 void failCall(const std::string& name, int32_t code, int count) {
@@ -150,6 +182,41 @@ void failCall(const std::string& name, int32_t code, int count) {
         s.fails.erase(name);
     else
         s.fails[name] = Failure{code, count};
+}
+
+void stallCall(const std::string& callName, bool on) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    if (on) {
+        s.stalledCalls.insert(callName);
+    } else {
+        s.stalledCalls.erase(callName);
+        s.wake.notify_all();
+    }
+}
+
+int blockedCalls(const std::string& callName) {
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    auto it = s.blockedCalls.find(callName);
+    return it == s.blockedCalls.end() ? 0 : it->second;
+}
+
+void stallChannel(int chn, bool stalled) {
+    if (chn < 0 || chn >= VDEC_MAX_CHN_NUM) return;
+    Sim& s = sim();
+    std::lock_guard<std::mutex> l(s.mu);
+    auto now = std::chrono::steady_clock::now();
+    if (!stalled) {
+        // Frames come due again from now on; those whose time has passed are shown at once.
+        s.vdecLastShown[chn] = now - kVdecUntimedInterval;
+    } else {
+        advanceDecoders(s, now);
+    }
+    s.st.vdec[chn].stalled = stalled;
+    advanceDecoders(s, now);
+    s.dirty = true;
+    s.wake.notify_all();
 }
 
 void clearFailures() {

@@ -1,8 +1,19 @@
 // What tests see of the media-platform stand-in and how they steer it.
 //
 // Unit tests read a copy of the whole platform state (state()), steer the inputs a real box
-// would get from outside (sink, key, decoder backlog, display time stamps) and make any call
-// fail with a code of their choice. Black-box tests use the files under $QEL_ROOT/sim/:
+// would get from outside (sink, key, decoder backlog, display time stamps), make any call
+// fail with a code of their choice or block until released, and stall a decode channel.
+//
+// Decode channels behave like the decoder over time: each holds the frames fed to it in a
+// bounded stream buffer and shows them at the stream's own pace. A frame with a time stamp
+// is shown when the platform clock (HI_MPI_SYS_InitPtsBase, HI_MPI_SYS_GetCurPts) reaches
+// it, at once when late; a frame without one (PTS 0) one frame time after the frame before.
+// Showing a frame sets the displayed time stamp of every output channel the decode channel
+// feeds (directly or through a scaler group). HI_MPI_VDEC_Query reports the frames not yet
+// shown as u32LeftStreamFrames, HI_MPI_VO_QueryChnStat the pictures the output channel holds
+// ahead. A send to a full buffer fails at once with HI_ERR_VDEC_BUF_FULL when non-blocking;
+// a blocking one waits for room, and fails so after half a second without it. Black-box tests use
+// the files under $QEL_ROOT/sim/:
 //   state.json   snapshot of the state, rewritten (temp file + rename) at most every 100 ms
 //                after a change, and at once when the file "snap" appears (it is then removed)
 //   fb.ppm       the framebuffer as shown (visible area at the pan offset), written with the
@@ -40,8 +51,15 @@ struct VdecChannel {
     uint64_t bytes = 0;
     uint64_t lastPts = 0;
     uint32_t leftPics = 0;          // set by tests
-    uint32_t leftStreamFrames = 0;  // set by tests
+    uint32_t leftStreamFrames = 0;  // set by tests, reported on top of the frames queued
     int creations = 0;              // times created since reset (survives destruction)
+    uint32_t queued = 0;            // frames fed and not yet shown
+    uint64_t queuedBytes = 0;
+    uint64_t shown = 0;      // frames shown since the channel was created
+    uint64_t shownPts = 0;   // time stamp of the frame shown last
+    uint64_t sendWaits = 0;  // blocking sends that found the buffer full and waited
+    uint64_t sendFulls = 0;  // sends that failed with the buffer full
+    bool stalled = false;    // stallChannel: nothing is shown (survives re-creation)
 };
 
 struct VpssGroup {
@@ -59,8 +77,8 @@ struct VoChannel {
     VO_CHN_ATTR_S attr{};
     bool enabled = false;
     bool hidden = false;
-    uint64_t pts = 0;      // time stamp of the picture on display, set by tests
-    uint32_t bufUsed = 0;  // set by tests
+    uint64_t pts = 0;      // time stamp of the picture on display
+    uint32_t bufUsed = 0;  // pictures held ahead of it
     int clears = 0;
     int clearAlls = 0;
 };
@@ -177,16 +195,31 @@ std::vector<std::string> calls();
 void clearCalls();
 // The names of the calls since the last clearCalls/reset, in order, without arguments.
 std::vector<std::string> callNames();
+// The calls since the last clearCalls/reset that returned an error, in order, as "NAME=CODE"
+// (CODE in hex: the platform code, or the errno of a device call).
+std::vector<std::string> failedCalls();
 
 // Failure injection: call NAME returns CODE for the next COUNT calls (-1: until cleared).
 void failCall(const std::string& name, int32_t code, int count = -1);
 void clearFailures();
+
+// While on, every call named callName (as for failCall) blocks on entry, after it is logged,
+// until the stall is turned off or reset() runs; other calls go on meanwhile.
+void stallCall(const std::string& callName, bool on);
+// How many calls named callName are blocked in a stall now.
+int blockedCalls(const std::string& callName);
+
+// A stalled decode channel shows nothing (as when the picture is lost): its output time stamp
+// stands still while frames pile up in its stream buffer. Released, the frames whose time has
+// passed are shown at once and the rest at their pace.
+void stallChannel(int chn, bool stalled);
 
 // Inputs from the world outside the chip.
 void setSink(bool connected, uint8_t edid126 = 1, bool edidValid = true);
 void setKeyPressed(bool pressed);
 void setLinkInput(int pin, bool high);  // GPIO group 10, pins 0..3
 void setVdecLeft(int chn, uint32_t leftPics, uint32_t leftStreamFrames);
+// Until the channel's decoder next shows a frame.
 void setVoChnPts(int dev, int chn, uint64_t pts, uint32_t bufUsed = 0);
 
 // Output pins: the level last written to a GPIO pin's data word (group 0..11, pin 0..7), or -1.

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -49,6 +50,7 @@ std::string chnJson(const MPP_CHN_S& c) {
 }
 
 std::string buildJson(Sim& s) {
+    advanceDecoders(s, std::chrono::steady_clock::now());
     const State& st = s.st;
     std::ostringstream o;
     uint64_t curPts =
@@ -82,7 +84,9 @@ std::string buildJson(Sim& s) {
           << ",\"receiving\":" << b(c.receiving) << ",\"streams\":" << c.streams
           << ",\"bytes\":" << c.bytes << ",\"lastPts\":" << c.lastPts
           << ",\"leftPics\":" << c.leftPics << ",\"leftStreamFrames\":" << c.leftStreamFrames
-          << ",\"creations\":" << c.creations << "}";
+          << ",\"creations\":" << c.creations << ",\"queued\":" << c.queued
+          << ",\"shown\":" << c.shown << ",\"shownPts\":" << c.shownPts
+          << ",\"stalled\":" << b(c.stalled) << "}";
         first = false;
     }
     o << "],\n\"vpss\":[";
@@ -117,7 +121,7 @@ std::string buildJson(Sim& s) {
             o << (firstChn ? "" : ",\n ") << "{\"chn\":" << c << ",\"enabled\":" << b(ch.enabled)
               << ",\"hidden\":" << b(ch.hidden) << ",\"priority\":" << ch.attr.u32Priority
               << ",\"rect\":" << rectJson(ch.attr.stRect) << ",\"pts\":" << ch.pts
-              << ",\"clears\":" << ch.clears << "}";
+              << ",\"bufUsed\":" << ch.bufUsed << ",\"clears\":" << ch.clears << "}";
             firstChn = false;
         }
         o << "]}";
@@ -183,22 +187,51 @@ bool writeAtomically(const std::string& path, const std::string& data) {
     return true;
 }
 
+// The framebuffer as a snapshot shows it: its geometry and the bytes of its visible lines,
+// copied under the lock so that the picture is built and written after it.
+struct Picture {
+    Framebuffer fb;
+    uint64_t firstByte = 0;  // offset of rows[0] in the framebuffer memory
+    const uint8_t* rows = nullptr;
+    uint64_t len = 0;
+};
+
+// A place for the copied lines, as large as the framebuffer memory and made before the lock
+// is taken (s.fileMu held): a fresh block of some megabytes would take its page faults inside.
+void preparePictureCopy(Sim& s) {
+    if (s.snapPixels.size() < kFbMemSize) s.snapPixels.assign(kFbMemSize, 0);
+}
+
+Picture copyPicture(Sim& s) {
+    Picture pic;
+    pic.fb = s.st.fb;
+    const Framebuffer& fb = pic.fb;
+    uint64_t first = static_cast<uint64_t>(fb.yoffset) * fb.lineLength;
+    uint64_t end = std::min<uint64_t>(s.fbMem.size(),
+                                      static_cast<uint64_t>(fb.yoffset + fb.yres) * fb.lineLength);
+    pic.firstByte = first;
+    pic.len = first < end && end - first <= s.snapPixels.size() ? end - first : 0;
+    memcpy(s.snapPixels.data(), s.fbMem.data() + first, pic.len);
+    pic.rows = s.snapPixels.data();
+    return pic;
+}
+
 // The visible area of the framebuffer as a binary PPM; transparent pixels (where the video
 // shows through) are black.
-std::string buildPpm(Sim& s) {
-    const Framebuffer& fb = s.st.fb;
+std::string buildPpm(const Picture& pic) {
+    const Framebuffer& fb = pic.fb;
     uint32_t bpp = fb.bitsPerPixel / 8;
     std::string out = fmtArgs("P6\n%u %u\n255\n", fb.xres, fb.yres);
     out.reserve(out.size() + static_cast<size_t>(fb.xres) * fb.yres * 3);
     for (uint32_t y = 0; y < fb.yres; ++y) {
         for (uint32_t x = 0; x < fb.xres; ++x) {
             uint64_t off = static_cast<uint64_t>(y + fb.yoffset) * fb.lineLength +
-                           static_cast<uint64_t>(x + fb.xoffset) * bpp;
+                           static_cast<uint64_t>(x + fb.xoffset) * bpp - pic.firstByte;
             uint8_t r = 0, g = 0, bl = 0;
-            if (off + bpp <= s.fbMem.size()) {
+            if (off + bpp <= pic.len) {
                 if (bpp == 2) {
                     uint16_t p;
-                    memcpy(&p, s.fbMem.data() + off, 2);
+                    memcpy(&p, pic.rows + off, 2);
                     if (p & 0x8000) {
                         r = static_cast<uint8_t>(((p >> 10) & 31) * 255 / 31);
                         g = static_cast<uint8_t>(((p >> 5) & 31) * 255 / 31);
@@ -206,7 +239,7 @@ std::string buildPpm(Sim& s) {
                     }
                 } else {
                     uint32_t p;
-                    memcpy(&p, s.fbMem.data() + off, 4);
+                    memcpy(&p, pic.rows + off, 4);
                     if (p >> 24) {
                         r = static_cast<uint8_t>(p >> 16);
                         g = static_cast<uint8_t>(p >> 8);
@@ -220,6 +253,34 @@ std::string buildPpm(Sim& s) {
         }
     }
     return out;
+}
+
+// What one snapshot writes, taken under the lock.
+struct Snapshot {
+    std::string json;
+    bool withPicture = false;
+    Picture picture;
+};
+
+Snapshot takeSnapshotLocked(Sim& s) {
+    Snapshot snap;
+    s.dirty = false;
+    snap.json = buildJson(s);
+    if (s.st.fb.opens > 0 && s.st.fb.generation != s.ppmGeneration && !s.fbMem.empty()) {
+        snap.withPicture = true;
+        snap.picture = copyPicture(s);
+    }
+    return snap;
+}
+
+// Writes a snapshot's files, without the state lock (s.fileMu held by the caller).
+bool writeSnapshotFiles(Sim& s, const std::string& dir, const Snapshot& snap) {
+    bool ok = writeAtomically(dir + "/state.json", snap.json);
+    if (snap.withPicture && writeAtomically(dir + "/fb.ppm", buildPpm(snap.picture))) {
+        std::lock_guard<std::mutex> l(s.mu);
+        s.ppmGeneration = snap.picture.fb.generation;
+    }
+    return ok;
 }
 
 // Size and modification time of a file, "" when it is missing.
@@ -237,16 +298,6 @@ std::string readSmallFile(const std::string& path) {
     in.read(buf, sizeof buf);
     text.assign(buf, static_cast<size_t>(in.gcount()));
     return text;
-}
-
-bool snapshotLocked(Sim& s, const std::string& dir) {
-    if (dir.empty()) return false;
-    s.dirty = false;
-    bool ok = writeAtomically(dir + "/state.json", buildJson(s));
-    if (s.st.fb.opens > 0 && s.st.fb.generation != s.ppmGeneration && !s.fbMem.empty()) {
-        if (writeAtomically(dir + "/fb.ppm", buildPpm(s))) s.ppmGeneration = s.st.fb.generation;
-    }
-    return ok;
 }
 
 void readInputsLocked(Sim& s, const std::string& dir) {
@@ -298,15 +349,23 @@ void watch(Sim* s, std::string dir) {
     auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::lock_guard<std::mutex> l(s->mu);
         // A pass that runs out of memory is given up; the next one tries again.
         try {
-            readInputsLocked(*s, dir);
+            std::lock_guard<std::mutex> files(s->fileMu);
+            preparePictureCopy(*s);
             auto now = std::chrono::steady_clock::now();
             std::string request = dir + "/snap";
             bool asked = access(request.c_str(), F_OK) == 0;
-            if (asked || (s->dirty && now - last >= std::chrono::milliseconds(100))) {
-                snapshotLocked(*s, dir);
+            bool take = false;
+            Snapshot snap;
+            {
+                std::lock_guard<std::mutex> l(s->mu);
+                readInputsLocked(*s, dir);
+                take = asked || (s->dirty && now - last >= std::chrono::milliseconds(100));
+                if (take) snap = takeSnapshotLocked(*s);
+            }
+            if (take) {
+                writeSnapshotFiles(*s, dir, snap);
                 last = now;
                 if (asked) unlink(request.c_str());
             }
@@ -343,8 +402,16 @@ std::string snapshotJson() {
 
 bool writeSnapshot() {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
-    return snapshotLocked(s, simDir());
+    std::string dir = simDir();
+    if (dir.empty()) return false;
+    std::lock_guard<std::mutex> files(s.fileMu);
+    preparePictureCopy(s);
+    Snapshot snap;
+    {
+        std::lock_guard<std::mutex> l(s.mu);
+        snap = takeSnapshotLocked(s);
+    }
+    return writeSnapshotFiles(s, dir, snap);
 }
 
 void readInputs() {

@@ -3,12 +3,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,16 +28,45 @@ constexpr uint32_t kMmzMaxTotal = 256u * 1024u * 1024u;
 constexpr int kMaxTdeJobs = 128;
 constexpr size_t kMaxCalls = 20000;
 
+// The decode model: every decode channel holds at most kVdecStreamFrames fed frames (and no
+// more bytes than its buffer size) until they are shown. A frame with a time stamp is shown
+// when the platform clock reaches it; one without (PTS 0) at the output's frame pace after
+// the frame before it. A blocking send waits at most kVdecSendWait for room.
+constexpr size_t kVdecStreamFrames = 32;
+constexpr std::chrono::microseconds kVdecUntimedInterval{40000};
+constexpr std::chrono::milliseconds kVdecSendWait{500};
+// Pictures the output channel holds ahead of the one on display, at most.
+constexpr uint32_t kVoChnBufFrames = 3;
+
 struct Failure {
     int32_t code;
     int count;  // -1: until cleared
 };
 
+struct QueuedFrame {
+    uint32_t len;
+    uint64_t pts;  // 0: no time stamp
+    std::chrono::steady_clock::time_point sentAt;
+};
+
 struct Sim {
-    std::mutex mu;  // guards everything below
+    // Taken before mu by whoever writes the sim folder's snapshot files, which are written
+    // without mu so that the platform calls go on meanwhile.
+    std::mutex fileMu;
+    std::vector<uint8_t> snapPixels;  // the picture being written (fileMu)
+    std::mutex mu;                    // guards everything below
+    // Woken whenever a waiting call may go on: a stall released, a channel stopped or gone,
+    // the time base moved, back to power-on.
+    std::condition_variable wake;
+    std::set<std::string> stalledCalls;       // calls that block on entry until released
+    std::map<std::string, int> blockedCalls;  // calls blocked in a stall now, by name
+    uint64_t resets = 0;
+    std::deque<QueuedFrame> vdecQueue[VDEC_MAX_CHN_NUM];
+    std::chrono::steady_clock::time_point vdecLastShown[VDEC_MAX_CHN_NUM];
     State st;
     std::deque<std::string> calls;
     std::vector<std::string> names;
+    std::vector<std::string> failed;           // "NAME=CODE" of the calls that returned an error
     std::map<std::string, Failure> fails;      // set through the C++ interface
     std::map<std::string, Failure> fileFails;  // set through the sim folder's "fail" file
 
@@ -66,9 +97,18 @@ struct Sim {
 // The process-wide stand-in; never destroyed, so detached threads may use it until exit.
 Sim& sim();
 
-// Starts a platform call with s.mu held: records it, marks the state changed and returns the
-// failure injected for it (0 for none).
-int32_t enter(Sim& s, const char* name, const std::string& args);
+// Starts a platform call with s.mu held (by lock): records it, marks the state changed, waits
+// while the call is stalled (the lock released meanwhile), brings the decode model up to now
+// and returns the failure injected for it (0 for none).
+int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
+              const std::string& args);
+
+// Shows every fed frame whose time has come, on every decode channel.
+void advanceDecoders(Sim& s, std::chrono::steady_clock::time_point now);
+
+// Records that the call this thread is in returns the error code (a platform code, or an
+// errno for a device call) and gives the code back.
+int32_t refused(int32_t code);
 
 // The failure injected for a call name, counted down; 0 for none.
 int32_t takeFailure(Sim& s, const std::string& name);
@@ -99,11 +139,20 @@ void gpioDrive(Sim& s, int group, int pin, bool high);
 }  // namespace detail
 }  // namespace qelsim
 
+// Inside the stand-in every error code a call returns is recorded as it is made.
+#undef HI_DEF_ERR
+#define HI_DEF_ERR(mod, level, code)                                                    \
+    ::qelsim::detail::refused(static_cast<HI_S32>(0xA0000000u | ((HI_U32)(mod) << 16) | \
+                                                  ((HI_U32)(level) << 13) | (HI_U32)(code)))
+
+#undef HI_TDE_ERR
+#define HI_TDE_ERR(n) ::qelsim::detail::refused(static_cast<HI_S32>(0xA0648000u | (n)))
+
 // Opens a platform call inside a function: takes the lock, logs the call with its arguments
 // and returns an injected failure.
-#define QELSIM_ENTER(...)                                                                 \
-    ::qelsim::detail::Sim& s = ::qelsim::detail::sim();                                   \
-    std::lock_guard<std::mutex> simLock(s.mu);                                            \
-    if (int32_t injected =                                                                \
-            ::qelsim::detail::enter(s, __func__, ::qelsim::detail::fmtArgs(__VA_ARGS__))) \
-        return injected;
+#define QELSIM_ENTER(...)                                                                          \
+    ::qelsim::detail::Sim& s = ::qelsim::detail::sim();                                            \
+    std::unique_lock<std::mutex> simLock(s.mu);                                                    \
+    if (int32_t injected =                                                                         \
+            ::qelsim::detail::enter(s, simLock, __func__, ::qelsim::detail::fmtArgs(__VA_ARGS__))) \
+        return ::qelsim::detail::refused(injected);

@@ -93,16 +93,16 @@ HI_S32 HI_TDE2_Open(HI_VOID) {
 
 HI_VOID HI_TDE2_Close(HI_VOID) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
-    if (enter(s, __func__, "")) return;
+    std::unique_lock<std::mutex> l(s.mu);
+    if (enter(s, l, __func__, "")) return;
     s.st.tdeOpen = false;
     s.tdeJobs.clear();
 }
 
 TDE_HANDLE HI_TDE2_BeginJob(HI_VOID) {
     Sim& s = sim();
-    std::lock_guard<std::mutex> l(s.mu);
-    if (enter(s, __func__, "")) return HI_ERR_TDE_INVALID_HANDLE;
+    std::unique_lock<std::mutex> l(s.mu);
+    if (enter(s, l, __func__, "")) return HI_ERR_TDE_INVALID_HANDLE;
     if (!s.st.tdeOpen || static_cast<int>(s.tdeJobs.size()) >= kMaxTdeJobs)
         return HI_ERR_TDE_INVALID_HANDLE;
     int h = s.nextTdeHandle;

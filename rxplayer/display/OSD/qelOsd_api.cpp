@@ -211,6 +211,12 @@ int initHiFB() {
         HI_MPI_SYS_MmzFree(u32BackGroundPhy, pu8BackGroundVir);
         pu8BackGroundVir = nullptr;
     }
+    // The surfaces pointed into the block just freed: without a new one they describe nothing,
+    // so drawing finds no picture instead of copying from freed memory.
+    TDE2_SURFACE_S* held[4 + OSD_GLYPH_COUNT] = {&g_stBackGround, &g_stNoSigSur, &g_stAlarmSur,
+                                                 &g_stLinkDownSur};
+    for (int i = 0; i < OSD_GLYPH_COUNT; ++i) held[4 + i] = &g_stImgSur[i];
+    for (TDE2_SURFACE_S* s : held) memset(s, 0, sizeof *s);
     void* virt = nullptr;
     if (HI_MPI_SYS_MmzAlloc(&u32BackGroundPhy, &virt, nullptr, nullptr, OSD_MEM_BLOCK_SIZE) ==
             HI_SUCCESS &&
@@ -289,7 +295,7 @@ int hiDrawOSDip(int chnTtl, int winNum, int chnNum, int lunxunFlag, int fwflag) 
     static unsigned char list[36][200];
     unsigned int entries = chnTtl + 1 < 0 ? 0 : (unsigned int)(chnTtl + 1);
     if (entries > 36) entries = 36;
-    iGetIPAddress(entries, &list[0][0], (unsigned char)chnNum, (unsigned char)lunxunFlag);
+    iGetIPAddress(entries, &list[0][0], (unsigned char)chnNum, (unsigned char)lunxunFlag, 36);
     int pick = lunxunFlag == 0 ? winNum + 1 : chnNum;
     getIpFromString(pick >= 0 && pick < 36 ? reinterpret_cast<char*>(list[pick]) : "", winNum);
 

@@ -206,11 +206,8 @@ HI_S32 SAMPLE_COMM_VO_StartChnById(VO_DEV VoDev, VO_PUB_ATTR_S* pstPubAttr, SAMP
         }
     }
     printf("VoDev: %d  cchId: %d iSuspendChn[]: %d \n", VoDev, cchId, suspended(cchId) ? 1 : 0);
-    s32Ret = HI_MPI_VO_EnableChn(VoDev, cchId);
-    if (s32Ret != HI_SUCCESS) {
-        printf("HI_MPI_VO_EnableChn failed with %#x!\n", s32Ret);
-        return HI_FAILURE;
-    }
+    // Only a hide that fails makes the restart fail; the enable's result is not checked.
+    HI_MPI_VO_EnableChn(VoDev, cchId);
     if (suspended(cchId)) {
         s32Ret = HI_MPI_VO_ChnHide(VoDev, cchId);
         if (s32Ret != HI_SUCCESS) {

@@ -66,6 +66,29 @@ TEST_F(GpioTest, PinMuxRoutesTheFrontPanelPins) {
     EXPECT_EQ(hi3531_muxctrl_set_value(2, 1), -22);
 }
 
+// While the GPIO page is mapped a pin-mux write is refused rather than landing in it; a
+// second mapping takes the first down.
+TEST_F(GpioTest, EachWindowTakesOnlyItsOwnAccesses) {
+    uint32_t before = 0;
+    for (int reg = 0; reg < 8; ++reg) before |= static_cast<uint32_t>(qelsim::gpioPin(0, reg));
+    EXPECT_EQ(hi3531_muxctrl_set_value(1, 0xFF), -22);  // the GPIO page is the one mapped
+    uint32_t after = 0;
+    for (int reg = 0; reg < 8; ++reg) after |= static_cast<uint32_t>(qelsim::gpioPin(0, reg));
+    EXPECT_EQ(after, before);
+
+    qelsim::clearCalls();
+    ASSERT_EQ(hi3531_mmap_muxctrl(), 0);
+    EXPECT_EQ(hi3531_gpio_set_value(7, 1, 0), -22);  // now the pin-mux window is mapped
+    EXPECT_EQ(hi3531_muxctrl_set_value(2, 1), 0);
+    EXPECT_EQ(qelsim::muxReg(2), 1u);
+    int closes = 0;
+    for (const std::string& c : qelsim::callNames())
+        if (c == "close:/dev/mem") ++closes;
+    EXPECT_EQ(closes, 1);  // the GPIO mapping's descriptor went with it
+    ASSERT_NE(hi3531_mmap_gpio(), -1);
+    EXPECT_EQ(hi3531_gpio_set_value(7, 1, 0), 0);
+}
+
 TEST_F(GpioTest, RegisterAccessChecksItsArguments) {
     EXPECT_EQ(hi3531_gpio_set_value(7, 1, 0), 0);
     EXPECT_EQ(qelsim::gpioPin(7, 1), 0);

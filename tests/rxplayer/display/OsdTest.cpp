@@ -170,6 +170,26 @@ TEST_F(OsdTest, InformationLineWhileTheLayerIsSetUpAgain) {
     EXPECT_EQ(px(1280 + 2 * (kGlyphW + 18), 840), kDotColour);
 }
 
+// The layer set up again without memory for the pictures: nothing is drawn from the block
+// that was given back, and the next set-up that gets memory draws again.
+TEST_F(OsdTest, NoPicturesWhenTheirMemoryCannotBeHadAgain) {
+    ASSERT_EQ(qelDrvLib_Init(1, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0);
+    char text[] = "10.0.0.7";
+    qelDrvLib_OsdShowCurInfo(text, 1, 0);
+    ASSERT_EQ(px(1280, 840), digitColour(1));
+    qelsim::failCall("HI_MPI_SYS_MmzAlloc", HI_ERR_SYS_NOMEM, 1);
+    hiInitOSDSize(ZURIR_VO_OUTPUT_1080P60);
+    EXPECT_EQ(qelsim::state().mmzBlocks, 0);
+    qelsim::clearCalls();
+    qelDrvLib_OsdShowCurInfo(text, 1, 0);
+    EXPECT_EQ(px(1280, 840), 0);
+    for (const std::string& f : qelsim::failedCalls())  // no copy from a freed address
+        EXPECT_EQ(f.find("HI_TDE2_Quick"), std::string::npos) << f;
+    hiInitOSDSize(ZURIR_VO_OUTPUT_1080P60);
+    qelDrvLib_OsdShowCurInfo(text, 1, 0);
+    EXPECT_EQ(px(1280, 840), digitColour(1));
+}
+
 TEST_F(OsdTest, OverlaysOffClearTheLayer) {
     ASSERT_EQ(qelDrvLib_Init(4, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0);
     EXPECT_EQ(px(959, 700), kWhite);

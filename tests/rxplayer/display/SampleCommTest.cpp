@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "DisplayFixture.h"
+#include "display/qelDrvLib.h"
 
 namespace {
 
@@ -329,6 +330,14 @@ TEST_F(DisplayTest, MemoryPlacementAlternatesZonesAndStopsAtTheFirstFailure) {
 }
 
 TEST_F(DisplayTest, BindHelpersLinkDecoderScalerAndOutput) {
+    SIZE_S size{176, 144};
+    ASSERT_EQ(SAMPLE_VDEC_CreateVdecChn(5, &size, PT_H264, VIDEO_MODE_FRAME), 0);
+    ASSERT_EQ(SAMPLE_VDEC_CreateVdecChn(6, &size, PT_H264, VIDEO_MODE_FRAME), 0);
+    ASSERT_EQ(SAMPLE_VDEC_CreateVdecChn(7, &size, PT_H264, VIDEO_MODE_FRAME), 0);
+    VPSS_GRP_ATTR_S grp{};
+    grp.u32MaxW = 176;
+    grp.u32MaxH = 144;
+    ASSERT_EQ(HI_MPI_VPSS_CreatGrp(5, &grp), HI_SUCCESS);
     ASSERT_EQ(SAMLE_COMM_VDEC_BindVpss(5, 5), 0);
     ASSERT_EQ(SAMPLE_COMM_VO_BindVpss(0, 5, 5, 2), 0);
     ASSERT_EQ(SAMLE_COMM_VDEC_BindVo(6, 0, 6), 0);

@@ -11,6 +11,7 @@
 
 #include "SimControl.h"
 #include "box/Box.h"
+#include "display/ControlShared.h"
 #include "display/qelDrvLibState.h"
 
 namespace {
@@ -32,6 +33,30 @@ int countBinds(const qelsim::State& st, MPP_CHN_S src, MPP_CHN_S dst) {
         if (sameChn(b.src, src.enModId, src.s32DevId, src.s32ChnId) &&
             sameChn(b.dst, dst.enModId, dst.s32DevId, dst.s32ChnId))
             ++n;
+    return n;
+}
+
+// The platform calls that returned an error, leaving out the HDMI watcher's, whose polls run
+// on their own thread at any time.
+std::vector<std::string> failedPipelineCalls() {
+    std::vector<std::string> out;
+    for (const std::string& f : qelsim::failedCalls())
+        if (f.compare(0, 12, "HI_MPI_HDMI_") != 0) out.push_back(f);
+    return out;
+}
+
+// The names of the platform calls since the last clearCalls, without the HDMI watcher's.
+std::vector<std::string> pipelineCallNames() {
+    std::vector<std::string> out;
+    for (const std::string& c : qelsim::callNames())
+        if (c.compare(0, 12, "HI_MPI_HDMI_") != 0) out.push_back(c);
+    return out;
+}
+
+int countCalls(const std::string& name) {
+    int n = 0;
+    for (const std::string& c : qelsim::callNames())
+        if (c == name) ++n;
     return n;
 }
 
@@ -116,19 +141,22 @@ TEST_F(qelDrvLibTest, EighteenWindowSetUpBuildsTheWholePath) {
     EXPECT_EQ(countBinds(again, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, 4, 1}), 1);
 }
 
-// However many set-ups run in the process, one watcher polls the HDMI sink (every 400 ms).
+// However many set-ups run in the process, one watcher polls the HDMI sink (every 400 ms):
+// with the poll stalled, one thread and no second one comes to wait in it.
 TEST_F(qelDrvLibTest, OneHdmiWatcherPerProcess) {
+    const std::string poll = "HI_MPI_HDMI_GetSinkCapability";
     ASSERT_EQ(qelDrvLib_Init(18, VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
     freshBox();
     ASSERT_EQ(qelDrvLib_Init(18, VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    qelsim::clearCalls();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-    int polls = 0;
-    for (const std::string& name : qelsim::callNames())
-        if (name == "HI_MPI_HDMI_GetSinkCapability") ++polls;
-    EXPECT_GE(polls, 1);
-    EXPECT_LE(polls, 7);
+    qelsim::stallCall(poll, true);
+    auto t0 = std::chrono::steady_clock::now();
+    while (qelsim::blockedCalls(poll) == 0 &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(qelsim::blockedCalls(poll), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // more than two poll times
+    EXPECT_EQ(qelsim::blockedCalls(poll), 1);
+    qelsim::stallCall(poll, false);
 }
 
 TEST_F(qelDrvLibTest, WindowCountsGiveTheirChannelTotals) {
@@ -146,7 +174,7 @@ TEST_F(qelDrvLibTest, WindowCountsGiveTheirChannelTotals) {
     freshBox();
     qelsim::clearCalls();
     EXPECT_EQ(qelDrvLib_Init(33, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), -1);
-    EXPECT_TRUE(qelsim::callNames().empty());
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
 }
 
 TEST_F(qelDrvLibTest, AudioFailureFailsSetUpWithTheVideoPathRunning) {
@@ -254,7 +282,7 @@ TEST_F(qelDrvLibTest, FullScreenAndBack) {
     ASSERT_EQ(qelDrvLib_Init(4, ZURIR_VO_OUTPUT_1080P60, 0, nullptr), 0);
     qelsim::clearCalls();
     EXPECT_EQ(qelDrvLib_FullWin(4, 1), -1);
-    EXPECT_TRUE(qelsim::callNames().empty());
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
 
     EXPECT_EQ(qelDrvLib_FullWin(1, 1), 0);
     qelsim::State st = qelsim::state();
@@ -358,7 +386,252 @@ TEST_F(qelDrvLibTest, SmallControls) {
     for (int n = 0; n < QEL_WIN_MAX; ++n) sample_vo_win_s[n].u8DisplayEn = 0;
     qelsim::clearCalls();
     qelDrvLib_ResumeChn();
-    EXPECT_TRUE(qelsim::callNames().empty());
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
+}
+
+// The pipeline is rebuilt at run time in any order of the two set-ups and audio outputs.
+TEST_F(qelDrvLibTest, AudioSwitchThenSetUpAgainRunsOnTheLiveDevice) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    const struct {
+        int output, rate, payload;
+        AUDIO_DEV live, other;
+    } switches[] = {{1, 48000, ZURIR_PT_LPCM, 5, 4}, {2, 8000, ZURIR_PT_G711A, 4, 5}};
+    for (const auto& c : switches) {
+        SCOPED_TRACE(c.live);
+        qelDrvLib_AudioOutput(c.output);
+        ASSERT_EQ(qelDrvLib_DecAudioType(0, c.rate, 320, c.payload), 0);
+        qelsim::State st = qelsim::state();
+        EXPECT_TRUE(st.ao[c.live].enabled);
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, c.live, 0}), 1);  // it follows
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, c.other, 0}), 0);
+
+        qelsim::clearCalls();
+        ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+        EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+        st = qelsim::state();
+        EXPECT_TRUE(st.ao[c.live].enabled);
+        EXPECT_FALSE(st.ao[c.other].enabled);
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 0}, {HI_ID_AO, c.live, 0}), 1);
+        EXPECT_EQ(countBinds(st, {HI_ID_ADEC, 0, 1}, {HI_ID_AO, c.live, 1}), 1);
+        EXPECT_EQ(st.binds.size(), 2u + 2u * 18u);
+    }
+}
+
+// No sink: the watcher opens the transmitter once when it starts, and leaves it at that.
+TEST_F(qelDrvLibTest, BothSetUpsTearDownWhatTheOtherBuilt) {
+    // The first set-up after power-on enables windows before the later ones have their
+    // rectangles (and the watcher may open the transmitter); the count starts after it.
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    int opens = countCalls("HI_MPI_HDMI_Open");
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
+    EXPECT_EQ(iVoTotal, 4);
+    qelsim::State st = qelsim::state();
+    EXPECT_FALSE(st.vdec[4].exists);
+    EXPECT_FALSE(st.vpss[4].exists);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 3}, {HI_ID_VPSS, 3, 0}), 1);
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+    // One opening of the transmitter in all: the watcher's, which may come at any time.
+    EXPECT_LE(opens + countCalls("HI_MPI_HDMI_Open"), 1);
+    EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
+    st = qelsim::state();
+    EXPECT_TRUE(st.vdec[17].exists);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 17}, {HI_ID_VPSS, 17, 0}), 1);
+
+    // The equal-grid set-up first, then the other: no failure either.
+    freshBox();
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P60, 0), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+    EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
+}
+
+TEST_F(qelDrvLibTest, PictureSizesOutsideWhatADecoderTakesAreRefused) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    const struct {
+        int w, h;
+    } bad[] = {{0, 1080},    {-1, 1080},     {1920, 0},      {4097, 1080},
+               {1920, 4097}, {65536, 65536}, {1 << 30, 1080}};
+    for (const auto& c : bad) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        EXPECT_EQ(qelDrvLib_SetWinWH(3, c.w, c.h, sample_vo_win_s[3]), -1);
+        EXPECT_EQ(qelDrvLib_JPGSetWinWH(3, c.w, c.h), -1);
+        EXPECT_EQ(qelDrvLib_RestoreSetWinWH(3, c.w, c.h), -1);
+        EXPECT_EQ(SizeAry[3].u32Width, 176u);
+        EXPECT_EQ(Cut_Display_rect[3].u32Width, 1920u);
+    }
+    EXPECT_EQ(qelDrvLib_JPGSetWinWH(3, 4096, 4096), 0);
+    EXPECT_EQ(qelDrvLib_DecType(3, ZURIR_PT_JPEG), 0);
+    EXPECT_TRUE(qelsim::state().vdec[3].exists);  // the largest size still makes a channel
+    EXPECT_EQ(qelsim::state().vdec[3].attr.u32PicWidth, 4096u);
+}
+
+TEST_F(qelDrvLibTest, AClipEndingBeforeItsStartTurnsTheCropOff) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    SAMPLE_VOWIN_S r = sample_vo_win_s[1];
+    r.u8xClipStart = 0;
+    r.u8xClipStop = 50;
+    ASSERT_EQ(qelDrvLib_ClipWindows(1, r), 0);
+    ASSERT_TRUE(qelsim::state().vpss[1].clip.bEnable);
+    const struct {
+        int xs, xe, ys, ye;
+    } empty[] = {{60, 40, 0, 100}, {50, 50, 0, 100}, {0, 100, 70, 30}};
+    for (const auto& c : empty) {
+        r.u8xClipStart = c.xs;
+        r.u8xClipStop = c.xe;
+        r.u8yClipStart = c.ys;
+        r.u8yClipStop = c.ye;
+        qelsim::clearCalls();
+        EXPECT_EQ(qelDrvLib_VideoWindows(1, r), 0);
+        EXPECT_FALSE(qelsim::state().vpss[1].clip.bEnable) << c.xs << "-" << c.xe;
+        EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+        EXPECT_TRUE(qelsim::state().vo[0].chn[1].enabled);
+    }
+}
+
+TEST_F(qelDrvLibTest, RestartingAWindowFailsOnlyWhenAHideFails) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    qelsim::failCall("HI_MPI_VO_EnableChn", HI_ERR_VO_NOT_PERM);
+    EXPECT_EQ(SAMPLE_COMM_VO_StartChnById(0, &stVoPubAttr, enVoMode, 2, sample_vo_win_s[2]),
+              HI_SUCCESS);
+    qelsim::clearFailures();
+    SAMPLE_COMM_VO_SuspendChn(0, 2);
+    qelsim::failCall("HI_MPI_VO_ChnHide", HI_ERR_VO_NOT_PERM);
+    EXPECT_EQ(SAMPLE_COMM_VO_StartChnById(0, &stVoPubAttr, enVoMode, 2, sample_vo_win_s[2]),
+              HI_FAILURE);
+    qelsim::clearFailures();
+    SAMPLE_COMM_VO_ResumeChn(0, 2);
+}
+
+// A tour list names 32 sources whatever the window count; the caller's list may hold fewer.
+TEST_F(qelDrvLibTest, AddressListsAreFilledNoFurtherThanTheyHold) {
+    {
+        std::ofstream f(box::path("/mnt/lunxun_00.ini"));
+        for (int i = 0; i < 32; ++i) f << "rtsp://10.77.0." << (i + 2) << "/ch1\n";
+    }
+    unsigned char list[6][200];
+    memset(list, 'x', sizeof list);
+    EXPECT_EQ(iGetIPAddress(4, &list[0][0], 0, 1, 5), 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(list[4]), "10.77.0.6");
+    EXPECT_EQ(list[5][0], 'x');  // untouched
+    EXPECT_EQ(list[5][199], 'x');
+    memset(list, 'x', sizeof list);
+    EXPECT_EQ(iGetIPAddress(3, &list[0][0], 0, 1), 0);  // no capacity given: the count
+    EXPECT_STREQ(reinterpret_cast<char*>(list[2]), "10.77.0.4");
+    EXPECT_EQ(list[3][0], 'x');
+}
+
+// A new output timing (oR_chg 1) sets the device and its layer up again without a second
+// system set-up or HDMI start; a timing of the same size keeps the output size.
+TEST_F(qelDrvLibTest, OutputChangesSetTheDeviceUpAgain) {
+    // Windows that fit the smallest of the timings.
+    setWin(1, 640, 1280, 0, 360, 1);
+    setWin(2, 0, 640, 360, 720, 1);
+    setWin(3, 640, 1280, 360, 720, 1);
+    setWin(0, 0, 640, 0, 360, 1);
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    const struct {
+        unsigned char timing;
+        int width, height;
+    } changes[] = {{ZURIR_VO_OUTPUT_720P60, 1280, 720},
+                   {ZURIR_VO_OUTPUT_1080P60, 1920, 1080},
+                   {ZURIR_VO_OUTPUT_1080P50, 1920, 1080}};
+    for (const auto& c : changes) {
+        SCOPED_TRACE(int(c.timing));
+        qelsim::clearCalls();
+        ASSERT_EQ(qelDrvLib_Init(18, c.timing, 1, sample_vo_win_s), 0);
+        EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+        EXPECT_EQ(countCalls("HI_MPI_SYS_Init"), 0);
+        EXPECT_EQ(countCalls("HI_MPI_VO_Enable"), 1);
+        qelsim::State st = qelsim::state();
+        EXPECT_EQ(st.vo[0].pubAttr.enIntfSync, (VO_INTF_SYNC_E)c.timing);
+        EXPECT_EQ(st.vo[0].layerAttr.stImageSize.u32Width, (HI_U32)c.width);
+        EXPECT_EQ(out_width, c.width);
+        EXPECT_EQ(out_height, c.height);
+        EXPECT_TRUE(st.vdec[17].exists);
+        EXPECT_TRUE(st.vo[0].chn[3].enabled);
+    }
+    // The other set-up after an output change rebuilds on the same device.
+    qelsim::clearCalls();
+    ASSERT_EQ(qelDrvLib_Init_ORG(4, ZURIR_VO_OUTPUT_1080P50, 0), 0);
+    EXPECT_EQ(failedPipelineCalls(), std::vector<std::string>{});
+}
+
+TEST_F(qelDrvLibTest, MovingAWindowKeepsItsCropAndAHiddenOneIsOnlyTakenDown) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    SAMPLE_VOWIN_S r = sample_vo_win_s[1];
+    r.u8xClipStop = 50;
+    ASSERT_EQ(qelDrvLib_ClipWindows(1, r), 0);
+    VPSS_CLIP_INFO_S clip = qelsim::state().vpss[1].clip;
+    r.u32xPosStart = 1000;
+    r.u32xPosStop = 1601;  // odd: the output takes even positions
+    EXPECT_EQ(qelDrvLib_PosWindows(1, r), 0);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.s32X, 1000);
+    EXPECT_EQ(st.vo[0].chn[1].attr.stRect.u32Width, 600u);
+    EXPECT_TRUE(st.vo[0].chn[1].enabled);
+    EXPECT_EQ(st.vpss[1].clip.stClipRect.u32Width, clip.stClipRect.u32Width);
+    EXPECT_TRUE(st.vpss[1].clip.bEnable);
+
+    r.u8DisplayEn = 0;
+    qelsim::clearCalls();
+    EXPECT_EQ(qelDrvLib_PosWindows(1, r), 0);
+    EXPECT_FALSE(qelsim::state().vo[0].chn[1].enabled);
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{"HI_MPI_VO_DisableChn"});
+    qelsim::failCall("HI_MPI_VO_DisableChn", HI_ERR_VO_INVALID_CHNID, 1);
+    EXPECT_EQ(qelDrvLib_PosWindows(1, r), -1);
+    EXPECT_EQ(qelDrvLib_PosWindows(QEL_WIN_MAX, r), -1);
+}
+
+TEST_F(qelDrvLibTest, ReleasingAPictureRecreatesItsChannelAsDeclared) {
+    ASSERT_EQ(qelDrvLib_Init(18, ZURIR_VO_OUTPUT_1080P60, 0, sample_vo_win_s), 0);
+    ASSERT_EQ(qelDrvLib_JPGSetWinWH(2, 1920, 1080), 0);
+    ASSERT_EQ(qelDrvLib_DecType(2, ZURIR_PT_JPEG), 0);
+    int creations = qelsim::state().vdec[2].creations;
+    uint8_t jpeg[64] = {0xFF, 0xD8};
+    ASSERT_EQ(qelDrvLib_Decoder(nullptr, nullptr, nullptr, jpeg, sizeof jpeg, 2), 0);
+    qelDrv_ReleaseImage(2);
+    qelsim::State st = qelsim::state();
+    EXPECT_EQ(st.vdec[2].creations, creations + 1);
+    EXPECT_EQ(st.vdec[2].attr.enType, PT_JPEG);
+    EXPECT_EQ(st.vdec[2].attr.u32PicWidth, 1920u);
+    EXPECT_EQ(st.vdec[2].streams, 0u);  // the picture went with the old channel
+    EXPECT_TRUE(st.vdec[2].receiving);
+    EXPECT_EQ(countBinds(st, {HI_ID_VDEC, 0, 2}, {HI_ID_VPSS, 2, 0}), 1);
+    qelsim::clearCalls();
+    qelDrv_ReleaseImage(QEL_VDEC_ARY);
+    EXPECT_EQ(pipelineCallNames(), std::vector<std::string>{});
+}
+
+// The address badge of a window names the touring channel only while the window tours.
+TEST_F(qelDrvLibTest, AddressBadgeFollowsTheTourOfItsWindow) {
+    const struct {
+        unsigned char shown;
+        int tourWins, tourMask, chn;
+        const char* line;  // "" when nothing is drawn
+    } cases[] = {
+        {1, 2, 0x0, 5, "winNum = 1 chnNum = 0 LunXun = 0\n"},
+        {1, 2, 0x2, 5, "winNum = 1 chnNum = 5 LunXun = 1\n"},
+        {1, 1, 0x2, 5, "winNum = 1 chnNum = 5 LunXun = 1\n"},
+        {0, 2, 0x2, 5, ""},
+    };
+    for (const auto& c : cases) {
+        qelDrvLib_OsdShowIPChnEn(c.shown);
+        qelDrvLib_LunXun(c.tourWins, c.tourMask);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(qelDrvLib_OsdShowIP(4, 1, c.chn, 0), 0);
+        std::string out = testing::internal::GetCapturedStdout();
+        if (*c.line)
+            EXPECT_NE(out.find(c.line), std::string::npos) << out;
+        else
+            EXPECT_EQ(out.find("winNum ="), std::string::npos) << out;
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(qelDrvLib_OsdShowIP(4, 32, 1, 0), 0);  // no such window: nothing
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("winNum ="), std::string::npos);
 }
 
 }  // namespace

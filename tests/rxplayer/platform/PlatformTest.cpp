@@ -5,6 +5,7 @@
 #include <linux/watchdog.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -43,6 +44,17 @@ TEST_F(PlatformTest, BindsSurviveDecodeChannelRecreationAndDestinationsTakeOneSo
     VDEC_CHN_ATTR_S a = h264(176, 144);
     ASSERT_EQ(HI_MPI_VDEC_CreateChn(3, &a), HI_SUCCESS);
     MPP_CHN_S src = chn(HI_ID_VDEC, 0, 3), dst = chn(HI_ID_VPSS, 3, 0);
+    // Only what was created can be bound.
+    EXPECT_EQ(HI_MPI_SYS_Bind(&src, &dst), HI_ERR_SYS_UNEXIST);
+    VPSS_GRP_ATTR_S g{};
+    g.u32MaxW = 176;
+    g.u32MaxH = 144;
+    ASSERT_EQ(HI_MPI_VPSS_CreatGrp(3, &g), HI_SUCCESS);
+    MPP_CHN_S missingDec = chn(HI_ID_VDEC, 0, 9), missingOut = chn(HI_ID_VPSS, 4, 1),
+              vo = chn(HI_ID_VOU, 0, 4);
+    EXPECT_EQ(HI_MPI_SYS_Bind(&missingDec, &dst), HI_ERR_SYS_UNEXIST);
+    EXPECT_EQ(HI_MPI_SYS_Bind(&missingOut, &vo), HI_ERR_SYS_UNEXIST);
+    EXPECT_TRUE(qelsim::state().binds.empty());
     ASSERT_EQ(HI_MPI_SYS_Bind(&src, &dst), HI_SUCCESS);
     MPP_CHN_S other = chn(HI_ID_VDEC, 0, 4);
     EXPECT_EQ(HI_MPI_SYS_Bind(&other, &dst), HI_ERR_SYS_BUSY);
@@ -79,6 +91,8 @@ TEST_F(PlatformTest, DecodeChannelCountsWhatItTakesAndRefusesWhatHardwareWould) 
               HI_ERR_VDEC_INVALID_CHNID);
     EXPECT_EQ(HI_MPI_VDEC_SendStream(1, &st, HI_IO_BLOCK), HI_ERR_VDEC_UNEXIST);
 
+    // Both packets are due 1.2 ms after power-on; then only the backlog a test sets is left.
+    while (qelsim::state().vdec[0].queued != 0) usleep(1000);
     qelsim::setVdecLeft(0, 2, 5);
     VDEC_CHN_STAT_S stat;
     ASSERT_EQ(HI_MPI_VDEC_Query(0, &stat), HI_SUCCESS);

@@ -66,7 +66,7 @@ TEST_F(CtrlServerStart, EndsWithStatusZeroOnSigterm) {
     qeltest::Box& box = newBox();
     auto server = box.start(qeltest::programPath("ctrlserver"));
     ASSERT_TRUE(server);
-    ASSERT_TRUE(server->waitForStderr("webServer Started @ Port6670!", 5s)) << server->output();
+    ASSERT_TRUE(server->waitForStderr("webServer Started @ Port6670!", 15s)) << server->output();
     EXPECT_EQ(server->stop(5s), 0);
     EXPECT_NE(server->stdoutText().find("sighandler exit(0)! \n"), std::string::npos)
         << server->output();

@@ -111,7 +111,7 @@ TEST(ReplySystem, FullEncoderTableReachesBothFrontEndsAsOneValidReply) {
 
     auto server = ctrl.start(qeltest::programPath("ctrlserver_replytest"));
     ASSERT_TRUE(server);
-    ASSERT_TRUE(server->waitForStderr("webServer Started", 5s)) << server->output();
+    ASSERT_TRUE(server->waitForStderr("webServer Started", 15s)) << server->output();
 
     qeltest::TcpClient web;
     ASSERT_TRUE(op.run([&] { return web.connect(ctrl.ip(), 9008, 3s); })) << web.error();
