@@ -18,6 +18,16 @@ const char kCutEdgeKeyword[] = "config set vs rowcolumncutedge params";
 // Each token is held in a 128-byte field.
 const size_t kTokenMax = 127;
 
+// The six grid keys from the working values, not saved.
+void writeGridKeys(QelConfig& conf) {
+    conf.WriteInt("screenRows", iScreenRows, false);
+    conf.WriteInt("screenColumns", iScreenColumns, false);
+    conf.WriteInt("screenHorCut", iScreenHorCut, false);
+    conf.WriteInt("screenVerCut", iScreenVerCut, false);
+    conf.WriteInt("screenWidth", iVScreenWidth, false);
+    conf.WriteInt("screenHeight", iVScreenHeight, false);
+}
+
 }  // namespace
 
 void VSServer::writeCellKeys(int c, bool save) {
@@ -75,12 +85,7 @@ int VSServer::cmdVSSetScreen(char* cmd, unsigned) {
         for (int k = 0; k < VS_CELL_WINDOWS; ++k) removeIniWin(VS_CELL_WINDOWS * c + k);
     // The grid keys go with the emptied cells, so that a restart does not bring the old grid
     // back over the deleted window files; one save after the last cell.
-    confVScreen->WriteInt("screenRows", rows, false);
-    confVScreen->WriteInt("screenColumns", columns, false);
-    confVScreen->WriteInt("screenHorCut", horCut, false);
-    confVScreen->WriteInt("screenVerCut", verCut, false);
-    confVScreen->WriteInt("screenWidth", iVScreenWidth, false);
-    confVScreen->WriteInt("screenHeight", iVScreenHeight, false);
+    writeGridKeys(*confVScreen);
     for (int c = 0; c < n; ++c) {
         rec.ip[c].clear();
         rec.splitnum[c] = 1;
@@ -103,12 +108,7 @@ int VSServer::rewriteWallFile(bool byCell) {
         conf.WriteString(vsNumbered("screenName_%02d", c), rec.name[c], false);
     };
     return vsRebuildKeyFile(confVScreen, [&](QelConfig& conf) {
-        conf.WriteInt("screenRows", iScreenRows, false);
-        conf.WriteInt("screenColumns", iScreenColumns, false);
-        conf.WriteInt("screenHorCut", iScreenHorCut, false);
-        conf.WriteInt("screenVerCut", iScreenVerCut, false);
-        conf.WriteInt("screenWidth", iVScreenWidth, false);
-        conf.WriteInt("screenHeight", iVScreenHeight, false);
+        writeGridKeys(conf);
         if (byCell) {
             for (int c = 0; c < cells; ++c) {
                 ipKey(conf, c);

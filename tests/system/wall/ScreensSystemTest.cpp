@@ -57,13 +57,9 @@ Json::Value fileKey(const std::string& path, const std::string& key) {
     return found;
 }
 
-class ScreensSystem : public ::testing::Test {
+class ScreensSystem : public qeltest::TestNetFixture {
 protected:
-    void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        ctrl = &net->addBox("ctrl", 1);
+    void SetUpBoxes() override {
         std::vector<qeltest::Box*> decoders;
         std::vector<qeltest::SeedDevice> seeds;
         for (int c = 0; c < 4; ++c) {
@@ -132,8 +128,6 @@ protected:
 
     std::string wallFile() const { return ctrl->path("/mnt/qelconfVscreen.ini"); }
 
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* ctrl = nullptr;
     std::unique_ptr<qeltest::Collector> wire;
     std::unique_ptr<qeltest::Process> server;
     qeltest::TcpClient text;
