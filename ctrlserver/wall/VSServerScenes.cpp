@@ -28,6 +28,20 @@ std::string tokenAt(const std::vector<std::string>& tokens, size_t i) {
     return i < tokens.size() ? tokens[i] : std::string();
 }
 
+// The first free slot becomes a new 2 x 2 scene with blank displays: its number, or -1 when
+// every slot is in use or the key files could not be written.
+int createInFreeSlot(VSServer& m, const std::string& name, const std::string& picSrc, int preset) {
+    for (int s = 0; s < VS_SCENES; ++s) {
+        if (vsSceneValid(m, s)) continue;
+        if (m.rebuildScene(s, 1, preset, name, picSrc, 2, 2, 2, 2,
+                           VSServer::SceneRebuild{true, true, false}) < 0)
+            return -1;
+        m.clearSenceDisplayData(s);
+        return s;
+    }
+    return -1;
+}
+
 }  // namespace
 
 int VSServer::cmdVSSetSence(char* cmd, unsigned) {
@@ -35,14 +49,7 @@ int VSServer::cmdVSSetSence(char* cmd, unsigned) {
     if (!tokensAfter(cmd, "config set sence params", kTokenMax, tokens)) return -1;
     const std::string name = tokenAt(tokens, 0), picSrc = tokenAt(tokens, 1);
     if (name.size() > kNameMax) return -1;
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (vsSceneValid(*this, s)) continue;
-        if (rebuildScene(s, 1, 0, name, picSrc, 2, 2, 2, 2, SceneRebuild{true, true, false}) < 0)
-            return -1;
-        clearSenceDisplayData(s);
-        return s;
-    }
-    return -1;
+    return createInFreeSlot(*this, name, picSrc, 0);
 }
 
 int VSServer::cmdVSSetNewSence(char* cmd, unsigned) {
@@ -54,14 +61,7 @@ int VSServer::cmdVSSetNewSence(char* cmd, unsigned) {
     if (presetToken == "1" || presetToken == "2" || presetToken == "3")
         preset = presetToken[0] - '1';
     if (cmdVSGetSenceId(name.c_str()) >= 0) return -1;
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (vsSceneValid(*this, s)) continue;
-        if (rebuildScene(s, 1, preset, name, "", 2, 2, 2, 2, SceneRebuild{true, true, false}) < 0)
-            return -1;
-        clearSenceDisplayData(s);
-        return s;
-    }
-    return -1;
+    return createInFreeSlot(*this, name, "", preset);
 }
 
 int VSServer::cmdVSDelSence(char* cmd, unsigned) {
