@@ -177,6 +177,20 @@ int setVsSrc(Command& c, const Entry& e);
 int setVsSplit(Command& c, const Entry& e);
 int setVsDbl(Command& c, const Entry& e);
 int setVsWin(Command& c, const Entry& e);
+// Older scene commands (CtrlServerScenes.cpp).
+int setSence(Command& c, const Entry& e);
+int delSence(Command& c, const Entry& e);
+int getSenceList(Command& c, const Entry& e);
+int getAllSenceIp(Command& c, const Entry& e);
+int getSenceVsList(Command& c, const Entry& e);
+int getSenceVsWins(Command& c, const Entry& e);
+int setSenceVs(Command& c, const Entry& e);
+int setSenceVsCutEdge(Command& c, const Entry& e);
+int delSenceVs(Command& c, const Entry& e);
+int setSenceVsSrc(Command& c, const Entry& e);
+int setSenceVsSplit(Command& c, const Entry& e);
+int setSenceVsUrl(Command& c, const Entry& e);
+int setSenceVsWin(Command& c, const Entry& e);
 
 // --- Upload and update commands (CtrlServerUpload.cpp) --------------------------------------
 int updateGetDevices(Command& c, const Entry& e);

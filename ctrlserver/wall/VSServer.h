@@ -131,6 +131,72 @@ public:
     // 16 displays laid out for split 1. 0; s outside 0..4 does nothing.
     int removeSenceDisplayData(int s);
 
+    // --- Scenes: store, create/remove/query, geometry checks, wall layout and windows
+    // (VSServerSceneStore.cpp, VSServerScenes.cpp, VSServerOverlap.cpp, VSServerGeometry.cpp,
+    // VSServerSceneWall.cpp). Scene s 0..4, preset p 0..2. --------------------------------
+    // How a rebuild treats the files: saveBlocks saves the laid-out scene-wall windows (else
+    // every scene-wall block file is deleted); freshFiles makes each key file exactly the
+    // rebuilt keys, replaced whole (else the keys are written into the stored document);
+    // keepDisplays keeps the display entries of the wall records.
+    struct SceneRebuild {
+        bool saveBlocks;
+        bool freshFiles;
+        bool keepDisplays;
+    };
+    // 0, or -1 when a fresh key file could not be written (then nothing changed).
+    int rebuildScene(int s, int valid, int curPreset, const std::string& name,
+                     const std::string& picSrc, int rows, int columns, int horCut, int verCut,
+                     SceneRebuild how);
+    // As removeSenceData, but the laid-out windows' block files are saved (windows past the
+    // grid keep theirs). 0.
+    int clearSenceData(int s, int valid, int curPreset, std::string name, std::string picSrc,
+                       int rows, int columns, int horCut, int verCut);
+    // As removeSenceData, for a scene that stays in use: its display screens are kept. 0.
+    int removeSenceVWData(int s, int valid, int curPreset, std::string name, std::string picSrc,
+                          int rows, int columns, int horCut, int verCut);
+    // As removeSenceDisplayData, but the blank windows' block files are saved. 0.
+    int clearSenceDisplayData(int s);
+    void resetSceneDisplays(int s, bool save);
+
+    // Create, remove and query: results as the dispatcher expects (scene number, 0, 1 or
+    // -1 refused with nothing changed).
+    int cmdVSSetSence(char* cmd, unsigned direct);
+    int cmdVSSetNewSence(char* cmd, unsigned direct);
+    int cmdVSDelSence(char* cmd, unsigned direct);
+    int cmdVSDelNewSence(char* cmd, unsigned direct);
+    int cmdVSGetSence(char* cmd, ArrayList<VSence>& list, unsigned direct);
+    int cmdVSGetSenceId(const char* name);
+    int cmdVSGetSenceAllInfo(int s, ArrayList<VSence>& scenes, ArrayList<VSenceScreen>& walls,
+                             unsigned direct);
+    int cmdVSGetAllSenceIp(ArrayList<VSenceScreen>& list, unsigned direct);
+    std::string cmdVSGetSenceName(int s);
+
+    // Scene window tests (0 overlap, -1 not or excluded), as the live-wall family.
+    int checkWhetherWindowIsOverlapSenceWindow(int s, int p, int a, int b);
+    int checkWhetherDisplayWindowIsOverlapWindow(int s, int p, int a, int b);
+    int checkWhetherWindowIsJumpOutSenceScreen(int s, int p, int w, int cell);
+    int checkWhetherOrgWindowIsOverlapSenceScreen(int s, int p, int w, int cell);
+    int checkWhetherOrgWindowIsOverlapSenceScreen_2(int s, int p, int w, int cell);
+    int checkWhetherLoadPresetWindowIsOverlapSenceScreen(VWin win, int s, int p, int w, int cell);
+    void cmdVSSetSenceWinState(int s, int p, int w);
+    void cmdVSSetDisWinState(int s, int p, int w);
+    // Split layouts of scene-wall windows (url and name kept) and of display windows and
+    // their org records (url and name emptied).
+    void resetScreenWinSence(int s, int p, int x, int y, int w, int h, int split, int first);
+    void clearDisplayWinSence(int s, int p, int x, int y, int w, int h, int split, int first);
+
+    // Scene wall layout, decoders, windows, splits and sources.
+    int cmdVSSetSenceScreen(char* cmd, unsigned direct);
+    int cmdVSSetSenceRowColumnCutEdge(char* cmd, unsigned direct);
+    int cmdVSSetRXSenceScreen(char* cmd, unsigned direct);
+    int cmdVSDelSenceScreen(char* cmd, unsigned direct);
+    int cmdVSGetSenceScreen(char* cmd, ArrayList<VSenceScreen>& list, unsigned direct);
+    int cmdVSSetSenceWin(char* cmd, ArrayList<VWin>& list, unsigned direct);
+    int cmdVSSetSenceSplit(char* cmd, unsigned direct);
+    int cmdVSSetSenceUrl(char* cmd, unsigned direct);
+    int cmdVSGetSenceWins(char* cmd, ArrayList<VWin>& list, unsigned direct);
+    VWin senceSpareWin[VS_SCENES];  // set by the scene split command; no reader yet
+
     // --- Members ---------------------------------------------------------------------------
     // Stores, one per file.
     ConfStore confVScreen;                                            // qelconfVscreen.ini

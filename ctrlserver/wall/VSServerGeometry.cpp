@@ -147,3 +147,16 @@ void VSServer::clearUnicastWin(int x, int y, int w, int h, int split, int first)
     layoutFamily(pUWin, pUWinOrg, nullptr, VS_UNICAST_WINDOWS, x, y, w, h, split, first,
                  Texts::Clear);
 }
+
+void VSServer::resetScreenWinSence(int s, int p, int x, int y, int w, int h, int split, int first) {
+    if (!inScene(s, p)) return;
+    layoutFamily(pVWinSence[s][p], nullptr, nullptr, VS_WALL_WINDOWS, x, y, w, h, split, first,
+                 Texts::Keep);
+}
+
+void VSServer::clearDisplayWinSence(int s, int p, int x, int y, int w, int h, int split,
+                                    int first) {
+    if (!inScene(s, p)) return;
+    layoutFamily(pDisWin[s][p], pDisWinOrg[s][p], nullptr, VS_WALL_WINDOWS, x, y, w, h, split,
+                 first, Texts::Clear);
+}

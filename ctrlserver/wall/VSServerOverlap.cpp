@@ -147,3 +147,70 @@ void VSServer::cmdVSSetUniWinState(int win) {
 int VSServer::cmdMulticastSetRXScreen(char*, unsigned) {
     return 0;
 }
+
+// --- Scene walls and scene displays --------------------------------------------------------
+
+namespace {
+
+bool inScene(int s, int p, int w) {
+    return s >= 0 && s < VS_SCENES && p >= 0 && p < VS_PRESETS && w >= 0 && w < VS_WALL_WINDOWS;
+}
+
+}  // namespace
+
+int VSServer::checkWhetherWindowIsOverlapSenceWindow(int s, int p, int a, int b) {
+    if (!inScene(s, p, a) || !inScene(s, p, b)) return -1;
+    return windowAgainstWindow(pVWinSence[s][p][a].get(), pVWinSence[s][p][b].get());
+}
+
+int VSServer::checkWhetherDisplayWindowIsOverlapWindow(int s, int p, int a, int b) {
+    if (!inScene(s, p, a) || !inScene(s, p, b)) return -1;
+    return windowAgainstWindow(pDisWin[s][p][a].get(), pDisWin[s][p][b].get());
+}
+
+int VSServer::checkWhetherWindowIsJumpOutSenceScreen(int s, int p, int w, int cell) {
+    if (!inScene(s, p, w) || !pVSenceScreen[s][p]) return -1;
+    const VSenceScreen& rec = *pVSenceScreen[s][p];
+    return windowAgainstCell(pVWinSence[s][p][w].get(), w, rec.width, rec.height, rec.rows,
+                             rec.columns, cell, OwnCell::Tested, Hidden::Tested);
+}
+
+int VSServer::checkWhetherOrgWindowIsOverlapSenceScreen(int s, int p, int w, int cell) {
+    if (!inScene(s, p, w) || !pVSenceScreen[s][p]) return -1;
+    const VSenceScreen& rec = *pVSenceScreen[s][p];
+    return windowAgainstCell(pVWinSenceOrg[s][p][w].get(), w, rec.width, rec.height, rec.rows,
+                             rec.columns, cell, OwnCell::Excluded, Hidden::Excluded);
+}
+
+int VSServer::checkWhetherOrgWindowIsOverlapSenceScreen_2(int s, int p, int w, int cell) {
+    if (!inScene(s, p, w) || !pVSenceScreen[s][p]) return -1;
+    const VSenceScreen& rec = *pVSenceScreen[s][p];
+    return windowAgainstCell(pVWinSenceOrg[s][p][w].get(), w, rec.width, rec.height, rec.rows,
+                             rec.columns, cell, OwnCell::Excluded, Hidden::Tested);
+}
+
+int VSServer::checkWhetherLoadPresetWindowIsOverlapSenceScreen(VWin win, int s, int p, int w,
+                                                               int cell) {
+    if (!inScene(s, p, 0) || !pVSenceScreen[s][p]) return -1;
+    const VSenceScreen& rec = *pVSenceScreen[s][p];
+    return windowAgainstCell(&win, w, rec.width, rec.height, rec.rows, rec.columns, cell,
+                             OwnCell::Excluded, Hidden::Tested);
+}
+
+void VSServer::cmdVSSetSenceWinState(int s, int p, int w) {
+    if (!inScene(s, p, w) || !pVSenceScreen[s][p]) return;
+    const int n =
+        vsGridCells(pVSenceScreen[s][p]->rows, pVSenceScreen[s][p]->columns) * VS_CELL_WINDOWS;
+    if (n == 0) return;
+    visibilityPass(pVWinSence[s][p], 0, n, w, [this, s, p](int a, int b) {
+        return checkWhetherWindowIsOverlapSenceWindow(s, p, a, b);
+    });
+}
+
+void VSServer::cmdVSSetDisWinState(int s, int p, int w) {
+    if (!inScene(s, p, w)) return;
+    const int first = VS_CELL_WINDOWS * (w / VS_CELL_WINDOWS);
+    visibilityPass(pDisWin[s][p], first, VS_CELL_WINDOWS, w, [this, s, p](int a, int b) {
+        return checkWhetherDisplayWindowIsOverlapWindow(s, p, a, b);
+    });
+}
