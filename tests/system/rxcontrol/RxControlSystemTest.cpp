@@ -178,7 +178,7 @@ TEST_F(RxControl, RebootAndFactoryResetEndTheProgramAndTheBoxComesBack) {
     auto asker = ctrl.run([] { return qeltest::UdpSocket(0); });
     EXPECT_EQ(ask(asker, dec.ip(), "config qel set reboot 10.77.0.2"),
               "config qel set reboot #SUCCEED ");
-    ASSERT_TRUE(p->waitExit(5s));
+    ASSERT_TRUE(p->waitExit(15s));
     EXPECT_EQ(p->exitStatus(), 0);
     EXPECT_NE(readFile(dec.path("/var/log/commands.log")).find("\nreboot\n"), std::string::npos);
 
@@ -195,7 +195,7 @@ TEST_F(RxControl, RebootAndFactoryResetEndTheProgramAndTheBoxComesBack) {
     ASSERT_TRUE(p);
     EXPECT_EQ(ask(asker, dec.ip(), "config qel set device restorefactory 10.77.0.2"),
               "config qel ack set device restorefactory #SUCCEED ");
-    ASSERT_TRUE(p->waitExit(5s));
+    ASSERT_TRUE(p->waitExit(15s));
     EXPECT_EQ(p->exitStatus(), 0);
     EXPECT_EQ(readFile(dec.path("/mnt/csc.ini")), "10\n20\n30\n40\n");
     EXPECT_EQ(readFile(dec.path("/mnt/config.bak")), unusedMainFile());

@@ -213,7 +213,7 @@ TEST_F(RxVerbs, WindowNetworkAndTcpVerbs) {
     r = asker.receive(2s);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->text, "config qel ack set net params #SUCCEED ");
-    ASSERT_TRUE(p->waitExit(5s));
+    ASSERT_TRUE(p->waitExit(15s));
     EXPECT_EQ(p->exitStatus(), 0);
     std::string log = readFile(dec.path("/var/log/commands.log"));
     EXPECT_NE(log.find("ifconfig eth0 10.77.0.7 netmask 255.255.0.0\nroute add default gw "
