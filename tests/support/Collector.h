@@ -21,6 +21,7 @@ struct Seen {
     std::string box;
     std::string text;
     std::chrono::steady_clock::time_point at;
+    int64_t arrivalNs = 0;  // the kernel's receive time of the datagram
 };
 
 class Collector {
