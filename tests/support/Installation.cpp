@@ -29,7 +29,10 @@ bool Installation::start(const InstallationOptions& o, std::string* why) {
     if (o.decoders < 1 || o.decoders > 6) return fail(why, "1 to 6 decoders");
     if (o.streams < 1 || o.streams > 4) return fail(why, "1 to 4 streams");
     struct stat st;
-    if (stat(o.streamFile.c_str(), &st) != 0) return fail(why, "no stream file " + o.streamFile);
+    if (o.patterns.empty() && stat(o.streamFile.c_str(), &st) != 0)
+        return fail(why, "no stream file " + o.streamFile);
+    if (!o.patterns.empty() && static_cast<int>(o.patterns.size()) < o.streams)
+        return fail(why, "one pattern per stream");
 
     net_ = std::make_unique<TestNet>();
     if (!net_->ok()) return fail(why, net_->error());
@@ -39,9 +42,13 @@ bool Installation::start(const InstallationOptions& o, std::string* why) {
     if (!ctrl_->ok() || !source_->ok() || !operator_->ok()) return fail(why, "boxes not made");
 
     for (int k = 0; k < o.streams; ++k) {
-        auto server = source_->start(
-            QEL_SOURCE_DIR "/tests/support/rtsp_server.py",
-            {"--address", sourceIp(), "--port", std::to_string(8554 + k), "--file", o.streamFile});
+        std::vector<std::string> args = {"--address", sourceIp(), "--port",
+                                         std::to_string(8554 + k)};
+        if (o.patterns.empty())
+            args.insert(args.end(), {std::string("--file"), o.streamFile});
+        else
+            args.insert(args.end(), {std::string("--pattern"), o.patterns[k]});
+        auto server = source_->start(QEL_SOURCE_DIR "/tests/support/rtsp_server.py", args);
         if (!server || !server->waitForStdout("ready", 20s))
             return fail(why, "RTSP server did not start: " + (server ? server->output() : ""));
         servers_.push_back(std::move(server));
