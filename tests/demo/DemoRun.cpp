@@ -1,7 +1,8 @@
 // The demo: a whole installation on the private test network (the controller, four decoders
-// and a source box with two live RTSP test patterns: colour bars and a moving ball) driven over the WebSocket as an operator would,
-// printing each command and its parsed replies. After each step the four decoders' screens are
-// put side by side as they hang on the wall, with the bezel gaps, into <out>/wall.png.
+// and a source box with two live RTSP test patterns: colour bars and a moving ball) driven over the
+// WebSocket as an operator would, printing each command and its parsed replies. After each step the
+// four decoders' screens are put side by side as they hang on the wall, with the bezel gaps, into
+// <out>/wall.png.
 //
 //   demo_run [--out DIR] [--once]
 //
@@ -143,6 +144,7 @@ int main(int argc, char** argv) {
         {"change the wall: stream 2 across it, cell 0 split in four",
          {"config set vs url params 0 ipsource " + cam + " 1", "config set vs split params 0 4 0"}},
         {"recall preset 1 of scene 1", {"scene recall preset 1 1"}},
+        {"take stream 2's source away: its window shows the loss picture", {}},
     };
 
     const std::string picture = o.out + "/wall.png";
@@ -154,8 +156,14 @@ int main(int argc, char** argv) {
             if (gStop) break;
             say(web, c);
         }
-        // Give the decoders time to open their streams and draw a few frames.
-        pause(4s);
+        if (s.commands.empty()) {
+            // The decoders notice a lost stream within two of their 5-second checks.
+            inst.stopStream(1);
+            pause(14s);
+        } else {
+            // Give the decoders time to open their streams and draw a few frames.
+            pause(4s);
+        }
         std::vector<std::string> screens;
         for (int i = 0; i < inst.decoderCount(); ++i)
             screens.push_back(inst.decoderBox(i).path("/sim/screen.ppm"));

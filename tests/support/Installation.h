@@ -49,6 +49,9 @@ public:
     Box& decoderBox(int i) { return *decoderBoxes_.at(i); }
     int decoderCount() const { return static_cast<int>(decoderBoxes_.size()); }
 
+    // Ends stream k's server, as when a camera goes away.
+    void stopStream(int k) { servers_.at(k)->stop(); }
+
     Process& controller() { return *controller_; }
     Process& decoder(int i) { return *decoders_.at(i); }
 
