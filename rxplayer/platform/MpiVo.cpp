@@ -326,6 +326,7 @@ HI_S32 HI_MPI_VO_ClearChnBuffer(VO_DEV VoDev, VO_CHN VoChn, HI_BOOL bClrAll) {
     VoChannel& c = s.st.vo[VoDev].chn[VoChn];
     c.clears++;
     if (bClrAll) c.clearAlls++;
+    clearPictures(s, c);
     c.bufUsed = 0;
     return HI_SUCCESS;
 }

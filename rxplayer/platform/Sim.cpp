@@ -21,6 +21,7 @@ void powerOn(Sim& s) {
     s.resets++;
     s.stalledCalls.clear();
     for (auto& q : s.vdecQueue) q.clear();
+    for (auto& q : s.vdecPictures) q.clear();
     s.calls.clear();
     s.names.clear();
     s.failed.clear();

@@ -86,7 +86,7 @@ std::string buildJson(Sim& s) {
           << ",\"leftPics\":" << c.leftPics << ",\"leftStreamFrames\":" << c.leftStreamFrames
           << ",\"creations\":" << c.creations << ",\"queued\":" << c.queued
           << ",\"shown\":" << c.shown << ",\"shownPts\":" << c.shownPts
-          << ",\"stalled\":" << b(c.stalled) << "}";
+          << ",\"dropped\":" << c.dropped << ",\"stalled\":" << b(c.stalled) << "}";
         first = false;
     }
     o << "],\n\"vpss\":[";

@@ -29,9 +29,10 @@ constexpr int kMaxTdeJobs = 128;
 constexpr size_t kMaxCalls = 20000;
 
 // The decode model: every decode channel holds at most kVdecStreamFrames fed frames (and no
-// more bytes than its buffer size) until they are shown. A frame with a time stamp is shown
-// when the platform clock reaches it; one without (PTS 0) at the output's frame pace after
-// the frame before it. A blocking send waits at most kVdecSendWait for room.
+// more bytes than its buffer size) in its stream buffer. A frame with a time stamp waits there
+// and is shown when the platform clock reaches it. One without (PTS 0) is decoded at once into
+// the output's queue of kVoChnBufFrames pictures (the oldest dropped when it is full), which
+// shows them at the output's frame pace. A blocking send waits at most kVdecSendWait for room.
 constexpr size_t kVdecStreamFrames = 32;
 constexpr std::chrono::microseconds kVdecUntimedInterval{40000};
 constexpr std::chrono::milliseconds kVdecSendWait{500};
@@ -61,7 +62,8 @@ struct Sim {
     std::set<std::string> stalledCalls;       // calls that block on entry until released
     std::map<std::string, int> blockedCalls;  // calls blocked in a stall now, by name
     uint64_t resets = 0;
-    std::deque<QueuedFrame> vdecQueue[VDEC_MAX_CHN_NUM];
+    std::deque<QueuedFrame> vdecQueue[VDEC_MAX_CHN_NUM];     // the stream buffers
+    std::deque<QueuedFrame> vdecPictures[VDEC_MAX_CHN_NUM];  // decoded, waiting for display
     std::chrono::steady_clock::time_point vdecLastShown[VDEC_MAX_CHN_NUM];
     State st;
     std::deque<std::string> calls;
@@ -105,6 +107,9 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
 
 // Shows every fed frame whose time has come, on every decode channel.
 void advanceDecoders(Sim& s, std::chrono::steady_clock::time_point now);
+
+// Drops the decoded pictures waiting for display on an output channel.
+void clearPictures(Sim& s, const VoChannel& out);
 
 // Records that the call this thread is in returns the error code (a platform code, or an
 // errno for a device call) and gives the code back.
