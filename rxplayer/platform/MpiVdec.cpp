@@ -126,6 +126,7 @@ void freshChannel(Sim& s, int c, bool exists) {
     s.vdecQueue[c].clear();
     s.vdecPictures[c].clear();
     s.vdecLastShown[c] = Clock::time_point{};
+    decodeEnd(c);
     s.wake.notify_all();
 }
 
@@ -267,6 +268,7 @@ HI_S32 HI_MPI_VDEC_SendStream(VDEC_CHN VdChn, const VDEC_STREAM_S* pstStream,
     c.streams++;
     c.bytes += len;
     c.lastPts = pts;
+    if (decodingOn()) decodeFeed(VdChn, c.creations, c.attr.enType, pstStream->pu8Addr, len);
     q.push_back(QueuedFrame{len, pts, Clock::now()});
     c.queuedBytes += len;
     syncCounters(s, VdChn);

@@ -22,6 +22,7 @@ void powerOn(Sim& s) {
     s.stalledCalls.clear();
     for (auto& q : s.vdecQueue) q.clear();
     for (auto& q : s.vdecPictures) q.clear();
+    for (int c = 0; c < VDEC_MAX_CHN_NUM; ++c) decodeEnd(c);
     s.calls.clear();
     s.names.clear();
     s.failed.clear();

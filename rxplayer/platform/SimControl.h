@@ -22,6 +22,8 @@
 //                its "clock" is the system clock as the program set it
 //   fb.ppm       the framebuffer as shown (visible area at the pan offset), written with the
 //                snapshot when its pixels changed
+//   screen.ppm   output device 0 as screen() shows it, only while QEL_SIM_DECODE=1: every
+//                0.5 s when it changed (temp file + rename), and with a snapshot asked for
 //   key          "1" while the front-panel key is held, "0" (or no file) when released
 //   hdmi         lines "connected 0|1", "edid126 N", "edidValid 0|1"
 //   fail         lines "NAME CODE [COUNT]": make call NAME fail with CODE (hex or decimal),
@@ -242,6 +244,28 @@ uint32_t muxReg(int reg);
 
 // The framebuffer's pixel at (x, y) of its virtual area (16-bit ARGB1555), or 0 outside.
 uint16_t fbPixel(uint32_t x, uint32_t y);
+
+// A picture of 8-bit RGB pixels, row by row from the top.
+struct RgbPicture {
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;  // width * height * 3 bytes
+    // The pixel at (x, y) as 0xRRGGBB; 0 outside.
+    uint32_t pixel(uint32_t x, uint32_t y) const {
+        if (x >= width || y >= height) return 0;
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+        return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+    }
+};
+
+// What output device dev shows now, at its timing's size: the background colour, every
+// enabled and shown channel (in order of priority, then of channel number) with the newest
+// picture of the decode channel feeding it, cropped as its scaler group says and scaled to
+// its rectangle, and on device 0 the framebuffer's opaque pixels on top. Pictures come from
+// the software decoder (QEL_SIM_DECODE=1) or from setDecodedPicture.
+RgbPicture screen(int dev = 0);
+// Gives decode channel chn a decoded picture, as if its stream had decoded to it, until its
+// decoder makes the next one or the channel ends.
+void setDecodedPicture(int chn, const RgbPicture& pic);
 
 // The files under a sim folder: snapshot now (returns false when it cannot be written), and
 // the folder to use ($QEL_ROOT/sim when QEL_ROOT is set, else "").

@@ -108,6 +108,56 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
 // Shows every fed frame whose time has come, on every decode channel.
 void advanceDecoders(Sim& s, std::chrono::steady_clock::time_point now);
 
+// The area a device shows: its timing's size, or the largest there is when not yet known.
+void deviceArea(const VoDevice& d, uint32_t* w, uint32_t* h);
+
+// The framebuffer as a picture shows it: its geometry and the bytes of its visible lines,
+// copied under the lock (s.fileMu held too: the copy goes to s.snapPixels) so that the
+// picture is built and written after it.
+struct FbPicture {
+    Framebuffer fb;
+    uint64_t firstByte = 0;  // offset of rows[0] in the framebuffer memory
+    const uint8_t* rows = nullptr;
+    uint64_t len = 0;
+};
+// Makes the place for the copied lines before the lock is taken (s.fileMu held): a fresh
+// block of some megabytes would take its page faults inside.
+void preparePictureCopy(Sim& s);
+FbPicture copyFbPicture(Sim& s);
+// The colour of the visible pixel (x, y); false where it is transparent or outside.
+bool fbPictureRgb(const FbPicture& pic, uint32_t x, uint32_t y, uint8_t rgb[3]);
+
+// Software decoding of what the decode channels are sent, when QEL_SIM_DECODE=1.
+bool decodingOn();
+// Hands a packet fed to channel chn (its creation count and payload type) to its decoder.
+void decodeFeed(int chn, int creation, int type, const uint8_t* data, uint32_t len);
+// The channel ended or started afresh: its packets and picture are dropped.
+void decodeEnd(int chn);
+// The newest decoded picture of channel chn; null when there is none.
+std::shared_ptr<const RgbPicture> decodedPicture(int chn);
+void setDecoded(int chn, std::shared_ptr<const RgbPicture> pic);
+
+// What the picture of an output is made of, copied under the lock (s.mu and s.fileMu held).
+struct ScreenWindow {
+    int chn = 0;  // output channel, which orders windows of one priority
+    uint32_t priority = 0;
+    RECT_S rect{};
+    int vdec = -1;  // the decode channel feeding it
+    bool crop = false;
+    RECT_S clip{};
+};
+struct ScreenLayout {
+    uint32_t width = 0, height = 0;
+    bool enabled = false;  // the device puts out a picture at all
+    uint32_t background = 0;
+    std::vector<ScreenWindow> windows;
+    bool osd = false;  // the framebuffer lies on top
+    FbPicture fb;
+};
+ScreenLayout screenLayout(Sim& s, int dev);
+// Builds the picture without the lock.
+RgbPicture composeScreen(const ScreenLayout& layout);
+
 // Drops the decoded pictures waiting for display on an output channel.
 void clearPictures(Sim& s, const VoChannel& out);
 
