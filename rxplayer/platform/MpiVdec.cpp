@@ -15,12 +15,17 @@ using Clock = std::chrono::steady_clock;
 // clock arithmetic cannot overflow.
 constexpr uint64_t kFarAheadUs = 1000000ull * 1000000ull;
 
-// When a queued frame of channel c is due on screen.
-Clock::time_point dueAt(const Sim& s, int c, const QueuedFrame& f) {
-    if (f.pts == 0) return std::max(f.sentAt, s.vdecLastShown[c] + kVdecUntimedInterval);
+// When a stamped frame is due on screen.
+Clock::time_point dueAt(const Sim& s, const QueuedFrame& f) {
     if (f.pts <= s.st.ptsBase) return s.ptsBaseAt;
     uint64_t ahead = std::min(f.pts - s.st.ptsBase, kFarAheadUs);
     return s.ptsBaseAt + std::chrono::microseconds(static_cast<int64_t>(ahead));
+}
+
+// When the oldest decoded picture waiting in the output of channel c goes on screen: one
+// frame time after the picture before it, never before it was fed.
+Clock::time_point pictureDue(const Sim& s, int c) {
+    return std::max(s.vdecPictures[c].front().sentAt, s.vdecLastShown[c] + kVdecUntimedInterval);
 }
 
 // Calls f for every output channel that decode channel c feeds, directly or through a scaler
@@ -38,29 +43,58 @@ void forEachOutput(Sim& s, int c, F f) {
     }
 }
 
-// The counters that follow the stream buffer of channel c.
+// The counters that follow the stream buffer and the output queue of channel c.
 void syncCounters(Sim& s, int c) {
     VdecChannel& v = s.st.vdec[c];
     v.queued = static_cast<uint32_t>(s.vdecQueue[c].size());
-    uint32_t ahead = std::min(v.queued, kVoChnBufFrames);
+    uint32_t ahead = std::min<uint32_t>(static_cast<uint32_t>(s.vdecPictures[c].size()) + v.queued,
+                                        kVoChnBufFrames);
     forEachOutput(s, c, [ahead](VoChannel& o) { o.bufUsed = ahead; });
     s.dirty = true;
 }
 
-// Shows the frames of channel c that are due by now.
+void showFrame(Sim& s, int c, const QueuedFrame& f, Clock::time_point due) {
+    VdecChannel& v = s.st.vdec[c];
+    v.shown++;
+    v.shownPts = f.pts;
+    s.vdecLastShown[c] = std::max(due, f.sentAt);
+}
+
+// Decodes and shows what channel c holds, up to now. The decoder runs ahead of the display:
+// a frame without a time stamp is decoded at once into the output's queue, which drops its
+// oldest picture when it already holds kVoChnBufFrames, so a backlog fed in a burst drains
+// at once instead of delaying the picture for good. A stamped frame waits in the stream
+// buffer until its time, behind the pictures decoded before it.
 void advanceChannel(Sim& s, int c, Clock::time_point now) {
     std::deque<QueuedFrame>& q = s.vdecQueue[c];
+    std::deque<QueuedFrame>& pictures = s.vdecPictures[c];
     VdecChannel& v = s.st.vdec[c];
-    if (q.empty() || v.stalled) return;
+    if ((q.empty() && pictures.empty()) || v.stalled) return;
     bool moved = false;
-    while (!q.empty()) {
-        Clock::time_point due = dueAt(s, c, q.front());
+    for (;;) {
+        while (!q.empty() && q.front().pts == 0) {
+            pictures.push_back(q.front());
+            v.queuedBytes -= q.front().len;
+            q.pop_front();
+            if (pictures.size() > kVoChnBufFrames) {
+                pictures.pop_front();
+                v.dropped++;
+            }
+            moved = true;
+        }
+        if (!pictures.empty()) {
+            Clock::time_point due = pictureDue(s, c);
+            if (due > now) break;
+            showFrame(s, c, pictures.front(), due);
+            pictures.pop_front();
+            moved = true;
+            continue;
+        }
+        if (q.empty()) break;
+        Clock::time_point due = dueAt(s, q.front());
         if (due > now) break;
-        const QueuedFrame& f = q.front();
-        v.shown++;
-        v.shownPts = f.pts;
-        v.queuedBytes -= f.len;
-        s.vdecLastShown[c] = std::max(due, f.sentAt);
+        showFrame(s, c, q.front(), due);
+        v.queuedBytes -= q.front().len;
         q.pop_front();
         moved = true;
     }
@@ -72,8 +106,11 @@ void advanceChannel(Sim& s, int c, Clock::time_point now) {
 
 // When channel c shows its next frame; never while it is stalled or empty.
 Clock::time_point nextDue(const Sim& s, int c) {
-    if (s.vdecQueue[c].empty() || s.st.vdec[c].stalled) return Clock::time_point::max();
-    return dueAt(s, c, s.vdecQueue[c].front());
+    if (s.st.vdec[c].stalled) return Clock::time_point::max();
+    if (!s.vdecPictures[c].empty()) return pictureDue(s, c);
+    if (s.vdecQueue[c].empty()) return Clock::time_point::max();
+    const QueuedFrame& f = s.vdecQueue[c].front();
+    return f.pts == 0 ? f.sentAt : dueAt(s, f);
 }
 
 // Drops what a channel holds when it is created or destroyed; the stall and the count of
@@ -87,7 +124,9 @@ void freshChannel(Sim& s, int c, bool exists) {
     v.creations = creations + (exists ? 1 : 0);
     v.stalled = stalled;
     s.vdecQueue[c].clear();
+    s.vdecPictures[c].clear();
     s.vdecLastShown[c] = Clock::time_point{};
+    decodeEnd(c);
     s.wake.notify_all();
 }
 
@@ -229,6 +268,7 @@ HI_S32 HI_MPI_VDEC_SendStream(VDEC_CHN VdChn, const VDEC_STREAM_S* pstStream,
     c.streams++;
     c.bytes += len;
     c.lastPts = pts;
+    if (decodingOn()) decodeFeed(VdChn, c.creations, c.attr.enType, pstStream->pu8Addr, len);
     q.push_back(QueuedFrame{len, pts, Clock::now()});
     c.queuedBytes += len;
     syncCounters(s, VdChn);
@@ -282,7 +322,18 @@ HI_S32 HI_MPI_VDEC_SetChnParam(VDEC_CHN VdChn, const VDEC_CHN_PARAM_S* pstParam)
 
 void qelsim::detail::advanceDecoders(Sim& s, Clock::time_point now) {
     for (int c = 0; c < VDEC_MAX_CHN_NUM; ++c)
-        if (!s.vdecQueue[c].empty()) advanceChannel(s, c, now);
+        if (!s.vdecQueue[c].empty() || !s.vdecPictures[c].empty()) advanceChannel(s, c, now);
+}
+
+void qelsim::detail::clearPictures(Sim& s, const VoChannel& out) {
+    for (int c = 0; c < VDEC_MAX_CHN_NUM; ++c) {
+        if (s.vdecPictures[c].empty()) continue;
+        bool feeds = false;
+        forEachOutput(s, c, [&](VoChannel& o) { feeds = feeds || &o == &out; });
+        if (!feeds) continue;
+        s.vdecPictures[c].clear();
+        syncCounters(s, c);
+    }
 }
 
 // ---- scaler groups ----

@@ -35,14 +35,6 @@ bool timingSize(VO_INTF_SYNC_E sync, uint32_t* w, uint32_t* h) {
     return false;
 }
 
-// The area a device shows: its timing's size, or the largest there is when not yet known.
-void deviceArea(const VoDevice& d, uint32_t* w, uint32_t* h) {
-    if (!d.pubAttrSet || !timingSize(d.pubAttr.enIntfSync, w, h)) {
-        *w = 2560;
-        *h = 1600;
-    }
-}
-
 HI_S32 checkLayerAttr(const VO_VIDEO_LAYER_ATTR_S* a, uint32_t areaW, uint32_t areaH) {
     if (!a) return HI_ERR_VO_NULL_PTR;
     const RECT_S& r = a->stDispRect;
@@ -58,6 +50,13 @@ HI_S32 checkLayerAttr(const VO_VIDEO_LAYER_ATTR_S* a, uint32_t areaW, uint32_t a
 }
 
 }  // namespace
+
+void qelsim::detail::deviceArea(const VoDevice& d, uint32_t* w, uint32_t* h) {
+    if (!d.pubAttrSet || !timingSize(d.pubAttr.enIntfSync, w, h)) {
+        *w = 2560;
+        *h = 1600;
+    }
+}
 
 HI_S32 HI_MPI_VO_Enable(VO_DEV VoDev) {
     QELSIM_ENTER("%d", VoDev);
@@ -326,6 +325,7 @@ HI_S32 HI_MPI_VO_ClearChnBuffer(VO_DEV VoDev, VO_CHN VoChn, HI_BOOL bClrAll) {
     VoChannel& c = s.st.vo[VoDev].chn[VoChn];
     c.clears++;
     if (bClrAll) c.clearAlls++;
+    clearPictures(s, c);
     c.bufUsed = 0;
     return HI_SUCCESS;
 }

@@ -21,6 +21,8 @@ void powerOn(Sim& s) {
     s.resets++;
     s.stalledCalls.clear();
     for (auto& q : s.vdecQueue) q.clear();
+    for (auto& q : s.vdecPictures) q.clear();
+    for (int c = 0; c < VDEC_MAX_CHN_NUM; ++c) decodeEnd(c);
     s.calls.clear();
     s.names.clear();
     s.failed.clear();

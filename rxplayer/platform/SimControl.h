@@ -7,18 +7,23 @@
 // Decode channels behave like the decoder over time: each holds the frames fed to it in a
 // bounded stream buffer and shows them at the stream's own pace. A frame with a time stamp
 // is shown when the platform clock (HI_MPI_SYS_InitPtsBase, HI_MPI_SYS_GetCurPts) reaches
-// it, at once when late; a frame without one (PTS 0) one frame time after the frame before.
+// it, at once when late. A frame without one (PTS 0) is decoded ahead of the display into the
+// output's queue of 3 pictures, shown one frame time after the picture before; when the queue
+// is full its oldest picture is dropped, so frames fed in a burst never hold the picture back.
 // Showing a frame sets the displayed time stamp of every output channel the decode channel
-// feeds (directly or through a scaler group). HI_MPI_VDEC_Query reports the frames not yet
-// shown as u32LeftStreamFrames, HI_MPI_VO_QueryChnStat the pictures the output channel holds
-// ahead. A send to a full buffer fails at once with HI_ERR_VDEC_BUF_FULL when non-blocking;
-// a blocking one waits for room, and fails so after half a second without it. Black-box tests use
-// the files under $QEL_ROOT/sim/:
+// feeds (directly or through a scaler group). HI_MPI_VDEC_Query reports the frames still in
+// the stream buffer as u32LeftStreamFrames, HI_MPI_VO_QueryChnStat the pictures the output
+// channel holds ahead; HI_MPI_VO_ClearChnBuffer drops those. A send to a full stream buffer
+// fails at once with HI_ERR_VDEC_BUF_FULL when non-blocking; a blocking one waits for room,
+// and fails so after half a second without it. Black-box tests use the files under
+// $QEL_ROOT/sim/:
 //   state.json   snapshot of the state, rewritten (temp file + rename) at most every 100 ms
 //                after a change, and at once when the file "snap" appears (it is then removed);
 //                its "clock" is the system clock as the program set it
 //   fb.ppm       the framebuffer as shown (visible area at the pan offset), written with the
 //                snapshot when its pixels changed
+//   screen.ppm   output device 0 as screen() shows it, only while QEL_SIM_DECODE=1: every
+//                0.5 s when it changed (temp file + rename), and with a snapshot asked for
 //   key          "1" while the front-panel key is held, "0" (or no file) when released
 //   hdmi         lines "connected 0|1", "edid126 N", "edidValid 0|1"
 //   fail         lines "NAME CODE [COUNT]": make call NAME fail with CODE (hex or decimal),
@@ -58,6 +63,7 @@ struct VdecChannel {
     uint64_t queuedBytes = 0;
     uint64_t shown = 0;      // frames shown since the channel was created
     uint64_t shownPts = 0;   // time stamp of the frame shown last
+    uint64_t dropped = 0;    // decoded pictures the full output queue had no room for
     uint64_t sendWaits = 0;  // blocking sends that found the buffer full and waited
     uint64_t sendFulls = 0;  // sends that failed with the buffer full
     bool stalled = false;    // stallChannel: nothing is shown (survives re-creation)
@@ -238,6 +244,28 @@ uint32_t muxReg(int reg);
 
 // The framebuffer's pixel at (x, y) of its virtual area (16-bit ARGB1555), or 0 outside.
 uint16_t fbPixel(uint32_t x, uint32_t y);
+
+// A picture of 8-bit RGB pixels, row by row from the top.
+struct RgbPicture {
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;  // width * height * 3 bytes
+    // The pixel at (x, y) as 0xRRGGBB; 0 outside.
+    uint32_t pixel(uint32_t x, uint32_t y) const {
+        if (x >= width || y >= height) return 0;
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+        return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+    }
+};
+
+// What output device dev shows now, at its timing's size: the background colour, every
+// enabled and shown channel (in order of priority, then of channel number) with the newest
+// picture of the decode channel feeding it, cropped as its scaler group says and scaled to
+// its rectangle, and on device 0 the framebuffer's opaque pixels on top. Pictures come from
+// the software decoder (QEL_SIM_DECODE=1) or from setDecodedPicture.
+RgbPicture screen(int dev = 0);
+// Gives decode channel chn a decoded picture, as if its stream had decoded to it, until its
+// decoder makes the next one or the channel ends.
+void setDecodedPicture(int chn, const RgbPicture& pic);
 
 // The files under a sim folder: snapshot now (returns false when it cannot be written), and
 // the folder to use ($QEL_ROOT/sim when QEL_ROOT is set, else "").

@@ -86,7 +86,7 @@ std::string buildJson(Sim& s) {
           << ",\"leftPics\":" << c.leftPics << ",\"leftStreamFrames\":" << c.leftStreamFrames
           << ",\"creations\":" << c.creations << ",\"queued\":" << c.queued
           << ",\"shown\":" << c.shown << ",\"shownPts\":" << c.shownPts
-          << ",\"stalled\":" << b(c.stalled) << "}";
+          << ",\"dropped\":" << c.dropped << ",\"stalled\":" << b(c.stalled) << "}";
         first = false;
     }
     o << "],\n\"vpss\":[";
@@ -188,69 +188,17 @@ bool writeAtomically(const std::string& path, const std::string& data) {
     return true;
 }
 
-// The framebuffer as a snapshot shows it: its geometry and the bytes of its visible lines,
-// copied under the lock so that the picture is built and written after it.
-struct Picture {
-    Framebuffer fb;
-    uint64_t firstByte = 0;  // offset of rows[0] in the framebuffer memory
-    const uint8_t* rows = nullptr;
-    uint64_t len = 0;
-};
-
-// A place for the copied lines, as large as the framebuffer memory and made before the lock
-// is taken (s.fileMu held): a fresh block of some megabytes would take its page faults inside.
-void preparePictureCopy(Sim& s) {
-    if (s.snapPixels.size() < kFbMemSize) s.snapPixels.assign(kFbMemSize, 0);
-}
-
-Picture copyPicture(Sim& s) {
-    Picture pic;
-    pic.fb = s.st.fb;
-    const Framebuffer& fb = pic.fb;
-    uint64_t first = static_cast<uint64_t>(fb.yoffset) * fb.lineLength;
-    uint64_t end = std::min<uint64_t>(s.fbMem.size(),
-                                      static_cast<uint64_t>(fb.yoffset + fb.yres) * fb.lineLength);
-    pic.firstByte = first;
-    pic.len = first < end && end - first <= s.snapPixels.size() ? end - first : 0;
-    memcpy(s.snapPixels.data(), s.fbMem.data() + first, pic.len);
-    pic.rows = s.snapPixels.data();
-    return pic;
-}
-
 // The visible area of the framebuffer as a binary PPM; transparent pixels (where the video
 // shows through) are black.
-std::string buildPpm(const Picture& pic) {
+std::string buildPpm(const FbPicture& pic) {
     const Framebuffer& fb = pic.fb;
-    uint32_t bpp = fb.bitsPerPixel / 8;
     std::string out = fmtArgs("P6\n%u %u\n255\n", fb.xres, fb.yres);
     out.reserve(out.size() + static_cast<size_t>(fb.xres) * fb.yres * 3);
     for (uint32_t y = 0; y < fb.yres; ++y) {
         for (uint32_t x = 0; x < fb.xres; ++x) {
-            uint64_t off = static_cast<uint64_t>(y + fb.yoffset) * fb.lineLength +
-                           static_cast<uint64_t>(x + fb.xoffset) * bpp - pic.firstByte;
-            uint8_t r = 0, g = 0, bl = 0;
-            if (off + bpp <= pic.len) {
-                if (bpp == 2) {
-                    uint16_t p;
-                    memcpy(&p, pic.rows + off, 2);
-                    if (p & 0x8000) {
-                        r = static_cast<uint8_t>(((p >> 10) & 31) * 255 / 31);
-                        g = static_cast<uint8_t>(((p >> 5) & 31) * 255 / 31);
-                        bl = static_cast<uint8_t>((p & 31) * 255 / 31);
-                    }
-                } else {
-                    uint32_t p;
-                    memcpy(&p, pic.rows + off, 4);
-                    if (p >> 24) {
-                        r = static_cast<uint8_t>(p >> 16);
-                        g = static_cast<uint8_t>(p >> 8);
-                        bl = static_cast<uint8_t>(p);
-                    }
-                }
-            }
-            out += static_cast<char>(r);
-            out += static_cast<char>(g);
-            out += static_cast<char>(bl);
+            uint8_t rgb[3] = {0, 0, 0};
+            fbPictureRgb(pic, x, y, rgb);
+            out.append(reinterpret_cast<const char*>(rgb), 3);
         }
     }
     return out;
@@ -260,7 +208,7 @@ std::string buildPpm(const Picture& pic) {
 struct Snapshot {
     std::string json;
     bool withPicture = false;
-    Picture picture;
+    FbPicture picture;
 };
 
 Snapshot takeSnapshotLocked(Sim& s) {
@@ -269,7 +217,7 @@ Snapshot takeSnapshotLocked(Sim& s) {
     snap.json = buildJson(s);
     if (s.st.fb.opens > 0 && s.st.fb.generation != s.ppmGeneration && !s.fbMem.empty()) {
         snap.withPicture = true;
-        snap.picture = copyPicture(s);
+        snap.picture = copyFbPicture(s);
     }
     return snap;
 }
@@ -346,8 +294,19 @@ void readInputsLocked(Sim& s, const std::string& dir) {
     }
 }
 
+std::string ppmOf(const RgbPicture& pic) {
+    std::string out = fmtArgs("P6\n%u %u\n255\n", pic.width, pic.height);
+    out.append(reinterpret_cast<const char*>(pic.rgb.data()), pic.rgb.size());
+    return out;
+}
+
+// The output's picture is written at most this often, and only when it changed.
+constexpr std::chrono::milliseconds kScreenInterval{500};
+
 void watch(Sim* s, std::string dir) {
     auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    auto lastScreen = last;
+    size_t screenHash = 0;
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         // A pass that runs out of memory is given up; the next one tries again.
@@ -358,17 +317,30 @@ void watch(Sim* s, std::string dir) {
             std::string request = dir + "/snap";
             bool asked = access(request.c_str(), F_OK) == 0;
             bool take = false;
+            bool screenDue = decodingOn() && (asked || now - lastScreen >= kScreenInterval);
             Snapshot snap;
+            ScreenLayout layout;
             {
                 std::lock_guard<std::mutex> l(s->mu);
                 readInputsLocked(*s, dir);
                 take = asked || (s->dirty && now - last >= std::chrono::milliseconds(100));
+                // Both may copy the framebuffer to s->snapPixels: the same bytes, taken under
+                // this one hold of the lock.
                 if (take) snap = takeSnapshotLocked(*s);
+                if (screenDue) layout = screenLayout(*s, 0);
             }
             if (take) {
                 writeSnapshotFiles(*s, dir, snap);
                 last = now;
-                if (asked) unlink(request.c_str());
+            }
+            // At once: a request made while the screen is built below would go unanswered.
+            if (asked) unlink(request.c_str());
+            if (screenDue) {
+                std::string ppm = ppmOf(composeScreen(layout));
+                size_t hash = std::hash<std::string>{}(ppm);
+                if ((hash != screenHash || asked) && writeAtomically(dir + "/screen.ppm", ppm))
+                    screenHash = hash;
+                lastScreen = now;
             }
         } catch (...) {
         }
@@ -376,6 +348,49 @@ void watch(Sim* s, std::string dir) {
 }
 
 }  // namespace
+
+void preparePictureCopy(Sim& s) {
+    if (s.snapPixels.size() < kFbMemSize) s.snapPixels.assign(kFbMemSize, 0);
+}
+
+FbPicture copyFbPicture(Sim& s) {
+    FbPicture pic;
+    pic.fb = s.st.fb;
+    const Framebuffer& fb = pic.fb;
+    uint64_t first = static_cast<uint64_t>(fb.yoffset) * fb.lineLength;
+    uint64_t end = std::min<uint64_t>(s.fbMem.size(),
+                                      static_cast<uint64_t>(fb.yoffset + fb.yres) * fb.lineLength);
+    pic.firstByte = first;
+    pic.len = first < end && end - first <= s.snapPixels.size() ? end - first : 0;
+    memcpy(s.snapPixels.data(), s.fbMem.data() + first, pic.len);
+    pic.rows = s.snapPixels.data();
+    return pic;
+}
+
+bool fbPictureRgb(const FbPicture& pic, uint32_t x, uint32_t y, uint8_t rgb[3]) {
+    const Framebuffer& fb = pic.fb;
+    uint32_t bpp = fb.bitsPerPixel / 8;
+    if (x >= fb.xres || y >= fb.yres || (bpp != 2 && bpp != 4)) return false;
+    uint64_t off = static_cast<uint64_t>(y + fb.yoffset) * fb.lineLength +
+                   static_cast<uint64_t>(x + fb.xoffset) * bpp - pic.firstByte;
+    if (off + bpp > pic.len) return false;
+    if (bpp == 2) {
+        uint16_t p;
+        memcpy(&p, pic.rows + off, 2);
+        if (!(p & 0x8000)) return false;
+        rgb[0] = static_cast<uint8_t>(((p >> 10) & 31) * 255 / 31);
+        rgb[1] = static_cast<uint8_t>(((p >> 5) & 31) * 255 / 31);
+        rgb[2] = static_cast<uint8_t>((p & 31) * 255 / 31);
+        return true;
+    }
+    uint32_t p;
+    memcpy(&p, pic.rows + off, 4);
+    if (!(p >> 24)) return false;
+    rgb[0] = static_cast<uint8_t>(p >> 16);
+    rgb[1] = static_cast<uint8_t>(p >> 8);
+    rgb[2] = static_cast<uint8_t>(p);
+    return true;
+}
 
 void startWatcher(Sim& s) {
     if (s.watcherStarted.exchange(true)) return;

@@ -29,9 +29,10 @@ constexpr int kMaxTdeJobs = 128;
 constexpr size_t kMaxCalls = 20000;
 
 // The decode model: every decode channel holds at most kVdecStreamFrames fed frames (and no
-// more bytes than its buffer size) until they are shown. A frame with a time stamp is shown
-// when the platform clock reaches it; one without (PTS 0) at the output's frame pace after
-// the frame before it. A blocking send waits at most kVdecSendWait for room.
+// more bytes than its buffer size) in its stream buffer. A frame with a time stamp waits there
+// and is shown when the platform clock reaches it. One without (PTS 0) is decoded at once into
+// the output's queue of kVoChnBufFrames pictures (the oldest dropped when it is full), which
+// shows them at the output's frame pace. A blocking send waits at most kVdecSendWait for room.
 constexpr size_t kVdecStreamFrames = 32;
 constexpr std::chrono::microseconds kVdecUntimedInterval{40000};
 constexpr std::chrono::milliseconds kVdecSendWait{500};
@@ -61,7 +62,8 @@ struct Sim {
     std::set<std::string> stalledCalls;       // calls that block on entry until released
     std::map<std::string, int> blockedCalls;  // calls blocked in a stall now, by name
     uint64_t resets = 0;
-    std::deque<QueuedFrame> vdecQueue[VDEC_MAX_CHN_NUM];
+    std::deque<QueuedFrame> vdecQueue[VDEC_MAX_CHN_NUM];     // the stream buffers
+    std::deque<QueuedFrame> vdecPictures[VDEC_MAX_CHN_NUM];  // decoded, waiting for display
     std::chrono::steady_clock::time_point vdecLastShown[VDEC_MAX_CHN_NUM];
     State st;
     std::deque<std::string> calls;
@@ -105,6 +107,59 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
 
 // Shows every fed frame whose time has come, on every decode channel.
 void advanceDecoders(Sim& s, std::chrono::steady_clock::time_point now);
+
+// The area a device shows: its timing's size, or the largest there is when not yet known.
+void deviceArea(const VoDevice& d, uint32_t* w, uint32_t* h);
+
+// The framebuffer as a picture shows it: its geometry and the bytes of its visible lines,
+// copied under the lock (s.fileMu held too: the copy goes to s.snapPixels) so that the
+// picture is built and written after it.
+struct FbPicture {
+    Framebuffer fb;
+    uint64_t firstByte = 0;  // offset of rows[0] in the framebuffer memory
+    const uint8_t* rows = nullptr;
+    uint64_t len = 0;
+};
+// Makes the place for the copied lines before the lock is taken (s.fileMu held): a fresh
+// block of some megabytes would take its page faults inside.
+void preparePictureCopy(Sim& s);
+FbPicture copyFbPicture(Sim& s);
+// The colour of the visible pixel (x, y); false where it is transparent or outside.
+bool fbPictureRgb(const FbPicture& pic, uint32_t x, uint32_t y, uint8_t rgb[3]);
+
+// Software decoding of what the decode channels are sent, when QEL_SIM_DECODE=1.
+bool decodingOn();
+// Hands a packet fed to channel chn (its creation count and payload type) to its decoder.
+void decodeFeed(int chn, int creation, int type, const uint8_t* data, uint32_t len);
+// The channel ended or started afresh: its packets and picture are dropped.
+void decodeEnd(int chn);
+// The newest decoded picture of channel chn; null when there is none.
+std::shared_ptr<const RgbPicture> decodedPicture(int chn);
+void setDecoded(int chn, std::shared_ptr<const RgbPicture> pic);
+
+// What the picture of an output is made of, copied under the lock (s.mu and s.fileMu held).
+struct ScreenWindow {
+    int chn = 0;  // output channel, which orders windows of one priority
+    uint32_t priority = 0;
+    RECT_S rect{};
+    int vdec = -1;  // the decode channel feeding it
+    bool crop = false;
+    RECT_S clip{};
+};
+struct ScreenLayout {
+    uint32_t width = 0, height = 0;
+    bool enabled = false;  // the device puts out a picture at all
+    uint32_t background = 0;
+    std::vector<ScreenWindow> windows;
+    bool osd = false;  // the framebuffer lies on top
+    FbPicture fb;
+};
+ScreenLayout screenLayout(Sim& s, int dev);
+// Builds the picture without the lock.
+RgbPicture composeScreen(const ScreenLayout& layout);
+
+// Drops the decoded pictures waiting for display on an output channel.
+void clearPictures(Sim& s, const VoChannel& out);
 
 // Records that the call this thread is in returns the error code (a platform code, or an
 // errno for a device call) and gives the code back.

@@ -115,6 +115,68 @@ TEST_F(DecodeModelTest, FramesAreShownWhenTheirTimeStampFallsDue) {
     EXPECT_EQ(left(), 0u);
 }
 
+// The decoder runs ahead of the display: frames without a time stamp fed in a burst (a stream
+// starting up) leave the stream buffer at once; the output keeps at most 3 decoded pictures
+// waiting and drops older ones, so a stream that then goes on at its own pace is not held back
+// by the burst, and a stamped frame after them is shown once they are.
+TEST_F(DecodeModelTest, AnUnstampedBurstDrainsIntoABoundedOutputQueue) {
+    struct Case {
+        int burst;
+        uint32_t waiting;  // pictures the output holds after the burst
+        uint64_t dropped;
+    } cases[] = {{1, 0, 0}, {4, 3, 0}, {10, 3, 6}, {kFull + 8, 3, kFull + 4}};
+    VDEC_CHN_ATTR_S attr{};
+    ASSERT_EQ(HI_MPI_VDEC_GetChnAttr(0, &attr), HI_SUCCESS);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.burst);
+        ASSERT_EQ(HI_MPI_VDEC_DestroyChn(0), HI_SUCCESS);
+        ASSERT_EQ(HI_MPI_VDEC_CreateChn(0, &attr), HI_SUCCESS);
+        ASSERT_EQ(HI_MPI_VDEC_StartRecvStream(0), HI_SUCCESS);
+        Clock::time_point t0 = Clock::now();
+        for (int i = 0; i < c.burst; ++i) ASSERT_EQ(send(0, HI_IO_NOBLOCK), HI_SUCCESS);
+        EXPECT_LT(msSince(t0), 200);
+        EXPECT_EQ(left(), 0u);
+        EXPECT_EQ(busy(), c.waiting);
+        qelsim::State st = qelsim::state();
+        EXPECT_EQ(st.vdec[0].dropped, c.dropped);
+        EXPECT_EQ(st.vdec[0].shown, 1u);
+        EXPECT_EQ(st.vdec[0].streams, static_cast<uint64_t>(c.burst));
+
+        // A stamped frame due now waits behind the decoded pictures, one frame time each.
+        uint64_t stamp = now();
+        ASSERT_EQ(send(stamp), HI_SUCCESS);
+        EXPECT_EQ(left(), c.waiting ? 1u : 0u);
+        while (shownPts() != stamp && msSince(t0) < 5000)
+            std::this_thread::sleep_for(milliseconds(2));
+        EXPECT_EQ(shownPts(), stamp);
+        EXPECT_GE(msSince(t0), static_cast<long long>(c.waiting) * 40 - 10);
+        EXPECT_EQ(qelsim::state().vdec[0].shown, 2u + c.waiting);
+        EXPECT_EQ(busy(), 0u);
+    }
+
+    // Fed at the output's own pace after a burst, nothing piles up in the stream buffer.
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(send(0), HI_SUCCESS);
+    Clock::time_point next = Clock::now();
+    uint32_t mostLeft = 0;
+    for (int i = 0; i < 25; ++i) {
+        next += milliseconds(40);
+        std::this_thread::sleep_until(next);
+        ASSERT_EQ(send(0), HI_SUCCESS);
+        mostLeft = std::max(mostLeft, left());
+        EXPECT_LE(busy(), 3u);
+    }
+    EXPECT_EQ(mostLeft, 0u);
+
+    // Clearing the output's buffer drops the pictures waiting in it.
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(send(0), HI_SUCCESS);
+    EXPECT_EQ(busy(), 3u);
+    ASSERT_EQ(HI_MPI_VO_ClearChnBuffer(0, 0, HI_TRUE), HI_SUCCESS);
+    uint64_t shown = qelsim::state().vdec[0].shown;
+    EXPECT_EQ(busy(), 0u);
+    std::this_thread::sleep_for(milliseconds(200));
+    EXPECT_EQ(qelsim::state().vdec[0].shown, shown);
+}
+
 TEST_F(DecodeModelTest, AFullBufferMakesABlockingSendWaitAndANonBlockingOneFail) {
     // A full buffer whose first frame is due in 300 ms.
     uint64_t first = now() + 300000;

@@ -8,15 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "DriverClient.h"
 #include "PlayerTools.h"
-#include "support/Clients.h"
-#include "support/TestNet.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-const char* const kRtspServer = QEL_SOURCE_DIR "/tests/support/rtsp_server.py";
 const std::string kLive = std::string(QEL_PLAYER_FIXTURES) + "/live.ts";
 
 std::optional<Json::Value> parse(const std::string& text) {
@@ -26,82 +24,32 @@ std::optional<Json::Value> parse(const std::string& text) {
     return v;
 }
 
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream f(path);
-    f << text;
-}
-
-class PlayerSystem : public ::testing::Test {
+class PlayerSystem : public playerdrive::DriverTest {
 protected:
     void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        dec = &net->addBox("dec", 2);
-        src = &net->addBox("src", 3);
-        ASSERT_TRUE(dec->ok() && src->ok());
+        DriverTest::SetUp();
+        if (!ready()) return;
         // Windows 0..2 shown side by side.
-        std::filesystem::create_directories(dec->path("/mnt"));
         ASSERT_TRUE(
             playertools::writeShownWindows([&](const std::string& p) { return dec->path(p); }, 3));
-        drive = dec->start(qeltest::programPath("rxplayer_playerdrive"));
-        ASSERT_TRUE(drive);
-        ASSERT_TRUE(drive->waitForStdout("playerdrive ready", 20s)) << drive->output();
-        client =
-            std::make_unique<qeltest::UdpSocket>(src->run([] { return qeltest::UdpSocket(0); }));
-        ASSERT_TRUE(client->ok());
-    }
-    void TearDown() override {
-        if (drive) {
-            EXPECT_EQ(drive->stop(10s), 0) << drive->output();
-        }
+        startDriver();
     }
 
-    // Sends one command and returns the reply's words.
-    std::vector<std::string> ask(const std::string& cmd, std::chrono::milliseconds wait = 20s) {
-        if (!client->sendTo(dec->ip(), 9901, cmd)) return {};
-        auto d = client->receive(wait);
-        if (!d) return {};
-        std::istringstream in(d->text);
-        std::vector<std::string> words;
-        for (std::string w; in >> w;) words.push_back(w);
-        return words;
-    }
     Json::Value state() {
-        client->sendTo(dec->ip(), 9901, "state");
-        auto d = client->receive(5s);
-        if (!d) return Json::Value();
-        auto v = parse(d->text);
+        auto v = parse(client->request("state", 5s));
         return v ? *v : Json::Value();
     }
     // Frames fed to decode channel chn as the stand-in's snapshot shows them.
     long long vdecStreams(int chn) {
-        writeFile(dec->path("/sim/snap"), "");
-        for (int i = 0; i < 100 && std::filesystem::exists(dec->path("/sim/snap")); i++)
-            std::this_thread::sleep_for(10ms);
-        std::ifstream f(dec->path("/sim/state.json"));
-        std::stringstream ss;
-        ss << f.rdbuf();
-        auto v = parse(ss.str());
-        if (!v) return -1;
-        for (const Json::Value& c : (*v)["vdec"])
+        const Json::Value snapshot = client->snapshot();
+        for (const Json::Value& c : snapshot["vdec"])
             if (c["chn"].asInt() == chn) return c["streams"].asInt64();
         return -1;
     }
     std::unique_ptr<qeltest::Process> rtspServer(bool silent) {
-        std::vector<std::string> args = {"--address", src->ip(), "--port", "8554", "--file", kLive};
-        if (silent) args.push_back("--silent");
-        auto p = src->start(kRtspServer, args);
-        if (p && !p->waitForStdout("ready", 10s)) ADD_FAILURE() << p->output();
-        return p;
+        return DriverTest::rtspServer(
+            kLive, silent ? std::vector<std::string>{"--silent"} : std::vector<std::string>{});
     }
-    std::string rtspUrl() const { return "rtsp://" + src->ip() + ":8554/main"; }
-
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* dec = nullptr;
-    qeltest::Box* src = nullptr;
-    std::unique_ptr<qeltest::Process> drive;
-    std::unique_ptr<qeltest::UdpSocket> client;
 };
 
 TEST_F(PlayerSystem, RtspPlaysKeepsRetryingAfterTheServerDiesAndStopsAtOnce) {

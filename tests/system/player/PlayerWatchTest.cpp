@@ -10,15 +10,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/Clients.h"
-#include "support/TestNet.h"
+#include "DriverClient.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const char* const kRtspServer = QEL_SOURCE_DIR "/tests/support/rtsp_server.py";
 const std::string kLive = std::string(QEL_PLAYER_FIXTURES) + "/live.ts";
 constexpr int kLogoBytes = 7777;
 
@@ -36,57 +34,20 @@ struct Vdec {
     long long streams = 0, bytes = 0;
 };
 
-class PlayerWatch : public ::testing::Test {
+class PlayerWatch : public playerdrive::DriverTest {
 protected:
     void SetUp() override {
-        QEL_REQUIRE_TEST_NETWORK();
-        net = std::make_unique<qeltest::TestNet>();
-        ASSERT_TRUE(net->ok()) << net->error();
-        dec = &net->addBox("dec", 2);
-        src = &net->addBox("src", 3);
-        ASSERT_TRUE(dec->ok() && src->ok());
-        std::filesystem::create_directories(dec->path("/mnt"));
+        DriverTest::SetUp();
+        if (!ready()) return;
         std::ofstream logo(dec->path("/mnt/logo.jpg"), std::ios::binary);
         logo << std::string(kLogoBytes, '\x5a');
         logo.close();
-        drive = dec->start(qeltest::programPath("rxplayer_playerdrive"), {"--watch"});
-        ASSERT_TRUE(drive);
-        ASSERT_TRUE(drive->waitForStdout("playerdrive ready", 20s)) << drive->output();
-        client =
-            std::make_unique<qeltest::UdpSocket>(src->run([] { return qeltest::UdpSocket(0); }));
-        ASSERT_TRUE(client->ok());
-    }
-    void TearDown() override {
-        if (drive) {
-            EXPECT_EQ(drive->stop(15s), 0) << drive->output().substr(0, 4000);
-        }
+        startDriver({"--watch"});
     }
 
-    std::vector<std::string> ask(const std::string& cmd) {
-        if (!client->sendTo(dec->ip(), 9901, cmd)) return {};
-        auto d = client->receive(20s);
-        if (!d) return {};
-        std::istringstream in(d->text);
-        std::vector<std::string> words;
-        for (std::string w; in >> w;) words.push_back(w);
-        return words;
-    }
-    Json::Value slot(int s) {
-        client->sendTo(dec->ip(), 9901, "state");
-        auto d = client->receive(20s);
-        if (!d) return Json::Value();
-        const Json::Value state = parseJson(d->text);
-        return state["slots"][s];
-    }
+    Json::Value slot(int s) { return parseJson(client->request("state"))["slots"][s]; }
     Vdec vdec(int chn) {
-        std::filesystem::path snap = dec->path("/sim/snap");
-        std::ofstream(snap.string()).close();
-        for (int i = 0; i < 100 && std::filesystem::exists(snap); i++)
-            std::this_thread::sleep_for(10ms);
-        std::ifstream f(dec->path("/sim/state.json"));
-        std::stringstream ss;
-        ss << f.rdbuf();
-        const Json::Value snapshot = parseJson(ss.str());
+        const Json::Value snapshot = client->snapshot();
         Vdec out;
         for (const Json::Value& c : snapshot["vdec"]) {
             if (c["chn"].asInt() != chn) continue;
@@ -99,12 +60,7 @@ protected:
         }
         return out;
     }
-    std::unique_ptr<qeltest::Process> rtspServer() {
-        auto p =
-            src->start(kRtspServer, {"--address", src->ip(), "--port", "8554", "--file", kLive});
-        if (p && !p->waitForStdout("ready", 10s)) ADD_FAILURE() << p->output();
-        return p;
-    }
+    std::unique_ptr<qeltest::Process> rtspServer() { return DriverTest::rtspServer(kLive); }
     // Polls until done() holds; false after limit.
     bool within(std::chrono::milliseconds limit, const std::function<bool()>& done) {
         auto end = Clock::now() + limit;
@@ -114,7 +70,7 @@ protected:
         }
         return false;
     }
-    std::string url() const { return "rtsp://" + src->ip() + ":8554/main"; }
+    std::string url() const { return rtspUrl(); }
     // "show 0" of the server's stream, which then feeds decode channel 0.
     ::testing::AssertionResult window0Plays() {
         std::vector<std::string> r = ask("show 0 " + url() + " 2");
@@ -123,12 +79,6 @@ protected:
             return ::testing::AssertionFailure() << drive->output().substr(0, 3000);
         return ::testing::AssertionSuccess();
     }
-
-    std::unique_ptr<qeltest::TestNet> net;
-    qeltest::Box* dec = nullptr;
-    qeltest::Box* src = nullptr;
-    std::unique_ptr<qeltest::Process> drive;
-    std::unique_ptr<qeltest::UdpSocket> client;
 };
 
 TEST_F(PlayerWatch, KilledSourceShowsTheLossPictureAndReturnsWithItsServer) {
