@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
         return 77;
     }
     qeltest::InstallationOptions io;
-    io.streamFile = o.stream;
+    io.streamFiles = {o.stream};
     qeltest::Installation inst;
     std::string why;
     if (!inst.start(io, &why)) {

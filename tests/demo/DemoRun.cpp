@@ -4,7 +4,10 @@
 // four decoders' screens are put side by side as they hang on the wall, with the bezel gaps, into
 // <out>/wall.png.
 //
-//   demo_run [--out DIR] [--once]
+//   demo_run [--out DIR] [--once] [--stream FILE]...
+//
+// Each --stream names the MPEG-TS file of the next stream (one file serves both); without
+// any, the source serves live test patterns.
 //
 // Without --once it stays up until SIGINT or SIGTERM; everything it made (namespaces, box
 // roots, programs) goes when it ends, the output folder aside.
@@ -16,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -38,6 +42,7 @@ void onSignal(int) {
 
 struct Options {
     std::string out = "demo-out";
+    std::vector<std::string> streams;
     bool once = false;
 };
 
@@ -84,7 +89,9 @@ Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--out" && i + 1 < argc)
+        if (a == "--stream" && i + 1 < argc)
+            o.streams.push_back(argv[++i]);
+        else if (a == "--out" && i + 1 < argc)
             o.out = argv[++i];
         else if (a == "--once")
             o.once = true;
@@ -108,7 +115,22 @@ int main(int argc, char** argv) {
     mkdir(o.out.c_str(), 0755);
 
     qeltest::InstallationOptions io;
-    io.patterns = {"smpte", "ball"};
+    // The decoders' loss picture: dark blue with "NO SIGNAL".
+    io.logo = o.out + "/logo.jpg";
+    std::string out;
+    if (qeltest::runCommand({"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi",
+                             "-i", "color=c=0x204080:s=1920x1080", "-vf",
+                             "drawtext=text='NO SIGNAL':fontcolor=white:fontsize=96:"
+                             "x=(w-tw)/2:y=(h-th)/2",
+                             "-frames:v", "1", io.logo},
+                            &out, 30s) != 0) {
+        fprintf(stderr, "demo: the loss picture could not be made: %s\n", out.c_str());
+        return 1;
+    }
+    if (o.streams.empty())
+        io.patterns = {"smpte", "ball"};
+    else
+        io.streamFiles = o.streams;
     // The stand-in decodes what it is fed and draws each output into sim/screen.ppm.
     io.decoderEnv = {"QEL_SIM_DECODE=1"};
     qeltest::Installation inst;
@@ -137,12 +159,14 @@ int main(int argc, char** argv) {
         {"stream 1 across the wall",
          {"config set vs url params 0 ipsource " + cam + " 0",
           "config set vs win params 0 0 3840 0 2160"}},
-        {"stream 2 into a window",
-         {"config set vs url params 5 ipsource " + cam + " 1",
-          "config set vs win params 5 2400 3400 300 900"}},
+        {"stream 1 across the top row, stream 2 into a window across the bottom row",
+         {"config set vs win params 0 0 3840 0 1080",
+          "config set vs url params 10 ipsource " + cam + " 1",
+          "config set vs win params 10 960 2880 1300 1900"}},
         {"save the wall as preset 1 of scene 1 \"Hall\"", {"scene save preset Hall 1 1"}},
-        {"change the wall: stream 2 across it, cell 0 split in four",
-         {"config set vs url params 0 ipsource " + cam + " 1", "config set vs split params 0 4 0"}},
+        {"change the wall: stream 2 on the top row too, its window moved",
+         {"config set vs url params 0 ipsource " + cam + " 1",
+          "config set vs win params 10 100 900 1200 2000"}},
         {"recall preset 1 of scene 1", {"scene recall preset 1 1"}},
         {"take stream 2's source away: its window shows the loss picture", {}},
     };
@@ -162,13 +186,15 @@ int main(int argc, char** argv) {
             pause(14s);
         } else {
             // Give the decoders time to open their streams and draw a few frames.
-            pause(4s);
+            pause(8s);
         }
         std::vector<std::string> screens;
         for (int i = 0; i < inst.decoderCount(); ++i)
             screens.push_back(inst.decoderBox(i).path("/sim/screen.ppm"));
         std::string note;
-        if (demo::writeWallPicture(screens, 2, 2, 32, 18, picture, &note))
+        // wall.png is the wall now; step-N.png keeps each step's picture.
+        const std::string kept = o.out + "/step-" + std::to_string(n) + ".png";
+        if (demo::writeWallPicture(screens, 2, 2, 32, 18, {kept, picture}, &note))
             printf("  wall picture: %s%s\n", picture.c_str(), note.c_str());
         else
             printf("  ! wall picture not written: %s\n", note.c_str());
@@ -177,6 +203,15 @@ int main(int argc, char** argv) {
         printf("The installation runs; Ctrl-C stops it and removes it.\n");
         while (!gStop) pause(1s);
     }
-    printf("Stopping; the test network and the boxes are removed.\n");
+    // What each program printed, for a look afterwards.
+    mkdir((o.out + "/logs").c_str(), 0755);
+    auto keep = [&](const std::string& name, qeltest::Process& p) {
+        std::ofstream(o.out + "/logs/" + name + ".log") << p.output();
+    };
+    keep("ctrlserver", inst.controller());
+    for (int i = 0; i < inst.decoderCount(); ++i)
+        keep("rxplayer-" + qeltest::Installation::decoderIp(i), inst.decoder(i));
+    printf("Stopping; the test network and the boxes are removed (logs in %s/logs).\n",
+           o.out.c_str());
     return 0;
 }

@@ -135,13 +135,14 @@ Picture composeWall(const std::vector<std::string>& screens, int rows, int colum
 }
 
 bool writeWallPicture(const std::vector<std::string>& screens, int rows, int columns, int horCut,
-                      int verCut, const std::string& path, std::string* note) {
+                      int verCut, const std::vector<std::string>& paths, std::string* note) {
     std::string why;
     Picture wall = composeWall(screens, rows, columns, horCut, verCut, note);
-    if (!writePng(wall, path, &why)) {
-        if (note) *note = why;
-        return false;
-    }
+    for (const std::string& path : paths)
+        if (!writePng(wall, path, &why)) {
+            if (note) *note = why;
+            return false;
+        }
     return true;
 }
 

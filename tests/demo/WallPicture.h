@@ -26,7 +26,8 @@ bool writePng(const Picture& p, const std::string& path, std::string* why);
 Picture composeWall(const std::vector<std::string>& screens, int rows, int columns, int horCut,
                     int verCut, std::string* note);
 
+// Composes the wall once and writes it to every path given.
 bool writeWallPicture(const std::vector<std::string>& screens, int rows, int columns, int horCut,
-                      int verCut, const std::string& path, std::string* note);
+                      int verCut, const std::vector<std::string>& paths, std::string* note);
 
 }  // namespace demo

@@ -1,6 +1,8 @@
 #include "support/Installation.h"
 
 #include <dirent.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -29,8 +31,11 @@ bool Installation::start(const InstallationOptions& o, std::string* why) {
     if (o.decoders < 1 || o.decoders > 6) return fail(why, "1 to 6 decoders");
     if (o.streams < 1 || o.streams > 4) return fail(why, "1 to 4 streams");
     struct stat st;
-    if (o.patterns.empty() && stat(o.streamFile.c_str(), &st) != 0)
-        return fail(why, "no stream file " + o.streamFile);
+    if (o.patterns.empty()) {
+        if (o.streamFiles.empty()) return fail(why, "no stream file");
+        for (const std::string& f : o.streamFiles)
+            if (stat(f.c_str(), &st) != 0) return fail(why, "no stream file " + f);
+    }
     if (!o.patterns.empty() && static_cast<int>(o.patterns.size()) < o.streams)
         return fail(why, "one pattern per stream");
 
@@ -45,7 +50,8 @@ bool Installation::start(const InstallationOptions& o, std::string* why) {
         std::vector<std::string> args = {"--address", sourceIp(), "--port",
                                          std::to_string(8554 + k)};
         if (o.patterns.empty())
-            args.insert(args.end(), {std::string("--file"), o.streamFile});
+            args.insert(args.end(), {std::string("--file"),
+                                     o.streamFiles[std::min<size_t>(k, o.streamFiles.size() - 1)]});
         else
             args.insert(args.end(), {std::string("--pattern"), o.patterns[k]});
         auto server = source_->start(QEL_SOURCE_DIR "/tests/support/rtsp_server.py", args);
@@ -67,6 +73,12 @@ bool Installation::start(const InstallationOptions& o, std::string* why) {
                        &out) != 0)
             return fail(why, "decoder box set-up: " + out);
         mkdir(b.path("/mnt").c_str(), 0755);
+        if (!o.logo.empty()) {
+            std::ifstream in(o.logo, std::ios::binary);
+            std::ofstream out(b.path("/mnt/logo.jpg"), std::ios::binary);
+            out << in.rdbuf();
+            if (!in || !out) return fail(why, "loss picture not copied from " + o.logo);
+        }
         decoderBoxes_.push_back(&b);
         seeds.push_back({decoderIp(i), "RX" + std::to_string(i + 1),
                          "DEC-000" + std::to_string(i + 2), decoderMac(i)});

@@ -5,7 +5,7 @@
 // its device tables.
 //
 //   qeltest::InstallationOptions o;
-//   o.streamFile = "x.ts";
+//   o.streamFiles = {"x.ts"};
 //   qeltest::Installation inst;
 //   std::string why;
 //   if (!inst.start(o, &why)) ...
@@ -22,13 +22,15 @@
 namespace qeltest {
 
 struct InstallationOptions {
-    int decoders = 4;        // 1-6, at 10.77.0.2 onwards
-    int streams = 2;         // RTSP servers on the source box, ports 8554 onwards
-    std::string streamFile;  // MPEG-TS file with H.264 video, served at its own pace
+    int decoders = 4;  // 1-6, at 10.77.0.2 onwards
+    int streams = 2;   // RTSP servers on the source box, ports 8554 onwards
+    // MPEG-TS files with H.264 video, served at their own pace: one per stream, or one for all.
+    std::vector<std::string> streamFiles;
     // When not empty: live test patterns instead of the file, one per stream (videotestsrc
     // pattern names such as "smpte" or "ball"), with a clock and a frame counter burned in.
     std::vector<std::string> patterns;
     std::vector<std::string> decoderEnv;  // extra environment of every rxplayer
+    std::string logo;  // JPEG copied to every decoder as its loss picture (/mnt/logo.jpg)
     std::vector<std::string> controllerEnv;
 };
 

@@ -79,7 +79,7 @@ def serve(address, port, path, pattern):
             'clockoverlay halignment=left valignment=bottom font-desc="Sans 28" ! '
             "timecodestamper ! "
             'timeoverlay time-mode=time-code halignment=right valignment=bottom font-desc="Sans 28" ! '
-            "videoconvert ! openh264enc bitrate=4000000 gop-size=50 ! h264parse config-interval=-1 ! "
+            "videoconvert ! openh264enc bitrate=4000000 gop-size=25 ! h264parse config-interval=-1 ! "
             "rtph264pay name=pay0 pt=96 config-interval=-1 )" % pattern
         )
         factory.set_shared(True)
