@@ -37,6 +37,23 @@ std::vector<std::string> decoderAddresses(DevServer& dev, std::vector<std::strin
     return ips;
 }
 
+// The source-only clear of one family of places (cells or slots): every known decoder's six
+// url texts, and its places' windows emptied and saved.
+void clearSources(VSServer& m, VSTextBatch& batch, const std::string* places, int count,
+                  std::unique_ptr<VWin>* live, std::unique_ptr<VWin>* org,
+                  int (VSServer::*save)(int)) {
+    for (const std::string& ip : decoderAddresses(m.devServer, nullptr))
+        for (int c = 0; c < count; ++c) {
+            if (places[c] != ip) continue;
+            batch.sendAll(ip, vsResetUrlTexts(ip));
+            for (int k = 0; k < VS_CELL_WINDOWS; ++k) {
+                const int w = VS_CELL_WINDOWS * c + k;
+                emptyWin(*live[w], *org[w]);
+                (m.*save)(w);
+            }
+        }
+}
+
 }  // namespace
 
 void VSServer::resetWallCellWindows(int c) {
@@ -132,34 +149,17 @@ int VSServer::cmdVSSetClearMulticast(char*, unsigned) {
 
 int VSServer::cmdVSSetClearScreenTX(char*, unsigned) {
     if (!pVScreen) return 0;
-    const int cells = vsGridCells(iScreenRows, iScreenColumns);
     VSTextBatch batch(*this);
-    for (const std::string& ip : decoderAddresses(devServer, nullptr))
-        for (int c = 0; c < cells; ++c) {
-            if (pVScreen->ip[c] != ip) continue;
-            batch.sendAll(ip, vsResetUrlTexts(ip));
-            for (int k = 0; k < VS_CELL_WINDOWS; ++k) {
-                const int w = VS_CELL_WINDOWS * c + k;
-                emptyWin(*pVWin[w], *pVWinOrg[w]);
-                saveIniWin(w);
-            }
-        }
+    clearSources(*this, batch, pVScreen->ip, vsGridCells(iScreenRows, iScreenColumns), pVWin,
+                 pVWinOrg, &VSServer::saveIniWin);
     return 0;
 }
 
 int VSServer::cmdVSSetClearUnicastTX(char*, unsigned) {
     if (!pUnicast) return 0;
     VSTextBatch batch(*this);
-    for (const std::string& ip : decoderAddresses(devServer, nullptr))
-        for (int s = 0; s < UNICAST_SLOTS; ++s) {
-            if (pUnicast->ip[s] != ip) continue;
-            batch.sendAll(ip, vsResetUrlTexts(ip));
-            for (int k = 0; k < VS_CELL_WINDOWS; ++k) {
-                const int w = VS_CELL_WINDOWS * s + k;
-                emptyWin(*pUWin[w], *pUWinOrg[w]);
-                saveIniUniWin(w);
-            }
-        }
+    clearSources(*this, batch, pUnicast->ip, UNICAST_SLOTS, pUWin, pUWinOrg,
+                 &VSServer::saveIniUniWin);
     return 0;
 }
 

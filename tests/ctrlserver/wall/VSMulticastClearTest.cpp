@@ -103,6 +103,17 @@ TEST_F(MulticastTest, RefusedSourcesChangeNothing) {
     }
 }
 
+TEST_F(MulticastTest, AFailedMulticastFileWriteLeavesTheOldFile) {
+    screens();
+    setMulticast("rtsp://multi", "M");
+    const std::string before = readBytes(kMulticastFile);
+    {
+        FileWritesFail fail;
+        EXPECT_EQ(multicast("0 esource CLEAR 0"), 0);
+    }
+    EXPECT_EQ(readBytes(kMulticastFile), before);
+}
+
 class ClearTest : public MulticastTest {
 public:
     // The decoder table's split number of ip, -1 for no record.
