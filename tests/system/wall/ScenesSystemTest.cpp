@@ -1,0 +1,367 @@
+// The real controller on the test network building scenes: operator commands on the text port
+// one at a time, the exact datagrams that reach the fake decoders RXA (10.77.0.2) and RXB
+// (10.77.0.3), the parsed replies, and the scene files beside them. Encoder TXA (10.77.0.9)
+// is only known from the device file.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/Acks.h"
+#include "support/Clients.h"
+#include "support/Collector.h"
+#include "support/DeviceFiles.h"
+#include "support/JsonTexts.h"
+#include "support/Process.h"
+#include "support/TestNet.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using qeltest::newAck;
+using Texts = std::vector<std::string>;
+
+const char kRxa[] = "10.77.0.2";
+const char kRxb[] = "10.77.0.3";
+const char kMulHide[] = "config qel set mul hide params 255.255.255.255 3 ";
+
+Json::Value parsed(const std::optional<std::string>& text) {
+    Json::Value v;
+    if (!text) return v;
+    Json::Reader reader;
+    EXPECT_TRUE(reader.parse(*text, v, false)) << reader.getFormattedErrorMessages() << *text;
+    return v;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The "config" list of a key file as (key, value) pairs in file order.
+std::vector<std::pair<std::string, Json::Value>> fileKeys(const std::string& path) {
+    std::vector<std::pair<std::string, Json::Value>> keys;
+    Json::Value doc;
+    Json::Reader reader;
+    if (!reader.parse(readFile(path), doc) || !doc.isObject()) return keys;
+    for (const Json::Value& e : doc["config"])
+        for (const std::string& k : e.getMemberNames()) keys.emplace_back(k, e[k]);
+    return keys;
+}
+
+Json::Value fileKey(const std::string& path, const std::string& key) {
+    Json::Value found;
+    for (const auto& kv : fileKeys(path))
+        if (kv.first == key) found = kv.second;
+    return found;
+}
+
+std::string hex(const std::string& bytes, size_t n) {
+    std::string out;
+    char b[4];
+    for (size_t i = 0; i < n && i < bytes.size(); ++i) {
+        if (i && i % 4 == 0) out += ' ';
+        snprintf(b, sizeof b, "%02x", static_cast<unsigned char>(bytes[i]));
+        out += b;
+    }
+    return out;
+}
+
+std::string numbered(const char* format, int a, int b = 0, int c = 0) {
+    char t[96];
+    snprintf(t, sizeof t, format, a, b, c);
+    return t;
+}
+
+// One decoder of the fixture: its box name, address, name and split count.
+struct Rx {
+    std::string box, ip, name;
+    int split;
+};
+
+class ScenesSystem : public qeltest::TestNetFixture {
+protected:
+    std::vector<Rx> rxs = {{"rxa", kRxa, "RXA", 1}, {"rxb", kRxb, "RXB", 1}};
+
+    void SetUpBoxes() override {
+        std::vector<qeltest::Box*> boxes;
+        std::vector<qeltest::SeedDevice> seeds;
+        int n = 2;
+        for (const Rx& r : rxs) {
+            boxes.push_back(&net->addBox(r.box, n));
+            ASSERT_TRUE(boxes.back()->ok());
+            seeds.push_back({r.ip,
+                             r.name,
+                             "host-" + r.name,
+                             numbered("00:11:22:33:44:%02d", n),
+                             "Version 1.0",
+                             {{"splitnum", r.split}}});
+            ++n;
+        }
+        qeltest::Box& op = net->addBox("op", 20);
+        ASSERT_TRUE(ctrl->ok() && op.ok());
+        wire = std::make_unique<qeltest::Collector>(boxes, 8888);
+
+        ASSERT_EQ(mkdir(ctrl->path("/mnt").c_str(), 0755), 0);
+        ASSERT_TRUE(
+            qeltest::writeDeviceFile(ctrl->path("/mnt/qeldevDecoder.ini"), "decoder", seeds));
+        ASSERT_TRUE(qeltest::writeDeviceFile(ctrl->path("/mnt/qeldevEncoder.ini"), "encoder",
+                                             {{"10.77.0.9",
+                                               "TXA",
+                                               "host-TXA",
+                                               "00:11:22:33:44:09",
+                                               "Version 1.0",
+                                               {{"url0", "rtsp://10.77.0.9/stream0"}}}}));
+        // A controller over its file-size limit must see a failed write, not die of the signal
+        // (an ignored signal stays ignored across exec).
+        sighandler_t old = signal(SIGXFSZ, SIG_IGN);
+        server = ctrl->start(qeltest::programPath("ctrlserver"));
+        signal(SIGXFSZ, old);
+        ASSERT_TRUE(server);
+        ASSERT_TRUE(server->waitForStderr("webServer Started", 10s)) << server->output();
+        ASSERT_TRUE(op.run([&] { return text.connect(ctrl->ip(), 8886, 3s); })) << text.error();
+    }
+
+    Json::Value ask(const std::string& command) {
+        EXPECT_TRUE(text.send(command));
+        return parsed(replies.next(3s));
+    }
+    // Sends a command expected to answer the plain acknowledgement.
+    void expectAck(const std::string& command, bool ok) {
+        EXPECT_EQ(ask(command), newAck(command, ok)) << command;
+    }
+
+    // Waits for count datagrams, then briefly for any extra one, and takes them off.
+    std::vector<qeltest::Seen> datagrams(size_t count) {
+        if (count) {
+            EXPECT_TRUE(wire->waitForCount(count, 5s)) << server->output();
+        }
+        std::this_thread::sleep_for(300ms);
+        std::vector<qeltest::Seen> seen = wire->seen();
+        wire->clear();
+        return seen;
+    }
+    // Exactly these texts per decoder box (each in its own order), after all of them came.
+    void expectWire(const std::map<std::string, Texts>& want) {
+        size_t count = 0;
+        for (const auto& w : want) count += w.second.size();
+        const std::vector<qeltest::Seen> seen = datagrams(count);
+        for (const Rx& r : rxs) {
+            Texts got;
+            for (const qeltest::Seen& s : seen)
+                if (s.box.find(r.box) != std::string::npos) got.push_back(s.text);
+            const auto it = want.find(r.box);
+            EXPECT_EQ(got, it == want.end() ? Texts() : it->second) << r.name;
+        }
+    }
+
+    // Every file of the scene folder: its bytes and its modification time.
+    std::map<std::string, std::pair<std::string, long long>> sceneFiles() {
+        std::map<std::string, std::pair<std::string, long long>> out;
+        const std::string dir = ctrl->path("/mnt/sence");
+        DIR* d = opendir(dir.c_str());
+        if (!d) return out;
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat st;
+            const std::string path = dir + "/" + name;
+            if (stat(path.c_str(), &st) != 0) continue;
+            out[name] = {readFile(path), 1000000000LL * st.st_mtim.tv_sec + st.st_mtim.tv_nsec};
+        }
+        closedir(d);
+        return out;
+    }
+    std::string keyFile(int s, int p) const {
+        return ctrl->path(numbered("/mnt/sence/qelconfVSence_%02d_%02d.ini", s, p));
+    }
+    std::string winFile(int s, int p, int w) const {
+        return ctrl->path(numbered("/mnt/sence/qelconfVWinSence_%02d_%02d_%02d.ini", s, p, w));
+    }
+    static bool exists(const std::string& path) {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0;
+    }
+
+    // Scene 0 "Lobby" with RXA in cell 0 and RXB in cell 1, the decoders' texts taken.
+    void lobby() {
+        const Json::Value created = ask("config set sence params Lobby lobby.jpg");
+        EXPECT_EQ(created["senceidinfo"][0]["senceid"], 0) << created;
+        for (int c = 0; c < 2; ++c)
+            expectAck(numbered("config set sence vs src params 0 0 %d ", c) + rxs[c].ip, true);
+        datagrams(18);
+    }
+
+    // The wire texts of a decoder that takes a cell of split 1.
+    static Texts placed(const std::string& ip, int x0, int x1) {
+        Texts t = {"config qel set split params " + ip + " 1 0 \n",
+                   "config qel set rx display ip " + ip + " \n",
+                   "config qel set cutedge params " + ip + " 2 2 \n",
+                   "config qel set video params " + ip + " 0 " + std::to_string(x0) + " " +
+                       std::to_string(x1) + " 0 1079 0 100 0 100 0 1 \n"};
+        for (int k = 0; k < 5; ++k)
+            t.push_back("config qel set url params " + ip + " " + std::to_string(k) +
+                        " unused_window");
+        return t;
+    }
+
+    std::unique_ptr<qeltest::Collector> wire;
+    std::unique_ptr<qeltest::Process> server;
+    qeltest::TcpClient text;
+    qeltest::JsonTexts replies{text};
+};
+
+TEST_F(ScenesSystem, ASceneIsCreatedFilledAndGivenAWindowWithItsSource) {
+    // 1. A new scene: the three key files exactly, the grid's window blocks, no datagram.
+    const std::string create = "config set sence params Lobby lobby.jpg";
+    Json::Value want;
+    want["senceidinfo"][0]["senceid"] = 0;
+    want["ack"] = newAck(create, true)["ack"];
+    EXPECT_EQ(ask(create), want);
+    for (int p = 0; p < 3; ++p) {
+        SCOPED_TRACE(p);
+        std::vector<std::pair<std::string, Json::Value>> keys = {
+            {"screensenceName", "Lobby"}, {"screensenceId", 0},
+            {"screensenceValid", 1},      {"screensencePicSrc", "lobby.jpg"},
+            {"screensenceCurPreset", 0},  {"screenRows", 2},
+            {"screenColumns", 2},         {"screenHorCut", 2},
+            {"screenVerCut", 2},          {"screenWidth", 3840},
+            {"screenHeight", 2160}};
+        for (int c = 0; c < 4; ++c) {
+            keys.emplace_back(numbered("screenIP_%02d", c), "");
+            keys.emplace_back(numbered("screenSplitnum_%02d", c), 1);
+            keys.emplace_back(numbered("screenName_%02d", c), "");
+        }
+        keys.emplace_back("disWidth", 1920);
+        keys.emplace_back("disHeight", 1080);
+        for (int d = 0; d < 16; ++d) {
+            keys.emplace_back(numbered("disIP_%02d", d), "");
+            keys.emplace_back(numbered("disSplitnum_%02d", d), 1);
+            keys.emplace_back(numbered("disName_%02d", d), "");
+        }
+        EXPECT_EQ(fileKeys(keyFile(0, p)), keys);
+        EXPECT_EQ(hex(readFile(winFile(0, p, 5)), 36),
+                  "05000000 05000000 01000000 00000000 01000000 80070000 ff0e0000 00000000 "
+                  "37040000");
+        for (int w = 0; w < 20; ++w) EXPECT_TRUE(exists(winFile(0, p, w))) << w;
+        for (int w = 20; w < 80; ++w) EXPECT_FALSE(exists(winFile(0, p, w))) << w;
+    }
+    expectWire({});
+
+    // 2. Each decoder takes its cell: exactly its texts.
+    expectAck(std::string("config set sence vs src params 0 0 0 ") + kRxa, true);
+    expectWire({{"rxa", placed(kRxa, 0, 1919)}});
+    expectAck(std::string("config set sence vs src params 0 0 1 ") + kRxb, true);
+    expectWire({{"rxb", placed(kRxb, 0, 1919)}});
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_EQ(fileKey(keyFile(0, p), "screenIP_01"), kRxb);
+        EXPECT_EQ(fileKey(keyFile(0, p), "screenName_01"), "RXB");
+    }
+
+    // 3. A source for window 0, then the window over one and a half cells: RXB shows the
+    // spill on its window 16 and hides its own window 0.
+    expectAck("config set sence vs url params 0 0 0 esource 10.77.0.9 0", true);
+    expectWire({{"rxa", {"config qel set url params 10.77.0.2 0 rtsp://10.77.0.9/stream0"}}});
+    const Json::Value placedWin = ask("config set sence vs win params 0 0 0 0 2879 0 1079");
+    EXPECT_EQ(placedWin["ack"],
+              newAck("config set sence vs win params 0 0 0 0 2879 0 1079", true)["ack"]);
+    expectWire(
+        {{"rxb",
+          {"config qel set display params 10.77.0.3 0 0 \n",
+           "config qel set url params 10.77.0.3 16 rtsp://10.77.0.9/stream0",
+           "config qel set display params 10.77.0.3 16 1 \n",
+           "config qel set normal hide params 10.77.0.3 16 3",
+           "config qel set video params 10.77.0.3 16 0 959 0 1079 66 100 0 100 0 1 \n", kMulHide}},
+         {"rxa",
+          {"config qel set normal hide params 10.77.0.2 0 3 \n",
+           "config qel set video params 10.77.0.2 0 0 1920 0 1079 0 66 0 100 0 1 \n", kMulHide}}});
+    // The list: window 5 hidden, then window 0 visible with TXA on top of every other.
+    const Json::Value& wins = placedWin["vswininfo"];
+    ASSERT_EQ(wins.size(), 2u) << placedWin;
+    std::vector<std::vector<std::string>> fields;
+    for (const Json::Value& w : wins) {
+        std::istringstream in(w["vwval"].asString());
+        std::vector<std::string> f;
+        for (std::string t; in >> t;) f.push_back(t);
+        fields.push_back(f);
+    }
+    ASSERT_GE(fields[0].size(), 9u);
+    ASSERT_EQ(fields[1].size(), 10u);
+    EXPECT_EQ(std::vector<std::string>(fields[0].begin(), fields[0].begin() + 8),
+              (Texts{"5", "1", "0", "0", "1920", "3839", "0", "1079"}));
+    EXPECT_EQ(std::vector<std::string>(fields[1].begin(), fields[1].begin() + 8),
+              (Texts{"0", "1", "0", "1", "0", "2879", "0", "1079"}));
+    EXPECT_GT(std::stoi(fields[1][8]), 19);
+    EXPECT_EQ(fields[1][9], "TXA");
+    EXPECT_EQ(server->stop(), 0);
+}
+
+TEST_F(ScenesSystem, BadInputIsRefusedAndChangesNothing) {
+    lobby();
+    const auto before = sceneFiles();
+    ASSERT_FALSE(before.empty());
+    const std::string name64(64, 'n');
+    for (const std::string& bad : {
+             std::string("config set sence vs src params 5 0 0 ") + kRxa,      // scene 5
+             std::string("config set sence vs src params 0 0 5 ") + kRxa,      // cell 5
+             std::string("config set sence vs win params 0 3 0 0 100 0 100"),  // preset 3
+             std::string("config set sence vs win params 0 1 0 0 100 0 100"),  // not current
+             std::string("config set sence vs win params 0 0 80 0 100 0 100"),
+             std::string("config set sence vs split params 0 0 1 2 0"),
+             std::string("config set sence vs split params 0 0 4 4 0"),
+             std::string("config set sence vs split params 0 0 1 4 1"),
+             std::string("config set sence vs url params 0 0 -1 esource 10.77.0.9 0"),
+             "config set sence params " + name64,
+         }) {
+        EXPECT_EQ(ask(bad), newAck(bad, false)) << bad;
+    }
+    expectWire({});
+    EXPECT_EQ(sceneFiles(), before);
+    EXPECT_EQ(server->stop(), 0);
+}
+
+TEST_F(ScenesSystem, AFailedWriteAnswersFailureAndLeavesEverySceneFile) {
+    lobby();
+    const auto before = sceneFiles();
+    // The key files are kilobytes: none of them fits under the limit.
+    struct rlimit tiny = {100, RLIM_INFINITY}, saved;
+    ASSERT_EQ(prlimit(server->pid(), RLIMIT_FSIZE, &tiny, &saved), 0);
+    for (const std::string& cmd : {
+             std::string("config set sence params Hall"),
+             std::string("config set sence vs src params 0 0 2 ") + kRxa,
+             std::string("config set sence vs split params 0 0 1 4 0"),
+             std::string("config set sence vs split params 0 0 255 5 0"),
+             std::string("config set sence vs rowcolumncutedge params 0 4 4"),
+             std::string("config set sence vs params 0 1 2 2 2"),
+             std::string("config del sence vs params 0"),
+             std::string("config del sence params 0"),
+         }) {
+        EXPECT_EQ(ask(cmd), newAck(cmd, false)) << cmd;
+    }
+    expectWire({});
+    EXPECT_EQ(sceneFiles(), before);
+    ASSERT_EQ(prlimit(server->pid(), RLIMIT_FSIZE, &saved, nullptr), 0);
+    // Writable again: the same decoder move now goes through.
+    expectAck(std::string("config set sence vs src params 0 0 2 ") + kRxa, true);
+    EXPECT_EQ(fileKey(keyFile(0, 1), "screenIP_02"), kRxa);
+    EXPECT_EQ(fileKey(keyFile(0, 1), "screenIP_00"), "");
+    EXPECT_EQ(server->stop(), 0);
+}
+
+}  // namespace
