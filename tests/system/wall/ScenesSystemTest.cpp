@@ -37,6 +37,7 @@ using Texts = std::vector<std::string>;
 
 const char kRxa[] = "10.77.0.2";
 const char kRxb[] = "10.77.0.3";
+const char kRxc[] = "10.77.0.4";
 const char kMulHide[] = "config qel set mul hide params 255.255.255.255 3 ";
 
 Json::Value parsed(const std::optional<std::string>& text) {
@@ -361,6 +362,127 @@ TEST_F(ScenesSystem, AFailedWriteAnswersFailureAndLeavesEverySceneFile) {
     expectAck(std::string("config set sence vs src params 0 0 2 ") + kRxa, true);
     EXPECT_EQ(fileKey(keyFile(0, 1), "screenIP_02"), kRxa);
     EXPECT_EQ(fileKey(keyFile(0, 1), "screenIP_00"), "");
+    EXPECT_EQ(server->stop(), 0);
+}
+
+// The new-style commands over the same wire, with decoder RXC (10.77.0.4, split 4) beside.
+class NamedScenesSystem : public ScenesSystem {
+protected:
+    NamedScenesSystem() { rxs.push_back({"rxc", kRxc, "RXC", 4}); }
+
+    // "scene create Hall", then "vw add Hall x 1 2 TXA RXA RXB"; the decoders' texts taken.
+    void hall() {
+        Json::Value want;
+        want["senceidinfo"][0]["senceid"] = 0;
+        want["ack"] = newAck("scene create", true)["ack"];
+        EXPECT_EQ(ask("scene create Hall"), want);
+        EXPECT_EQ(ask("vw add Hall x 1 2 TXA RXA RXB"), newAck("vw add", true));
+    }
+};
+
+TEST_F(NamedScenesSystem, AWallByNameADisplayAndTheirRemoval) {
+    // 1. The wall: each decoder its cell, then the source, then window 0 over both cells.
+    hall();
+    Texts rxa = placed(kRxa, 0, 1919), rxb = placed(kRxb, 0, 1919);
+    rxa.insert(
+        rxa.end(),
+        {"config qel set url params 10.77.0.2 0 rtsp://10.77.0.9/stream0",
+         "config qel set normal hide params 10.77.0.2 0 3 \n",
+         "config qel set video params 10.77.0.2 0 0 1920 0 1079 0 50 0 100 0 1 \n", kMulHide});
+    rxb.insert(
+        rxb.end(),
+        {"config qel set display params 10.77.0.3 0 0 \n",
+         "config qel set url params 10.77.0.3 16 rtsp://10.77.0.9/stream0",
+         "config qel set display params 10.77.0.3 16 1 \n",
+         "config qel set normal hide params 10.77.0.3 16 3",
+         "config qel set video params 10.77.0.3 16 0 1919 0 1079 50 100 0 100 0 1 \n", kMulHide});
+    expectWire({{"rxa", rxa}, {"rxb", rxb}, {"rxc", {kMulHide}}});
+
+    // 2. RXC onto display 0: its split, fifteen empty windows, its address.
+    const std::string src = std::string("config set sence display src params 0 ") + kRxc;
+    Json::Value want;
+    want["disidinfo"][0]["disid"] = 0;
+    want["ack"] = newAck(src, true)["ack"];
+    EXPECT_EQ(ask(src), want);
+    Texts rxc = {"config qel set split params 10.77.0.4 4 0 \n"};
+    for (int p = 0; p < 3; ++p)
+        for (int k = 0; k < 5; ++k)
+            rxc.push_back("config qel set url params 10.77.0.4 " + std::to_string(k) +
+                          " unused_window");
+    rxc.push_back("config qel set rx display ip 10.77.0.4 \n");
+    expectWire({{"rxc", rxc}});
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(fileKey(keyFile(0, p), "disIP_00"), kRxc);
+
+    // 3. The wall emptied: both decoders reset, no wall window file left, the display kept.
+    EXPECT_EQ(ask("vw remove Hall"), newAck("vw remove", true));
+    auto reset = [](const std::string& ip) {
+        Texts t = {"config qel set split params " + ip + " 1 0 \n"};
+        for (int w : {16, 0, 1, 2, 3, 4})
+            t.push_back("config qel set url params " + ip + " " + std::to_string(w) +
+                        " unused_window");
+        return t;
+    };
+    expectWire({{"rxa", reset(kRxa)}, {"rxb", reset(kRxb)}});
+    for (int p = 0; p < 3; ++p) {
+        for (int w = 0; w < 80; ++w) EXPECT_FALSE(exists(winFile(0, p, w))) << w;
+        EXPECT_EQ(fileKey(keyFile(0, p), "disIP_00"), kRxc);
+        EXPECT_EQ(fileKey(keyFile(0, p), "screenIP_00"), "");
+    }
+
+    // 4. RXC already stands in Hall; both lists show Hall; then Hall goes.
+    EXPECT_EQ(ask("scene rx add Hall RXC"), newAck("scene rx add", false));
+    Json::Value wall;
+    wall["scenename"] = "Hall";
+    wall["scenevwrows"] = 2;
+    wall["scenevwcolumns"] = 2;
+    wall["scenevwcutedgehor"] = 2;
+    wall["scenevwcutedgever"] = 2;
+    Json::Value member;
+    member["scenename"] = "Hall";
+    member["scenecurpreset"] = 0;
+    for (int c = 0; c < 4; ++c) {
+        wall[numbered("screen_%02d", c)] = "";
+        member[numbered("vw_rx_%02d", c)] = "";
+    }
+    member["dis_rx_00"] = "RXC";
+    Json::Value walls, members;
+    walls["videowalllist"].append(wall);
+    walls["ack"] = newAck("vw get", true)["ack"];
+    members["scenemember"].append(member);
+    members["ack"] = newAck("scene get", true)["ack"];
+    EXPECT_EQ(ask("vw get"), walls);
+    EXPECT_EQ(ask("scene get Hall"), members);
+    EXPECT_EQ(ask("scene remove Hall"), newAck("scene remove", true));
+    expectWire({});
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_EQ(fileKey(keyFile(0, p), "screensenceValid"), 0);
+        EXPECT_EQ(fileKey(keyFile(0, p), "screensenceName"), "");
+        EXPECT_EQ(fileKey(keyFile(0, p), "disIP_00"), "");
+    }
+    EXPECT_EQ(server->stop(), 0);
+}
+
+TEST_F(NamedScenesSystem, BadNamedCommandsAreRefusedAndChangeNothing) {
+    hall();
+    datagrams(29);
+    const auto before = sceneFiles();
+    const std::string name64(64, 'n');
+    struct Case {
+        std::string cmd, echo;
+    } cases[] = {
+        {"vw add Nope x 1 2 TXA RXA", "vw add"},
+        {"vw add " + name64 + " x 1 2 TXA RXA", "vw add"},
+        {"vw add Hall x 5 2 TXA RXA", "vw add"},
+        {"vw add Hall x 1 2 cutedge 9 0 TXA RXA", "vw add"},
+        {"vw set Nope TXA", "vw set"},
+        {"vw source 6 TXA", "vw source"},
+        {"scene id get 0", "scene id get"},
+        {"scene rx add " + name64 + " RXC", "scene rx add"},
+        {"vw rx remove Nope RXA", "vw rx remove"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ask(c.cmd), newAck(c.echo, false)) << c.cmd;
+    expectWire({});
+    EXPECT_EQ(sceneFiles(), before);
     EXPECT_EQ(server->stop(), 0);
 }
 
