@@ -118,6 +118,14 @@ bool readTxSettings(const std::vector<std::string>& fields, TxSettings& out);
 // fields: luma, contrast, hue, saturation, audio word. False for an invalid one.
 bool readRxSettings(const std::vector<std::string>& fields, RxSettings& out);
 
+// --- Matrix and multiview commands (CtrlServerStageOneMatrix.cpp) -------------------------
+int matrixSet(Command& c, const Entry& e);
+int matrixClear(Command& c, const Entry& e);
+int mvSet(Command& c, const Entry& e);
+int mvChange(Command& c, const Entry& e);
+int mvClear(Command& c, const Entry& e);
+int mvSourceClear(Command& c, const Entry& e);
+
 // --- Scene and video wall commands (CtrlServerStageOneScenes.cpp) -------------------------
 int sceneCreate(Command& c, const Entry& e);
 int sceneRemove(Command& c, const Entry& e);

@@ -462,6 +462,37 @@ TEST_F(NamedScenesSystem, AWallByNameADisplayAndTheirRemoval) {
     EXPECT_EQ(server->stop(), 0);
 }
 
+TEST_F(NamedScenesSystem, AMatrixRouteTakesTheDecoderOutOfItsScene) {
+    hall();
+    datagrams(29);
+    EXPECT_EQ(ask("matrix set TXA RXB"), newAck("matrix set", true));
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_EQ(fileKey(keyFile(0, p), "screenIP_01"), "") << p;
+        EXPECT_EQ(fileKey(keyFile(0, p), "screenName_01"), "") << p;
+    }
+    // RXB: its cell's window placed again (window 0 no longer spills onto it), the reset,
+    // then the matrix route: a unicast slot, its split and the source on window 0.
+    Texts want = {"config qel set display params 10.77.0.3 16 0 \n",
+                  "config qel set display params 10.77.0.3 0 1 \n",
+                  "config qel set video params 10.77.0.3 0 0 1919 0 1079 0 100 0 100 0 1 \n",
+                  "config qel set split params 10.77.0.3 1 0 \n"};
+    for (int w : {16, 0, 1, 2, 3, 4})
+        want.push_back("config qel set url params 10.77.0.3 " + std::to_string(w) +
+                       " unused_window");
+    want.push_back("config qel set split params 10.77.0.3 1 0 \n");
+    for (int w = 0; w < 5; ++w)
+        want.push_back("config qel set url params 10.77.0.3 " + std::to_string(w) +
+                       " unused_window");
+    want.push_back("config qel set rx display ip 10.77.0.3 \n");
+    want.push_back("config qel set split params 10.77.0.3 1 0 \n");
+    want.push_back("config qel set url params 10.77.0.3 0 rtsp://10.77.0.9/stream0");
+    Texts rxb;
+    for (const qeltest::Seen& d : datagrams(want.size()))
+        if (d.box.find("rxb") != std::string::npos) rxb.push_back(d.text);
+    EXPECT_EQ(rxb, want);
+    EXPECT_EQ(server->stop(), 0);
+}
+
 TEST_F(NamedScenesSystem, BadNamedCommandsAreRefusedAndChangeNothing) {
     hall();
     datagrams(29);
