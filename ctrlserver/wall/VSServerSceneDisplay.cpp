@@ -12,6 +12,7 @@
 #include "wall/VSServer.h"
 #include "wall/VSServerArgs.h"
 #include "wall/VSServerHelpers.h"
+#include "wall/VSServerSources.h"
 #include "wall/VSServerTexts.h"
 #include "wall/VSServerUtil.h"
 
@@ -26,8 +27,6 @@ const char kListKeyword[] = "config get sence display list params";
 const char kWinsKeyword[] = "config get sence display wins params";
 // Each token of these commands is held in 256 bytes.
 const size_t kTokenMax = 255;
-// The url a window block holds.
-const size_t kUrlMax = 127;
 
 bool below(int v, int bound) {
     return static_cast<unsigned>(v) < static_cast<unsigned>(bound);
@@ -167,19 +166,10 @@ int VSServer::cmdDisplaySetUrl(char* cmd, unsigned) {
     if (ip.empty() || !below(k, VS_CELL_WINDOWS)) return -1;
     const std::string kind = tokens.size() > 4 ? tokens[4] : "";
     const std::string addr = tokens.size() > 5 ? tokens[5] : "";
-    ArrayList<Encoder> sources;
-    if (kind.find("esource") != std::string::npos)
-        devServer.iGetQelEncoderDevices(sources);
-    else
-        devServer.iGetQelIPSource(sources);
-    Encoder* found = nullptr;
-    for (ArrayListNode<Encoder>* n = sources.head->next; n && n->data && !found; n = n->next)
-        if (n->data->ip == addr) found = n->data;
-    if (!found) return -1;
-    const std::string url = found->getUrl(stream);
+    std::string url, name;
+    if (!vsFindSource(devServer, addr, vsSourceTablesOfType(kind), stream, url, name)) return -1;
     // A longer url would come back cut from the window block.
-    if (url.size() > kUrlMax) return -1;
-    const std::string name = found->name.empty() ? found->ip : found->name;
+    if (url.size() > VS_WIN_URL_MAX) return -1;
 
     VSTextBatch batch(*this);
     batch.sendAlways(ip, vsUrlText(ip, k, url));

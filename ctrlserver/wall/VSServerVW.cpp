@@ -16,6 +16,7 @@
 #include "device/DevServer.h"
 #include "wall/VSServer.h"
 #include "wall/VSServerHelpers.h"
+#include "wall/VSServerSources.h"
 #include "wall/VSServerTexts.h"
 #include "wall/VSServerUtil.h"
 
@@ -302,16 +303,10 @@ int VSServer::cmdVSNewSetSenceUrl(int s, int ordinal, std::string address, unsig
         envir() << "wrong iWinID is " << -1 << "!\n";
         return -1;
     }
-    ArrayList<Encoder> sources;
-    devServer.iGetQelEncoderIPSourceDevices(sources);
-    Encoder* found = nullptr;
-    for (ArrayListNode<Encoder>* n = sources.head->next; n && n->data && !found; n = n->next)
-        if (n->data->ip == address) found = n->data;
-    if (!found) return -1;
-    const std::string url = found->getUrl(0);
+    std::string url, name;
+    if (!vsFindSource(devServer, address, SourceTables::Both, 0, url, name)) return -1;
     // The window block holds 127 bytes of url; a longer one would come back cut.
-    if (url.size() > 127) return -1;
-    const std::string name = found->name.empty() ? found->ip : found->name;
+    if (url.size() > VS_WIN_URL_MAX) return -1;
 
     VSTextBatch batch(*this);
     bool spill = false;

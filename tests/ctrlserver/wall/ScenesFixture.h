@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ScreensFixture.h"
+#include "support/SceneKeys.h"
 #include "wall/VSServerUtil.h"
 
 inline std::string keyFile(int s, int p) {
@@ -29,41 +30,11 @@ inline std::string disFile(int s, int p, int w) {
 // The keys a rebuild writes, in order, for a grid of `cells` cells with no decoders.
 inline KeyList rebuiltKeys(const std::string& name, int s, int valid, const std::string& pic,
                            int preset, int rows, int columns, int cells) {
-    KeyList k = {{"screensenceName", name},
-                 {"screensenceId", s},
-                 {"screensenceValid", valid},
-                 {"screensencePicSrc", pic},
-                 {"screensenceCurPreset", preset},
-                 {"screenRows", rows},
-                 {"screenColumns", columns},
-                 {"screenHorCut", 2},
-                 {"screenVerCut", 2},
-                 {"screenWidth", 1920 * columns},
-                 {"screenHeight", 1080 * rows}};
-    for (int c = 0; c < cells; ++c) {
-        k.emplace_back(vsNumbered("screenIP_%02d", c), "");
-        k.emplace_back(vsNumbered("screenSplitnum_%02d", c), 1);
-        k.emplace_back(vsNumbered("screenName_%02d", c), "");
-    }
-    k.emplace_back("disWidth", 1920);
-    k.emplace_back("disHeight", 1080);
-    for (int d = 0; d < 16; ++d) {
-        k.emplace_back(vsNumbered("disIP_%02d", d), "");
-        k.emplace_back(vsNumbered("disSplitnum_%02d", d), 1);
-        k.emplace_back(vsNumbered("disName_%02d", d), "");
-    }
-    return k;
+    return qeltest::rebuiltSceneKeys(name, s, valid, pic, preset, rows, columns, cells);
 }
 
 inline std::string hex(const std::string& bytes, size_t n) {
-    std::string out;
-    char b[4];
-    for (size_t i = 0; i < n && i < bytes.size(); ++i) {
-        if (i && i % 4 == 0) out += ' ';
-        snprintf(b, sizeof b, "%02x", static_cast<unsigned char>(bytes[i]));
-        out += b;
-    }
-    return out;
+    return qeltest::hexWords(bytes, n);
 }
 
 class ScenesTest : public ScreensTest {

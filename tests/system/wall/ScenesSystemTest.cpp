@@ -26,6 +26,7 @@
 #include "support/DeviceFiles.h"
 #include "support/JsonTexts.h"
 #include "support/Process.h"
+#include "support/SceneKeys.h"
 #include "support/TestNet.h"
 
 using namespace std::chrono_literals;
@@ -71,17 +72,6 @@ Json::Value fileKey(const std::string& path, const std::string& key) {
     for (const auto& kv : fileKeys(path))
         if (kv.first == key) found = kv.second;
     return found;
-}
-
-std::string hex(const std::string& bytes, size_t n) {
-    std::string out;
-    char b[4];
-    for (size_t i = 0; i < n && i < bytes.size(); ++i) {
-        if (i && i % 4 == 0) out += ' ';
-        snprintf(b, sizeof b, "%02x", static_cast<unsigned char>(bytes[i]));
-        out += b;
-    }
-    return out;
 }
 
 std::string numbered(const char* format, int a, int b = 0, int c = 0) {
@@ -237,27 +227,9 @@ TEST_F(ScenesSystem, ASceneIsCreatedFilledAndGivenAWindowWithItsSource) {
     EXPECT_EQ(ask(create), want);
     for (int p = 0; p < 3; ++p) {
         SCOPED_TRACE(p);
-        std::vector<std::pair<std::string, Json::Value>> keys = {
-            {"screensenceName", "Lobby"}, {"screensenceId", 0},
-            {"screensenceValid", 1},      {"screensencePicSrc", "lobby.jpg"},
-            {"screensenceCurPreset", 0},  {"screenRows", 2},
-            {"screenColumns", 2},         {"screenHorCut", 2},
-            {"screenVerCut", 2},          {"screenWidth", 3840},
-            {"screenHeight", 2160}};
-        for (int c = 0; c < 4; ++c) {
-            keys.emplace_back(numbered("screenIP_%02d", c), "");
-            keys.emplace_back(numbered("screenSplitnum_%02d", c), 1);
-            keys.emplace_back(numbered("screenName_%02d", c), "");
-        }
-        keys.emplace_back("disWidth", 1920);
-        keys.emplace_back("disHeight", 1080);
-        for (int d = 0; d < 16; ++d) {
-            keys.emplace_back(numbered("disIP_%02d", d), "");
-            keys.emplace_back(numbered("disSplitnum_%02d", d), 1);
-            keys.emplace_back(numbered("disName_%02d", d), "");
-        }
+        const auto keys = qeltest::rebuiltSceneKeys("Lobby", 0, 1, "lobby.jpg", 0, 2, 2, 4);
         EXPECT_EQ(fileKeys(keyFile(0, p)), keys);
-        EXPECT_EQ(hex(readFile(winFile(0, p, 5)), 36),
+        EXPECT_EQ(qeltest::hexWords(readFile(winFile(0, p, 5)), 36),
                   "05000000 05000000 01000000 00000000 01000000 80070000 ff0e0000 00000000 "
                   "37040000");
         for (int w = 0; w < 20; ++w) EXPECT_TRUE(exists(winFile(0, p, w))) << w;
@@ -454,11 +426,8 @@ TEST_F(NamedScenesSystem, AWallByNameADisplayAndTheirRemoval) {
     EXPECT_EQ(ask("scene get Hall"), members);
     EXPECT_EQ(ask("scene remove Hall"), newAck("scene remove", true));
     expectWire({});
-    for (int p = 0; p < 3; ++p) {
-        EXPECT_EQ(fileKey(keyFile(0, p), "screensenceValid"), 0);
-        EXPECT_EQ(fileKey(keyFile(0, p), "screensenceName"), "");
-        EXPECT_EQ(fileKey(keyFile(0, p), "disIP_00"), "");
-    }
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(fileKeys(keyFile(0, p)), qeltest::rebuiltSceneKeys("", 0, 0, "", 0, 2, 2, 4));
     EXPECT_EQ(server->stop(), 0);
 }
 
