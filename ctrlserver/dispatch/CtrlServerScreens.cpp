@@ -91,4 +91,47 @@ int setUnicastWin(Command& c, const Entry&) {
     return windowSetting(c, &VSServer::cmdVSSetUniWin, BuildUniWinJsonString);
 }
 
+int setMulticastUrl(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdMulticastSetUrl);
+}
+
+int setMulticastSrc(Command& c, const Entry&) {
+    const std::string echo = c.head();
+    c.vs().cmdMulticastSetRXScreen(c.cmd, kFromOperator);
+    c.ack(true, echo);
+    return 1;
+}
+
+int clearVsScreen(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearScreen);
+}
+
+int clearUnicastScreen(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearUnicast);
+}
+
+int clearMulticastScreen(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearMulticast);
+}
+
+int clearVsScreenTx(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearScreenTX);
+}
+
+int clearUnicastScreenTx(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearUnicastTX);
+}
+
+int clearMulticastScreenTx(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearMulticastTX);
+}
+
+int setRatioUserDef(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetRatioUserDef);
+}
+
+int setRatio(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetRatio);
+}
+
 }  // namespace dispatch

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 bool vsCommandTokens(char* cmd, size_t keywordLength, size_t maxTokenLength,
@@ -151,4 +152,34 @@ std::string vsDeviceAddress(VSServer& m, const std::string& name) {
     int kind = -1;
     m.blGetDeviceInfoByUsingAliasHostName(name.c_str(), ip, alias, mac, version, kind);
     return ip;
+}
+
+const Decoder* vsFindDecoder(ArrayList<Decoder>& list, const std::string& ip) {
+    for (ArrayListNode<Decoder>* node = list.head->next; node && node->data; node = node->next)
+        if (node->data->ip == ip) return node->data;
+    return nullptr;
+}
+
+bool vsCornerBox(const VWin& win, const std::unique_ptr<WinPos>* places, int count, long long& h0,
+                 long long& h1, long long& v0, long long& v1) {
+    auto s32 = [](uint32_t v) { return static_cast<long long>(static_cast<int32_t>(v)); };
+    const long long cx[4] = {s32(win.hStart), s32(win.hEnd), s32(win.hStart), s32(win.hEnd)};
+    const long long cy[4] = {s32(win.vStart), s32(win.vStart), s32(win.vEnd), s32(win.vEnd)};
+    const WinPos none{0, -1, -1, -1, -1};
+    WinPos holder[4] = {none, none, none, none};  // top-left, top-right, bottom-left, -right
+    bool found[4] = {false, false, false, false};
+    for (int k = 0; k < 4; ++k)
+        for (int i = 0; i < count; ++i) {
+            if (!places[i]) continue;
+            const WinPos& p = *places[i];
+            if (p.x0 <= cx[k] && cx[k] <= p.x1 && p.y0 <= cy[k] && cy[k] <= p.y1) {
+                holder[k] = p;
+                found[k] = true;
+            }
+        }
+    h0 = std::min(holder[0].x0, holder[2].x0);
+    v0 = std::min(holder[0].y0, holder[1].y0);
+    h1 = std::max(holder[1].x1, holder[3].x1);
+    v1 = std::max(holder[2].y1, holder[3].y1);
+    return found[0] && found[1] && found[2] && found[3];
 }

@@ -32,6 +32,15 @@ int vsGridCells(int rows, int columns);
 // Whether scene s (0..4) has a record marked valid.
 bool vsSceneValid(const VSServer& model, int s);
 
+// The first decoder of list whose address equals ip exactly, or null.
+const Decoder* vsFindDecoder(ArrayList<Decoder>& list, const std::string& ip);
+
+// The full-window rectangle of win: the bounding box of the places (of count position records;
+// null ones skipped) that hold its four corners, the last holder of a corner counting. A
+// corner no place holds gives -1 for its edges; false then.
+bool vsCornerBox(const VWin& win, const std::unique_ptr<WinPos>* places, int count, long long& h0,
+                 long long& h1, long long& v0, long long& v1);
+
 // Rebuilds store's file with exactly the keys fill writes, in its order, and saves it once
 // (an atomic replace). The store then holds the new document; when the save fails, the store
 // and the file keep what they had. The result is the save's (1 written, 0 not).

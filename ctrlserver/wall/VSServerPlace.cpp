@@ -194,15 +194,7 @@ int VSServer::stackAndCommit(int w, ArrayList<VWin>& list) {
 int VSServer::placeWallWindow(int w, long long h0, long long h1, long long v0, long long v1,
                               ArrayList<VWin>& list, const PlaceMode& mode) {
     VWin& live = *pVWin[w];
-    live.win = static_cast<uint8_t>(w);
-    live.layer = 0;
-    live.visible = 1;
-    live.hStart = static_cast<uint32_t>(h0);
-    live.hEnd = static_cast<uint32_t>(h1);
-    live.vStart = static_cast<uint32_t>(v0);
-    live.vEnd = static_cast<uint32_t>(v1);
-    live.url = pVWinOrg[w]->url;
-    live.name = pVWinOrg[w]->name;
+    vsPlaceLive(live, *pVWinOrg[w], w, h0, h1, v0, v1);
 
     const int cells = liveWallCells();
     const int n = cells * VS_CELL_WINDOWS;
@@ -256,41 +248,15 @@ int VSServer::cmdVSSetDbl(char* cmd, ArrayList<VWin>& list, unsigned) {
     VWin& live = *pVWin[w];
 
     const bool enter = !vWinDbl.used || vWinDbl.win != w;
+    long long h0, h1, v0, v1;
     if (enter) {
-        vWinDbl.used = 1;
-        vWinDbl.win = static_cast<uint8_t>(w);
-        vWinDbl.layer = live.layer;
-        vWinDbl.visible = live.visible;
-        vWinDbl.hStart = live.hStart;
-        vWinDbl.hEnd = live.hEnd;
-        vWinDbl.vStart = live.vStart;
-        vWinDbl.vEnd = live.vEnd;
+        // The split places holding the window's corners; a window without a place of its own
+        // searches none, and so gets -1 for every edge.
+        vsCornerBox(live, pVWinPos, pVWinPos[w]->used ? VS_WALL_WINDOWS : 0, h0, h1, v0, v1);
+        vsKeepBeforeFull(vWinDbl, live, w);
     } else {
         vWinDbl.used = 0;
         vWinDbl.win = kNoDbl;
-    }
-
-    // The split places holding the window's corners (the last holder counts); a corner no
-    // place holds gives -1, and so the whole rectangle when the window has no place itself.
-    const long long cx[4] = {s32(live.hStart), s32(live.hEnd), s32(live.hStart), s32(live.hEnd)};
-    const long long cy[4] = {s32(live.vStart), s32(live.vStart), s32(live.vEnd), s32(live.vEnd)};
-    WinPos none{0, -1, -1, -1, -1};
-    WinPos holder[4] = {none, none, none, none};  // top-left, top-right, bottom-left, -right
-    if (pVWinPos[w]->used) {
-        for (int k = 0; k < 4; ++k)
-            for (int i = 0; i < VS_WALL_WINDOWS; ++i) {
-                if (!pVWinPos[i]) continue;
-                const WinPos& p = *pVWinPos[i];
-                if (p.x0 <= cx[k] && cx[k] <= p.x1 && p.y0 <= cy[k] && cy[k] <= p.y1) holder[k] = p;
-            }
-    }
-    long long h0, h1, v0, v1;
-    if (enter) {
-        h0 = std::min(holder[0].x0, holder[2].x0);
-        v0 = std::min(holder[0].y0, holder[1].y0);
-        h1 = std::max(holder[1].x1, holder[3].x1);
-        v1 = std::max(holder[2].y1, holder[3].y1);
-    } else {
         h0 = s32(vWinDbl.hStart);
         h1 = s32(vWinDbl.hEnd);
         v0 = s32(vWinDbl.vStart);

@@ -114,9 +114,7 @@ int VSServer::cmdDisplaySetRXScreen(char* cmd, unsigned) {
     if (!below(s, VS_SCENES) || !pVSenceScreen[s][0] || ip.empty()) return -1;
     ArrayList<Decoder> decoders;
     devServer.iGetQelDecoderDevices(decoders);
-    const Decoder* found = nullptr;
-    for (ArrayListNode<Decoder>* n = decoders.head->next; n && n->data && !found; n = n->next)
-        if (n->data->ip == ip) found = n->data;
+    const Decoder* found = vsFindDecoder(decoders, ip);
     if (!found) return -1;
     for (int k = 0; k < VS_SCENES; ++k)
         if (sceneHolds(*this, k, ip)) return -1;

@@ -19,13 +19,6 @@ bool committed(VSServer& m, VSKeyFilesChange& change) {
     return false;
 }
 
-// The table decoder at ip, or null.
-const Decoder* decoderAt(ArrayList<Decoder>& decoders, const std::string& ip) {
-    for (ArrayListNode<Decoder>* n = decoders.head->next; n && n->data; n = n->next)
-        if (n->data->ip == ip) return n->data;
-    return nullptr;
-}
-
 }  // namespace
 
 int VSServer::cmdDisplaySetNewRXScreen(char* cmd, unsigned) {
@@ -39,7 +32,7 @@ int VSServer::cmdDisplaySetNewRXScreen(char* cmd, unsigned) {
     for (size_t t = 1; t < w.size(); ++t) {
         const std::string ip = vsDeviceAddress(*this, w[t]);
         if (ip.empty()) return -1;
-        const Decoder* dec = decoderAt(decoders, ip);
+        const Decoder* dec = vsFindDecoder(decoders, ip);
         if (!dec) return -1;
         // Out of the live wall and the other scenes first, also when this scene turns it away.
         checkRXisUsed(ip, s);
@@ -153,7 +146,7 @@ int VSServer::cmdvwVSDelRXSenceScreen(char* cmd, unsigned) {
                 removeIniSenceWin(s, p, VS_CELL_WINDOWS * i + k);
         }
         // Once per decoder that stood in the wall of any preset.
-        if (stood && decoderAt(decoders, ip)) {
+        if (stood && vsFindDecoder(decoders, ip)) {
             VSTextBatch batch(*this);
             batch.sendAll(ip, vsResetTexts(ip));
         }

@@ -126,10 +126,7 @@ int VSServer::cmdVSSetRXScreen(char* cmd, unsigned) {
 
     ArrayList<Decoder> decoders;
     devServer.iGetQelDecoderDevices(decoders);
-    const Decoder* found = nullptr;
-    for (ArrayListNode<Decoder>* node = decoders.head->next; node && node->data && !found;
-         node = node->next)
-        if (node->data->ip == address) found = node->data;
+    const Decoder* found = vsFindDecoder(decoders, address);
     if (!found) return -1;
     const int splitDec = found->status;
     const std::string name = found->name;

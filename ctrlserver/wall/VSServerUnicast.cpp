@@ -71,10 +71,7 @@ int VSServer::cmdUnicastSetRXScreen(char* cmd, unsigned wallCheck, unsigned) {
 
     ArrayList<Decoder> decoders;
     devServer.iGetQelDecoderDevices(decoders);
-    const Decoder* found = nullptr;
-    for (ArrayListNode<Decoder>* node = decoders.head->next; node && node->data && !found;
-         node = node->next)
-        if (node->data->ip == address) found = node->data;
+    const Decoder* found = vsFindDecoder(decoders, address);
     if (!found) return -1;
     const std::string ip = found->ip, name = found->name;
     const int split = found->status;
@@ -193,15 +190,7 @@ int VSServer::cmdUnicastSetUrl(char* cmd, unsigned) {
 int VSServer::placeUnicastWindow(int w, long long h0, long long h1, long long v0, long long v1,
                                  ArrayList<VWin>& list) {
     VWin& live = *pUWin[w];
-    live.win = static_cast<uint8_t>(w);
-    live.layer = 0;
-    live.visible = 1;
-    live.hStart = static_cast<uint32_t>(h0);
-    live.hEnd = static_cast<uint32_t>(h1);
-    live.vStart = static_cast<uint32_t>(v0);
-    live.vEnd = static_cast<uint32_t>(v1);
-    live.url = pUWinOrg[w]->url;
-    live.name = pUWinOrg[w]->name;
+    vsPlaceLive(live, *pUWinOrg[w], w, h0, h1, v0, v1);
 
     // The texts go to the window's own slot, which need not be the current one.
     const int first = VS_CELL_WINDOWS * (w / VS_CELL_WINDOWS);
@@ -276,34 +265,12 @@ int VSServer::cmdVSSetUniDbl(char* cmd, ArrayList<VWin>& list, unsigned) {
         return placeUnicastWindow(w, h0, h1, v0, v1, list);
     }
 
-    // The split places of the slot holding the window's corners (the last holder counts).
-    // A window without a place of its own, or a corner no place holds, has no full-window
-    // view: refused, nothing changed.
-    if (!pUWinPos[w]->used) return -1;
+    // The split places of the slot holding the window's corners. A window without a place of
+    // its own, or a corner no place holds, has no full-window view: refused, nothing changed.
     const int first = VS_CELL_WINDOWS * (w / VS_CELL_WINDOWS);
-    const long long cx[4] = {s32(live.hStart), s32(live.hEnd), s32(live.hStart), s32(live.hEnd)};
-    const long long cy[4] = {s32(live.vStart), s32(live.vStart), s32(live.vEnd), s32(live.vEnd)};
-    const WinPos* holder[4] = {nullptr, nullptr, nullptr, nullptr};
-    for (int c = 0; c < 4; ++c)
-        for (int k = 0; k < VS_CELL_WINDOWS; ++k) {
-            const WinPos& p = *pUWinPos[first + k];
-            if (p.x0 <= cx[c] && cx[c] <= p.x1 && p.y0 <= cy[c] && cy[c] <= p.y1) holder[c] = &p;
-        }
-    for (const WinPos* p : holder)
-        if (!p) return -1;
-    h0 = std::min(holder[0]->x0, holder[2]->x0);
-    v0 = std::min(holder[0]->y0, holder[1]->y0);
-    h1 = std::max(holder[1]->x1, holder[3]->x1);
-    v1 = std::max(holder[2]->y1, holder[3]->y1);
-
-    uWinDbl.used = 1;
-    uWinDbl.win = static_cast<uint8_t>(w);
+    if (!pUWinPos[w]->used || !vsCornerBox(live, &pUWinPos[first], VS_CELL_WINDOWS, h0, h1, v0, v1))
+        return -1;
+    vsKeepBeforeFull(uWinDbl, live, w);
     uWinDblWin = w;
-    uWinDbl.layer = live.layer;
-    uWinDbl.visible = live.visible;
-    uWinDbl.hStart = live.hStart;
-    uWinDbl.hEnd = live.hEnd;
-    uWinDbl.vStart = live.vStart;
-    uWinDbl.vEnd = live.vEnd;
     return placeUnicastWindow(w, h0, h1, v0, v1, list);
 }

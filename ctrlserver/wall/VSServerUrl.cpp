@@ -1,6 +1,7 @@
 // Sources on windows: a live-wall window's source, and the matrix and multiview adapter that
 // routes a decoder through the unicast handlers and carries the result into the scenes.
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,48 +110,40 @@ void VSServer::carryUnicastIntoScenes(const std::string& rx, const std::string& 
     if (cur < 0 || cur >= UNICAST_SLOTS || win < 0 || win >= VS_CELL_WINDOWS) return;
     const VWin& from = *pUWin[VS_CELL_WINDOWS * cur + win];
     const std::string slotIp = pUnicast->ip[cur], slotName = pUnicast->name[cur];
+    // One family of places: scene-wall cells or display slots, with their keys and windows.
+    auto carry = [&](QelConfig& conf, std::string* ips, std::string* names, int* splits, int count,
+                     const char* ipKey, const char* nameKey, const char* splitKey,
+                     std::unique_ptr<VWin>* wins, const std::function<void(int)>& save) {
+        for (int c = 0; c < count; ++c) {
+            if (ips[c] != rx) continue;
+            if (split != splits[c]) {
+                conf.WriteString(vsNumbered(ipKey, c), slotIp, false);
+                conf.WriteString(vsNumbered(nameKey, c), slotName, false);
+                conf.WriteInt(vsNumbered(splitKey, c), split, true);
+                ips[c] = slotIp;
+                names[c] = slotName;
+                splits[c] = split;
+            }
+            const int j = VS_CELL_WINDOWS * c + win;
+            if (wins[j] && wins[j]->name != source) {
+                wins[j]->url = from.url;
+                wins[j]->name = from.name;
+                save(j);
+            }
+        }
+    };
     for (int s = 0; s < VS_SCENES; ++s) {
         if (!vsSceneValid(*this, s)) continue;
         const int p = pVSence[s]->curPreset;
         if (p < 0 || p >= VS_PRESETS || !pVSenceScreen[s][p] || !confVSence[s][p]) continue;
         VSenceScreen& screen = *pVSenceScreen[s][p];
         QelConfig& conf = *confVSence[s][p];
-        const int cells = vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]);
-        for (int c = 0; c < cells; ++c) {
-            if (screen.screenIP[c] != rx) continue;
-            if (split != screen.screenSplitnum[c]) {
-                conf.WriteString(vsNumbered("screenIP_%02d", c), slotIp, false);
-                conf.WriteString(vsNumbered("screenName_%02d", c), slotName, false);
-                conf.WriteInt(vsNumbered("screenSplitnum_%02d", c), split, true);
-                screen.screenIP[c] = slotIp;
-                screen.screenName[c] = slotName;
-                screen.screenSplitnum[c] = split;
-            }
-            const int j = VS_CELL_WINDOWS * c + win;
-            VWin* to = pVWinSence[s][p][j].get();
-            if (to && to->name != source) {
-                to->url = from.url;
-                to->name = from.name;
-                saveIniWinSence(s, p, j);
-            }
-        }
-        for (int i = 0; i < WALL_CELLS; ++i) {
-            if (screen.disIP[i] != rx) continue;
-            if (split != screen.disSplitnum[i]) {
-                conf.WriteString(vsNumbered("disIP_%02d", i), slotIp, false);
-                conf.WriteString(vsNumbered("disName_%02d", i), slotName, false);
-                conf.WriteInt(vsNumbered("disSplitnum_%02d", i), split, true);
-                screen.disIP[i] = slotIp;
-                screen.disName[i] = slotName;
-                screen.disSplitnum[i] = split;
-            }
-            const int j = VS_CELL_WINDOWS * i + win;
-            VWin* to = pDisWin[s][p][j].get();
-            if (to && to->name != source) {
-                to->url = from.url;
-                to->name = from.name;
-                saveIniDisWin(s, p, j);
-            }
-        }
+        carry(conf, screen.screenIP, screen.screenName, screen.screenSplitnum,
+              vsGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]), "screenIP_%02d",
+              "screenName_%02d", "screenSplitnum_%02d", pVWinSence[s][p],
+              [&](int j) { saveIniWinSence(s, p, j); });
+        carry(conf, screen.disIP, screen.disName, screen.disSplitnum, WALL_CELLS, "disIP_%02d",
+              "disName_%02d", "disSplitnum_%02d", pDisWin[s][p],
+              [&](int j) { saveIniDisWin(s, p, j); });
     }
 }
