@@ -162,10 +162,11 @@ int vwSource(Command& c, const Entry& e) {
     if (!readWords(stageOneArgument(c, e), 1, kStageOneWordMax, w)) return newAck(c, e, false);
     const int s = sceneWord(w.at(0));
     if (s < 0) return newAck(c, e, false);
-    std::vector<std::string> names;
-    const char* rest = w.end;
-    while (*rest == ' ') ++rest;
-    if (!splitItems(rest, ' ', 255, kStageOneWordMax, names)) return newAck(c, e, false);
+    // Source names, a run of blanks counting as one separator.
+    std::vector<std::string> items, names;
+    if (!splitItems(w.end, ' ', 255, kStageOneWordMax, items)) return newAck(c, e, false);
+    for (const std::string& i : items)
+        if (!i.empty()) names.push_back(i);
     bool failed = false;
     int last = -1;
     for (size_t k = 0; k < names.size(); ++k) {

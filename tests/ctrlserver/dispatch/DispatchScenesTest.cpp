@@ -111,4 +111,40 @@ TEST_F(DispatchScenes, EntriesAnswerInTheirStageWithTheirEcho) {
     }
 }
 
+TEST_F(DispatchScenes, MatrixAndMultiviewEntriesJudgeEveryItem) {
+    struct Row {
+        std::string command, reply;
+    } rows[] = {
+        {"matrix set", "new- matrix set"},
+        {"matrix set TXA RXA", "new+ matrix set"},
+        {"matrix set NOPE RXA", "new- matrix set"},
+        {"matrix set TXA RXA,TXA NOPE", "new- matrix set"},  // the first is still applied
+        {"matrix set null RXB", "new+ matrix set"},
+        {"matrix clear RXA", "new+ matrix clear"},
+        {"matrix clear RXA NOPE", "new- matrix clear"},
+        {"matrix clear", "new- matrix clear"},
+        {"mv set RXA 3-1 1 TXA", "new- mv set"},
+        {"mv set NOPE 4-1 1 TXA", "new- mv set"},
+        {"mv set RXB 4-1 1 TXA 5 TXA", "new- mv set"},   // index 4 is not below 4
+        {"mv set RXB 4-1 1 TXA 2 NOPE", "new+ mv set"},  // an unknown source is skipped
+        {"mv change RXB 4-1 3 TXA", "new+ mv change"},
+        {"mv change NOPE 4-1 3 TXA", "new- mv change"},
+        {"mv change RXB 2-1 3 TXA", "new- mv change"},
+        {"mv source clear RXB 6", "new- mv source clear"},
+        {"mv source clear RXB 2", "new+ mv source clear"},
+        {"mv source clear RXB", "new+ mv source clear"},
+        {"mv source clear", "new- mv source clear"},
+        {"mv clear RXB", "new+ mv clear"},
+        {"mv clear", "new- mv clear"},
+    };
+    for (const Row& row : rows) {
+        const Outcome o = run(row.command);
+        EXPECT_EQ(o.stageTwo, 0) << row.command;
+        EXPECT_EQ(describe(o), row.reply) << row.command;
+    }
+    // A decoder of the live wall takes no multiview.
+    model->pVScreen->ip[0] = "10.77.0.2";
+    EXPECT_EQ(describe(run("mv set RXA 1-1 1 TXA")), "new- mv set");
+}
+
 }  // namespace
