@@ -95,6 +95,15 @@ QelConfig::QelConfig() : root(Json::stringValue), file(), mode(MODE_KEYVALUE) {
     sem_init(&sem, 1, 1);
 }
 
+QelConfig* QelConfig::Copy() const {
+    SemLock lock(sem);
+    QelConfig* copy = new QelConfig(file, MODE_BLOCK);  // mode 1 reads nothing at construction
+    copy->mode = mode;
+    copy->root = root;
+    copy->indexKeys();
+    return copy;
+}
+
 QelConfig::~QelConfig() {
     {
         SemLock lock(sem);

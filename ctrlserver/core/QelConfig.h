@@ -33,6 +33,10 @@ public:
     QelConfig(std::string file, int mode);
     // No file, mode 0, nothing loaded; every save fails (returns 0).
     QelConfig();
+    // A new store bound to the same file and mode holding a copy of this document; nothing is
+    // read or written. Changes made to a copy and saved only if all went well leave the
+    // original as it was.
+    QelConfig* Copy() const;
     // In mode 0 saves the document (a missing file is created), unless SetSaveOnDestroy(false)
     // was called.
     virtual ~QelConfig();

@@ -233,6 +233,15 @@ int setSenceVsSrc(Command& c, const Entry& e);
 int setSenceVsSplit(Command& c, const Entry& e);
 int setSenceVsUrl(Command& c, const Entry& e);
 int setSenceVsWin(Command& c, const Entry& e);
+// Scene display commands and the free decoder list (CtrlServerScenes.cpp).
+int getFreeRx(Command& c, const Entry& e);
+int setSenceDisplaySrc(Command& c, const Entry& e);
+int getSenceDisplayList(Command& c, const Entry& e);
+int setSenceDisplaySplit(Command& c, const Entry& e);
+int setSenceDisplayUrl(Command& c, const Entry& e);
+int delSenceDisplay(Command& c, const Entry& e);
+int getSenceDisplayWins(Command& c, const Entry& e);
+int setSenceDisplayWin(Command& c, const Entry& e);
 
 // --- Upload and update commands (CtrlServerUpload.cpp) --------------------------------------
 int updateGetDevices(Command& c, const Entry& e);

@@ -1,5 +1,6 @@
-// The stage-two rows of the older scene commands: each hands the whole command to its scene
-// handler and answers in the new envelope, a list reply carrying its own acknowledgement.
+// The stage-two rows of the older scene commands, the scene display commands and the free
+// decoder list: each hands the whole command to its handler and answers in the new envelope
+// echoing the command's first 255 characters, a list reply carrying its own acknowledgement.
 #include <vector>
 
 #include "dispatch/CtrlServerDispatch.h"
@@ -119,6 +120,59 @@ int setSenceVsWin(Command& c, const Entry&) {
     return listed(
         c, [&] { return c.vs().cmdVSSetSenceWin(c.cmd, list, kFromOperator); },
         [&](char* echo) { BuildVsSenceWinJsonString(list, c.out(), c.outSize(), 1, echo); });
+}
+
+int getFreeRx(Command& c, const Entry&) {
+    ArrayList<Device> list;
+    return listed(
+        c, [&] { return c.vs().cmdVSGetFreeRX(list); },
+        [&](char* echo) {
+            BuildDevFreeDecoderlistJsonString(list, c.out(), c.outSize(), 1, echo);
+        });
+}
+
+int setSenceDisplaySrc(Command& c, const Entry&) {
+    int r = -1;
+    return listed(
+        c, [&] { return r = c.vs().cmdDisplaySetRXScreen(c.cmd, kFromOperator); },
+        [&](char* echo) { BuildDisplayIdAckJsonString(r, c.out(), c.outSize(), 1, echo); });
+}
+
+int getSenceDisplayList(Command& c, const Entry&) {
+    ArrayList<VSenceScreen> list;
+    return listed(
+        c, [&] { return c.vs().cmdVSGetSenceDisplay(c.cmd, list, kFromOperator); },
+        [&](char* echo) {
+            BuildVsSenceDisplayListJsonString(list, c.out(), c.outSize(), 1, echo);
+        });
+}
+
+int setSenceDisplaySplit(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdDisplaySetSplit);
+}
+
+int setSenceDisplayUrl(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdDisplaySetUrl);
+}
+
+int delSenceDisplay(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdDisplaySetDelRX);
+}
+
+int getSenceDisplayWins(Command& c, const Entry&) {
+    ArrayList<VWin> list;
+    return listed(
+        c, [&] { return c.vs().cmdVSGetDisWins(c.cmd, list, kFromOperator); },
+        [&](char* echo) { BuildDisWinsJsonString(c.dev(), list, c.out(), c.outSize(), 1, echo); });
+}
+
+int setSenceDisplayWin(Command& c, const Entry&) {
+    ArrayList<VWin> list;
+    return listed(
+        c, [&] { return c.vs().cmdVSSetDisWin(c.cmd, list, kFromOperator); },
+        [&](char* echo) {
+            BuildSingleDisWinsJsonString(c.dev(), list, c.out(), c.outSize(), 1, echo);
+        });
 }
 
 }  // namespace dispatch

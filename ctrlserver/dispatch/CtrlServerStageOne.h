@@ -118,6 +118,33 @@ bool readTxSettings(const std::vector<std::string>& fields, TxSettings& out);
 // fields: luma, contrast, hue, saturation, audio word. False for an invalid one.
 bool readRxSettings(const std::vector<std::string>& fields, RxSettings& out);
 
+// --- Matrix and multiview commands (CtrlServerStageOneMatrix.cpp) -------------------------
+int matrixSet(Command& c, const Entry& e);
+int matrixClear(Command& c, const Entry& e);
+int mvSet(Command& c, const Entry& e);
+int mvChange(Command& c, const Entry& e);
+int mvClear(Command& c, const Entry& e);
+int mvSourceClear(Command& c, const Entry& e);
+
+// --- Scene and video wall commands (CtrlServerStageOneScenes.cpp) -------------------------
+int sceneCreate(Command& c, const Entry& e);
+int sceneRemove(Command& c, const Entry& e);
+int sceneGet(Command& c, const Entry& e);
+int sceneIdGet(Command& c, const Entry& e);
+int sceneTxSet(Command& c, const Entry& e);
+int sceneRxAdd(Command& c, const Entry& e);
+int sceneRxRemove(Command& c, const Entry& e);
+int vwAdd(Command& c, const Entry& e);
+int vwSet(Command& c, const Entry& e);
+int vwEachSource(Command& c, const Entry& e);
+int vwRowSource(Command& c, const Entry& e);
+int vwColumnSource(Command& c, const Entry& e);
+int vwRemove(Command& c, const Entry& e);
+int vwRxRemove(Command& c, const Entry& e);
+int vwGet(Command& c, const Entry& e);
+int vwSource(Command& c, const Entry& e);
+int vwWinSource(Command& c, const Entry& e);
+
 // --- IP-camera commands (CtrlServerStageOneIpc.cpp) -----------------------------------------
 int getIpcParams(Command& c, const Entry& e);
 int getIpcList(Command& c, const Entry& e);

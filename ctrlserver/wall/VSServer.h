@@ -197,6 +197,45 @@ public:
     int cmdVSGetSenceWins(char* cmd, ArrayList<VWin>& list, unsigned direct);
     VWin senceSpareWin[VS_SCENES];  // set by the scene split command; no reader yet
 
+    // Scene display screens (VSServerSceneDisplay.cpp): results as the dispatcher expects
+    // (display number, 0, a count or 1; -1 refused with nothing changed).
+    int cmdDisplaySetRXScreen(char* cmd, unsigned direct);
+    int cmdDisplaySetSplit(char* cmd, unsigned direct);
+    int cmdDisplaySetUrl(char* cmd, unsigned direct);
+    int cmdVSSetDisWin(char* cmd, ArrayList<VWin>& list, unsigned direct);
+    int cmdDisplaySetDelRX(char* cmd, unsigned direct);
+    int cmdVSGetSenceDisplay(char* cmd, ArrayList<VSenceScreen>& list, unsigned direct);
+    int cmdVSGetDisWins(char* cmd, ArrayList<VWin>& list, unsigned direct);
+
+    // The "vw" commands (VSServerVW.cpp): scenes by name, devices by alias or host name,
+    // re-entering the scene handlers above. 0, or -1 refused with nothing changed.
+    int cmdvwVSSetSence(char* cmd, unsigned direct);
+    int cmdvwVSDelSenceScreen(char* cmd, unsigned direct);
+    int cmdvwVSGetSence(char* cmd, ArrayList<VSence>& scenes, ArrayList<VSenceScreen>& walls,
+                        unsigned direct);
+    int cmdvwVSSetSenceTX(char* cmd, unsigned direct);
+    int cmdvwVSSetSenceEachTX(char* cmd, unsigned direct);
+    int cmdvwVSSetSenceRowTX(char* cmd, unsigned direct);
+    int cmdvwVSSetSenceColumnTX(char* cmd, unsigned direct);
+    // The ordinal-th used and visible window (from 1) of scene s's current preset gets the
+    // source at address.
+    int cmdVSNewSetSenceUrl(int s, int ordinal, std::string address, unsigned direct);
+    int cmdVSSetSceneTXToVWAndDisplay(std::string sceneName, std::string address, unsigned direct);
+
+    // Decoders into and out of a scene by name (VSServerSceneRx.cpp).
+    int cmdDisplaySetNewRXScreen(char* cmd, unsigned direct);
+    int cmdDisplaySetNewDelRX(char* cmd, unsigned direct);
+    int cmdvwVSDelRXSenceScreen(char* cmd, unsigned direct);
+
+    // Where a decoder stands, and taking it out of the places a command gives up for it
+    // (VSServerSceneUsage.cpp). Records and files only; no decoder text. The lookups give
+    // the scene or live-wall cell, or -1; the clearings 0.
+    int iGetRXisInsideSenceId(std::string ip);
+    int iGetRXisInsideVideoWallId(std::string ip);
+    int checkRXisUsedInCurSenceDisplayScreen(std::string ip, int s);
+    int checkRXisUsedInOtherSence(std::string ip, int s);
+    int checkRXisUsed(std::string ip, int s);
+
     // --- Members ---------------------------------------------------------------------------
     // Stores, one per file.
     ConfStore confVScreen;                                            // qelconfVscreen.ini

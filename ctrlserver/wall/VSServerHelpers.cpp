@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 bool vsCommandTokens(char* cmd, size_t keywordLength, size_t maxTokenLength,
                      std::vector<std::string>& tokens) {
@@ -51,11 +52,40 @@ bool vsTokenIntAt(const std::vector<std::string>& tokens, size_t i, int& value) 
 
 int vsRebuildKeyFile(ConfStore& store, const std::function<void(QelConfig&)>& fill) {
     if (!store) return 0;
-    ConfStore fresh(new QelConfig());
-    fill(*fresh);
-    if (!fresh->Save(store->fileName())) return 0;
-    store = std::move(fresh);
-    return 1;
+    VSKeyFilesChange change;
+    fill(change.replace(store));
+    return change.commit() ? 1 : 0;
+}
+
+QelConfig& VSKeyFilesChange::add(ConfStore& store, bool copy) {
+    for (auto& f : files_)
+        if (f.first == &store) return *f.second;
+    ConfStore next(copy ? store->Copy() : new QelConfig());
+    files_.emplace_back(&store, std::move(next));
+    return *files_.back().second;
+}
+
+QelConfig& VSKeyFilesChange::edit(ConfStore& store) {
+    return add(store, true);
+}
+
+QelConfig& VSKeyFilesChange::replace(ConfStore& store) {
+    return add(store, false);
+}
+
+bool VSKeyFilesChange::commit() {
+    failed_.clear();
+    for (size_t i = 0; i < files_.size(); ++i) {
+        const std::string file = (*files_[i].first)->fileName();
+        if (files_[i].second->Save(file)) continue;
+        failed_ = file;
+        for (size_t j = 0; j < i; ++j) (*files_[j].first)->Save();
+        files_.clear();
+        return false;
+    }
+    for (auto& f : files_) *f.first = std::move(f.second);
+    files_.clear();
+    return true;
 }
 
 int vsGridCells(int rows, int columns) {
@@ -65,6 +95,63 @@ int vsGridCells(int rows, int columns) {
 
 bool vsSceneValid(const VSServer& model, int s) {
     return s >= 0 && s < VS_SCENES && model.pVSence[s] && model.pVSence[s]->valid;
+}
+
+int vsStampWindows(std::unique_ptr<VWin>* cur, std::unique_ptr<VWin>* org, int first, int count,
+                   int w, ArrayList<VWin>& list, const std::function<void(int)>& save) {
+    int changed = 0;
+    long long top = 0;
+    for (int k = first; k < first + count; ++k) {
+        VWin& now = *cur[k];
+        VWin& old = *org[k];
+        top = std::max<long long>(top, now.winId);
+        if (!now.visible) {
+            now.winId = static_cast<uint32_t>(k);
+        } else if (!old.visible && top > old.winId) {
+            ++top;
+            now.winId = old.winId = static_cast<uint32_t>(top);
+        }
+        if (now.visible != old.visible) {
+            save(k);
+            if (k != w) {
+                VWin* copy = new VWin(now);
+                copy->win = static_cast<uint8_t>(k);
+                list.add(copy);
+            }
+            ++changed;
+        }
+    }
+    if (top > org[w]->winId) cur[w]->winId = static_cast<uint32_t>(top + 1);
+    list.add(new VWin(*cur[w]));
+    for (int k = first; k < first + count; ++k) *org[k] = *cur[k];
+    save(w);
+    return changed;
+}
+
+bool vsWords(const char* cmd, size_t keywordLength, size_t keep, std::vector<std::string>& words) {
+    std::string copy(cmd ? cmd : "");
+    std::vector<std::string> found;
+    if (!vsCommandTokens(&copy[0], keywordLength, VS_WORD_MAX, found)) return false;
+    if (found.size() > keep) found.resize(keep);
+    words = found;
+    return true;
+}
+
+int vsSceneByName(const VSServer& m, const std::string& name) {
+    if (name.empty()) return -1;
+    for (int s = 0; s < VS_SCENES; ++s)
+        if (m.pVSence[s] && m.pVSence[s]->name == name) return s;
+    return -1;
+}
+
+std::string vsDeviceAddress(VSServer& m, const std::string& name) {
+    // An empty name would match a device without an alias.
+    if (name.empty()) return std::string();
+    char ip[VS_LOOKUP_TEXT_SIZE] = {0}, alias[VS_LOOKUP_TEXT_SIZE] = {0};
+    char mac[VS_LOOKUP_TEXT_SIZE] = {0}, version[VS_LOOKUP_TEXT_SIZE] = {0};
+    int kind = -1;
+    m.blGetDeviceInfoByUsingAliasHostName(name.c_str(), ip, alias, mac, version, kind);
+    return ip;
 }
 
 const Decoder* vsFindDecoder(ArrayList<Decoder>& list, const std::string& ip) {

@@ -96,18 +96,13 @@ int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& n
     if (how.freshFiles) {
         // Each file becomes exactly the rebuilt keys, replaced whole; when one cannot be
         // written, those already replaced get their old documents back and nothing changes.
-        ConfStore fresh[VS_PRESETS];
-        for (int p = 0; p < VS_PRESETS; ++p) {
-            fresh[p].reset(new QelConfig());
-            writeSceneKeys(*fresh[p], keys, *recs[p], cells, false);
-            if (!fresh[p]->Save(confVSence[s][p]->fileName())) {
-                envir() << "scene " << s << ": cannot write "
-                        << confVSence[s][p]->fileName().c_str() << "\n";
-                for (int q = 0; q < p; ++q) confVSence[s][q]->Save();
-                return -1;
-            }
+        VSKeyFilesChange change;
+        for (int p = 0; p < VS_PRESETS; ++p)
+            writeSceneKeys(change.replace(confVSence[s][p]), keys, *recs[p], cells, false);
+        if (!change.commit()) {
+            envir() << "scene " << s << ": cannot write " << change.failedFile().c_str() << "\n";
+            return -1;
         }
-        for (int p = 0; p < VS_PRESETS; ++p) confVSence[s][p] = std::move(fresh[p]);
     } else {
         for (int p = 0; p < VS_PRESETS; ++p)
             writeSceneKeys(*confVSence[s][p], keys, *recs[p], cells, true);

@@ -70,6 +70,13 @@ static bool sceneCurrent(VSServer& m, int s, int p) {
            m.pVSence[s]->curPreset == p;
 }
 
+// Commits the key file writes of a scene command; a file that cannot be written is logged.
+static bool sceneKeysWritten(VSServer& m, int s, VSKeyFilesChange& change) {
+    if (change.commit()) return true;
+    m.envir() << "scene " << s << ": cannot write " << change.failedFile().c_str() << "\n";
+    return false;
+}
+
 // Re-enters the placement with the window's own edges (direct 1, scratch list).
 static void replaceSceneWindow(VSServer& m, int s, int p, int w) {
     std::string text = winText(s, p, w, *m.pVWinSence[s][p][w]);
@@ -77,12 +84,12 @@ static void replaceSceneWindow(VSServer& m, int s, int p, int w) {
     m.cmdVSSetSenceWin(&text[0], scratch, 1);
 }
 
-// Whether, before the current change, any of the first n windows of cell reached into a
-// cell of the wall, or any window reached into cell (hidden windows counted).
-static bool sceneCellSpilled(VSServer& m, int s, int q, int cell, int nOwn, const int* splits,
-                             int cells) {
+bool vsSceneCellCrossed(VSServer& m, int s, int q, int cell, int nOwn) {
+    const VSenceScreen& rec = *m.pVSenceScreen[s][q];
+    const int cells = vsGridCells(rec.rows, rec.columns);
     for (int j = 0; j < cells; ++j) {
-        const int n = std::min(std::max(j == cell ? nOwn : splits[j], 0), VS_CELL_WINDOWS);
+        const int n =
+            std::min(std::max(j == cell ? nOwn : rec.screenSplitnum[j], 0), VS_CELL_WINDOWS);
         for (int k = 0; k < n; ++k)
             if (m.checkWhetherOrgWindowIsOverlapSenceScreen_2(s, q, VS_CELL_WINDOWS * cell + k,
                                                               j) == 0)
@@ -93,18 +100,32 @@ static bool sceneCellSpilled(VSServer& m, int s, int q, int cell, int nOwn, cons
     return false;
 }
 
+void vsReplaceSceneCell(VSServer& m, int s, int p, int cell, int split) {
+    const VSenceScreen& rec = *m.pVSenceScreen[s][p];
+    const int x0 = vsWrapInt(1LL * (cell % rec.columns) * iSenceRScreenWidth[s]);
+    const int y0 = vsWrapInt(1LL * (cell / rec.columns) * iSenceRScreenHeight[s]);
+    m.resetScreenWinSence(s, p, x0, y0, iRScreenWidth, iRScreenHeight, split,
+                          VS_CELL_WINDOWS * cell);
+    for (int k = 0; k < std::min(std::max(split, 0), VS_CELL_WINDOWS); ++k)
+        replaceSceneWindow(m, s, p, VS_CELL_WINDOWS * cell + k);
+}
+
+void vsRelayoutScenePreset(VSServer& m, int s, int q) {
+    const VSenceScreen& rq = *m.pVSenceScreen[s][q];
+    const int cells = vsGridCells(rq.rows, rq.columns);
+    for (int j = 0; j < cells; ++j) {
+        const int x0 = vsWrapInt(1LL * (j % rq.columns) * iSenceRScreenWidth[s]);
+        const int y0 = vsWrapInt(1LL * (j / rq.columns) * iSenceRScreenHeight[s]);
+        m.resetScreenWinSence(s, q, x0, y0, iRScreenWidth, iRScreenHeight, rq.screenSplitnum[j],
+                              VS_CELL_WINDOWS * j);
+        for (int k = 0; k < VS_CELL_WINDOWS; ++k) m.saveIniWinSence(s, q, VS_CELL_WINDOWS * j + k);
+    }
+}
+
 // The cell's windows laid out again for its old split and re-placed, so the decoders that
 // showed their spill-overs are told what changed.
 static void repairSceneCell(VSServer& m, int s, int p, int cell, int oldSplit) {
-    const VSenceScreen& rec = *m.pVSenceScreen[s][p];
-    const int cells = vsGridCells(rec.rows, rec.columns);
-    if (!sceneCellSpilled(m, s, p, cell, oldSplit, rec.screenSplitnum, cells)) return;
-    const int x0 = vsWrapInt(1LL * (cell % rec.columns) * iSenceRScreenWidth[s]);
-    const int y0 = vsWrapInt(1LL * (cell / rec.columns) * iSenceRScreenHeight[s]);
-    m.resetScreenWinSence(s, p, x0, y0, iRScreenWidth, iRScreenHeight, oldSplit,
-                          VS_CELL_WINDOWS * cell);
-    for (int k = 0; k < std::min(std::max(oldSplit, 0), VS_CELL_WINDOWS); ++k)
-        replaceSceneWindow(m, s, p, VS_CELL_WINDOWS * cell + k);
+    if (vsSceneCellCrossed(m, s, p, cell, oldSplit)) vsReplaceSceneCell(m, s, p, cell, oldSplit);
 }
 
 // The reset sequence for each table decoder at ip.
@@ -143,21 +164,26 @@ int VSServer::cmdVSSetSenceRowColumnCutEdge(char* cmd, unsigned) {
     if (static_cast<unsigned>(s) >= static_cast<unsigned>(VS_SCENES) ||
         static_cast<unsigned>(hor) > 8 || static_cast<unsigned>(ver) > 8)
         return -1;
-    iSenceScreenHorCut[s] = hor;
-    iSenceScreenVerCut[s] = ver;
-    int written = 1;
+    VSKeyFilesChange change;
     for (int p = 0; p < VS_PRESETS; ++p) {
         if (!pVSenceScreen[s][p] || !confVSence[s][p]) continue;
+        QelConfig& conf = change.edit(confVSence[s][p]);
+        conf.WriteInt("screenHorCut", hor, false);
+        conf.WriteInt("screenVerCut", ver, false);
+    }
+    if (!sceneKeysWritten(*this, s, change)) return -1;
+    iSenceScreenHorCut[s] = hor;
+    iSenceScreenVerCut[s] = ver;
+    for (int p = 0; p < VS_PRESETS; ++p) {
+        if (!pVSenceScreen[s][p]) continue;
         pVSenceScreen[s][p]->horCut = static_cast<uint8_t>(hor);
         pVSenceScreen[s][p]->verCut = static_cast<uint8_t>(ver);
-        confVSence[s][p]->WriteInt("screenHorCut", hor, false);
-        if (!confVSence[s][p]->WriteInt("screenVerCut", ver, true)) written = 0;
     }
     VSTextBatch batch(*this);
     const VSenceScreen& rec = *pVSenceScreen[s][0];
     for (int c = 0; c < vsGridCells(rec.rows, rec.columns); ++c)
         batch.sendAlways(rec.screenIP[c], vsCutEdgeText(rec.screenIP[c], hor, ver));
-    return written ? batch.result() : -1;
+    return batch.result();
 }
 
 int VSServer::cmdVSSetRXSenceScreen(char* cmd, unsigned) {
@@ -185,44 +211,50 @@ int VSServer::cmdVSSetRXSenceScreen(char* cmd, unsigned) {
     VSenceScreen& rec = wall.rec();
     const bool changed = rec.screenIP[cell] != ip;
     const int oldSplit = rec.screenSplitnum[cell];
-    rec.screenIP[cell] = ip;
-    confVSence[s][p]->WriteString(vsNumbered("screenIP_%02d", cell), ip, false);
+    // The live-wall cells the decoder leaves, and the other cells of this wall it leaves.
+    std::vector<int> liveLeft, sceneLeft;
+    if (pVScreen && confVScreen)
+        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i)
+            if (pVScreen->ip[i] == ip) liveLeft.push_back(i);
+    for (int j = 0; j < cells; ++j)
+        if (j != cell && rec.screenIP[j] == ip) sceneLeft.push_back(j);
 
-    // The decoder leaves the live wall.
-    if (pVScreen && confVScreen) {
-        for (int i = 0; i < vsGridCells(iScreenRows, iScreenColumns); ++i) {
-            if (pVScreen->ip[i] != ip) continue;
-            confVScreen->WriteString(vsNumbered("screenIP_%02d", i), "", false);
-            confVScreen->WriteInt(vsNumbered("screenSplitnum_%02d", i), 0, false);
-            confVScreen->WriteString(vsNumbered("screenName_%02d", i), "", true);
-            pVScreen->ip[i].clear();
-            pVScreen->splitnum[i] = 0;
-            pVScreen->name[i].clear();
+    // Every key file first: when one cannot be written nothing changes.
+    VSKeyFilesChange change;
+    for (int i : liveLeft) {
+        QelConfig& conf = change.edit(confVScreen);
+        conf.WriteString(vsNumbered("screenIP_%02d", i), "", false);
+        conf.WriteInt(vsNumbered("screenSplitnum_%02d", i), 0, false);
+        conf.WriteString(vsNumbered("screenName_%02d", i), "", false);
+    }
+    for (int q = 0; q < VS_PRESETS; ++q) {
+        QelConfig& conf = change.edit(confVSence[s][q]);
+        conf.WriteString(vsNumbered("screenIP_%02d", cell), ip, false);
+        conf.WriteInt(vsNumbered("screenSplitnum_%02d", cell), split, false);
+        conf.WriteString(vsNumbered("screenName_%02d", cell), name, false);
+        for (int j : sceneLeft) {
+            conf.WriteString(vsNumbered("screenIP_%02d", j), "", false);
+            conf.WriteInt(vsNumbered("screenSplitnum_%02d", j), 1, false);
+            conf.WriteString(vsNumbered("screenName_%02d", j), "", false);
         }
     }
-    for (int j = 0; j < cells; ++j) {
-        if (j == cell) {
-            for (int q = 0; q < VS_PRESETS; ++q) {
-                QelConfig& conf = *confVSence[s][q];
-                conf.WriteString(vsNumbered("screenIP_%02d", j), ip, false);
-                conf.WriteInt(vsNumbered("screenSplitnum_%02d", j), split, false);
-                conf.WriteString(vsNumbered("screenName_%02d", j), name, true);
-                pVSenceScreen[s][q]->screenIP[j] = ip;
-                pVSenceScreen[s][q]->screenSplitnum[j] = split;
-                pVSenceScreen[s][q]->screenName[j] = name;
-            }
-        } else if (rec.screenIP[j] == ip) {
-            for (int q = 0; q < VS_PRESETS; ++q) {
-                QelConfig& conf = *confVSence[s][q];
-                conf.WriteString(vsNumbered("screenIP_%02d", j), "", false);
-                conf.WriteInt(vsNumbered("screenSplitnum_%02d", j), 1, false);
-                conf.WriteString(vsNumbered("screenName_%02d", j), "", true);
-                pVSenceScreen[s][q]->screenIP[j].clear();
-                pVSenceScreen[s][q]->screenSplitnum[j] = 1;
-                pVSenceScreen[s][q]->screenName[j].clear();
-                for (int k = 0; k < VS_CELL_WINDOWS; ++k)
-                    removeIniSenceWin(s, q, VS_CELL_WINDOWS * j + k);
-            }
+    if (!sceneKeysWritten(*this, s, change)) return -1;
+
+    for (int i : liveLeft) {
+        pVScreen->ip[i].clear();
+        pVScreen->splitnum[i] = 0;
+        pVScreen->name[i].clear();
+    }
+    for (int q = 0; q < VS_PRESETS; ++q) {
+        pVSenceScreen[s][q]->screenIP[cell] = ip;
+        pVSenceScreen[s][q]->screenSplitnum[cell] = split;
+        pVSenceScreen[s][q]->screenName[cell] = name;
+        for (int j : sceneLeft) {
+            pVSenceScreen[s][q]->screenIP[j].clear();
+            pVSenceScreen[s][q]->screenSplitnum[j] = 1;
+            pVSenceScreen[s][q]->screenName[j].clear();
+            for (int k = 0; k < VS_CELL_WINDOWS; ++k)
+                removeIniSenceWin(s, q, VS_CELL_WINDOWS * j + k);
         }
     }
 
@@ -231,17 +263,8 @@ int VSServer::cmdVSSetRXSenceScreen(char* cmd, unsigned) {
             repairSceneCell(*this, s, p, cell, oldSplit);
             continue;
         }
-        const VSenceScreen& rq = *pVSenceScreen[s][q];
-        if (!sceneCellSpilled(*this, s, q, cell, rq.screenSplitnum[cell], rq.screenSplitnum, cells))
-            continue;
-        for (int j = 0; j < cells; ++j) {
-            const int x0 = vsWrapInt(1LL * (j % rq.columns) * iSenceRScreenWidth[s]);
-            const int y0 = vsWrapInt(1LL * (j / rq.columns) * iSenceRScreenHeight[s]);
-            resetScreenWinSence(s, q, x0, y0, iRScreenWidth, iRScreenHeight, rq.screenSplitnum[j],
-                                VS_CELL_WINDOWS * j);
-            for (int k = 0; k < VS_CELL_WINDOWS; ++k)
-                saveIniWinSence(s, q, VS_CELL_WINDOWS * j + k);
-        }
+        if (vsSceneCellCrossed(*this, s, q, cell, pVSenceScreen[s][q]->screenSplitnum[cell]))
+            vsRelayoutScenePreset(*this, s, q);
     }
 
     VSTextBatch batch(*this);
@@ -436,28 +459,8 @@ int VSServer::cmdVSSetSenceWin(char* cmd, ArrayList<VWin>& list, unsigned direct
     VSTextBatch batch(*this);
     scenePlacementTexts(*this, wall, w, direct, batch);
 
-    int changedCount = 0;
-    long long top = 0;
-    for (int k = 0; k < n; ++k) {
-        VWin& cur = wall.win(k);
-        VWin& old = wall.org(k);
-        top = std::max<long long>(top, cur.winId);
-        if (!cur.visible) {
-            cur.winId = static_cast<uint32_t>(k);
-        } else if (!old.visible && top > old.winId) {
-            ++top;
-            cur.winId = old.winId = static_cast<uint32_t>(top);
-        }
-        if (cur.visible != old.visible) {
-            saveIniWinSence(s, p, k);
-            if (k != w) list.add(new VWin(cur));
-            ++changedCount;
-        }
-    }
-    if (top > wall.org(w).winId) mv.winId = static_cast<uint32_t>(top + 1);
-    list.add(new VWin(mv));
-    for (int k = 0; k < n; ++k) wall.org(k) = wall.win(k);
-    saveIniWinSence(s, p, w);
+    const int changedCount = vsStampWindows(pVWinSence[s][p], pVWinSenceOrg[s][p], 0, n, w, list,
+                                            [&](int k) { saveIniWinSence(s, p, k); });
     return batch.result() < 0 ? -1 + changedCount : changedCount;
 }
 
@@ -472,30 +475,27 @@ int VSServer::cmdVSSetSenceSplit(char* cmd, unsigned direct) {
     if ((split != 1 && split != 4 && split != 5) || a[4] != 0) return -1;
     if (cell != kAllCells && static_cast<unsigned>(cell) >= static_cast<unsigned>(cells)) return -1;
 
-    int oldSplit = 0;
-    QelConfig& conf = *confVSence[s][p];
-    if (cell == kAllCells) {
-        // Every cell records its split, so a restart lays the cells out as the decoders are.
-        for (int j = 0; j < cells; ++j) {
-            rec.screenSplitnum[j] = split;
+    VSKeyFilesChange change;
+    QelConfig& conf = change.edit(confVSence[s][p]);
+    // Every cell records its split, so a restart lays the cells out as the decoders are.
+    for (int j = 0; j < cells; ++j)
+        if (cell == kAllCells || j == cell)
             conf.WriteInt(vsNumbered("screenSplitnum_%02d", j), split, false);
-        }
-    } else {
-        oldSplit = rec.screenSplitnum[cell];
-        rec.screenSplitnum[cell] = split;
-        conf.WriteInt(vsNumbered("screenSplitnum_%02d", cell), split, false);
-    }
     for (int q = 0; q < VS_PRESETS; ++q) {
-        QelConfig& cq = *confVSence[s][q];
+        QelConfig& cq = change.edit(confVSence[s][q]);
         const VSenceScreen& rq = *pVSenceScreen[s][q];
         cq.WriteInt("disWidth", static_cast<int>(rq.disWidth), false);
         cq.WriteInt("disHeight", static_cast<int>(rq.disHeight), false);
         for (int d = 0; d < WALL_CELLS; ++d) {
             cq.WriteString(vsNumbered("disIP_%02d", d), rq.disIP[d], false);
             cq.WriteInt(vsNumbered("disSplitnum_%02d", d), rq.disSplitnum[d], false);
-            cq.WriteString(vsNumbered("disName_%02d", d), rq.disName[d], d == WALL_CELLS - 1);
+            cq.WriteString(vsNumbered("disName_%02d", d), rq.disName[d], false);
         }
     }
+    if (!sceneKeysWritten(*this, s, change)) return -1;
+    const int oldSplit = cell == kAllCells ? 0 : rec.screenSplitnum[cell];
+    for (int j = 0; j < cells; ++j)
+        if (cell == kAllCells || j == cell) rec.screenSplitnum[j] = split;
     senceSpareWin[s].win = VS_WALL_WINDOWS;
     senceSpareWin[s].used = 0;
 

@@ -1,99 +1,6 @@
 // Scene store, create, remove and query: the records, the three key files exactly, and which
-// block files exist afterwards.
-#include <sys/stat.h>
-
-#include <map>
-
-#include "ScreensFixture.h"
-#include "wall/VSServerUtil.h"
-
-namespace {
-
-std::string keyFile(int s, int p) {
-    return vsNumbered("/mnt/sence/qelconfVSence_%02d", s) + vsNumbered("_%02d.ini", p);
-}
-std::string winFile(int s, int p, int w) {
-    char t[64];
-    snprintf(t, sizeof t, "/mnt/sence/qelconfVWinSence_%02d_%02d_%02d.ini", s, p, w);
-    return t;
-}
-std::string disFile(int s, int p, int w) {
-    char t[64];
-    snprintf(t, sizeof t, "/mnt/sence/qelconfDisWin_%02d_%02d_%02d.ini", s, p, w);
-    return t;
-}
-
-// The keys a rebuild writes, in order, for a grid of `cells` cells with no decoders.
-KeyList rebuiltKeys(const std::string& name, int s, int valid, const std::string& pic, int preset,
-                    int rows, int columns, int cells) {
-    KeyList k = {{"screensenceName", name},
-                 {"screensenceId", s},
-                 {"screensenceValid", valid},
-                 {"screensencePicSrc", pic},
-                 {"screensenceCurPreset", preset},
-                 {"screenRows", rows},
-                 {"screenColumns", columns},
-                 {"screenHorCut", 2},
-                 {"screenVerCut", 2},
-                 {"screenWidth", 1920 * columns},
-                 {"screenHeight", 1080 * rows}};
-    for (int c = 0; c < cells; ++c) {
-        k.emplace_back(vsNumbered("screenIP_%02d", c), "");
-        k.emplace_back(vsNumbered("screenSplitnum_%02d", c), 1);
-        k.emplace_back(vsNumbered("screenName_%02d", c), "");
-    }
-    k.emplace_back("disWidth", 1920);
-    k.emplace_back("disHeight", 1080);
-    for (int d = 0; d < 16; ++d) {
-        k.emplace_back(vsNumbered("disIP_%02d", d), "");
-        k.emplace_back(vsNumbered("disSplitnum_%02d", d), 1);
-        k.emplace_back(vsNumbered("disName_%02d", d), "");
-    }
-    return k;
-}
-
-std::string hex(const std::string& bytes, size_t n) {
-    std::string out;
-    char b[4];
-    for (size_t i = 0; i < n && i < bytes.size(); ++i) {
-        if (i && i % 4 == 0) out += ' ';
-        snprintf(b, sizeof b, "%02x", static_cast<unsigned char>(bytes[i]));
-        out += b;
-    }
-    return out;
-}
-
-}  // namespace
-
-class ScenesTest : public ScreensTest {
-public:
-    VSServer& fresh() {
-        const std::string rm =
-            "rm -rf '" + file("/mnt") + "'/qelconf* '" + file("/mnt/sence") + "'/*";
-        EXPECT_EQ(::system(rm.c_str()), 0);
-        VSServer& m = startWatched();
-        texts.clear();
-        return m;
-    }
-    int scene(Handler h, const std::string& cmd, unsigned direct = 1) {
-        return run(h, cmd, direct);
-    }
-    // Every file of the scene folder with its content.
-    std::map<std::string, std::string> sceneFiles() {
-        std::map<std::string, std::string> out;
-        for (int s = 0; s < 5; ++s)
-            for (int p = 0; p < 3; ++p) {
-                if (exists(keyFile(s, p))) out[keyFile(s, p)] = readBytes(keyFile(s, p));
-                for (int w = 0; w < 80; ++w) {
-                    if (exists(winFile(s, p, w)))
-                        out[winFile(s, p, w)] = readBytes(winFile(s, p, w));
-                    if (exists(disFile(s, p, w)))
-                        out[disFile(s, p, w)] = readBytes(disFile(s, p, w));
-                }
-            }
-        return out;
-    }
-};
+// block files exist afterwards; the scene wall's decoders, windows, splits and sources.
+#include "ScenesFixture.h"
 
 TEST_F(ScenesTest, CreateWritesTheKeyFilesExactlyAndTheGridBlocksOnly) {
     VSServer& m = fresh();
@@ -313,40 +220,6 @@ TEST_F(ScenesTest, SplitLayoutsOverTheOneLayoutFunction) {
 
 // --- Scene wall: decoders, windows, splits, sources ---------------------------------------
 
-class SceneWallTest : public ScenesTest {
-public:
-    void SetUp() override {
-        ScenesTest::SetUp();
-        if (IsSkipped()) return;
-        loadDevices({{"RXA", "host-RXA", "10.77.0.2", "00:11:22:33:44:02", "1.0", "", ""},
-                     {"RXB", "host-RXB", "10.77.0.3", "00:11:22:33:44:03", "1.0", "", ""}},
-                    {{"TXA", "host-TXA", "10.77.0.9", "00:11:22:33:44:09", "1.0",
-                      "rtsp://10.77.0.9/stream0", ""}},
-                    {});
-    }
-    // Scene 0 with RXA in cell 0 and RXB in cell 1.
-    VSServer& lobby() {
-        VSServer& m = fresh();
-        EXPECT_EQ(scene(&VSServer::cmdVSSetSence, "config set sence params Lobby lobby.jpg"), 0);
-        EXPECT_EQ(scene(&VSServer::cmdVSSetRXSenceScreen,
-                        "config set sence vs src params 0 0 0 10.77.0.2"),
-                  0);
-        EXPECT_EQ(scene(&VSServer::cmdVSSetRXSenceScreen,
-                        "config set sence vs src params 0 0 1 10.77.0.3"),
-                  0);
-        return m;
-    }
-    int win(const std::string& args, unsigned direct = 1) {
-        return run(&VSServer::cmdVSSetSenceWin, "config set sence vs win params " + args, direct);
-    }
-    std::vector<std::string> to(const std::vector<std::string>& all, const std::string& ip) {
-        std::vector<std::string> out;
-        for (const std::string& t : all)
-            if (t.find(" " + ip + " ") != std::string::npos) out.push_back(t);
-        return out;
-    }
-};
-
 TEST_F(SceneWallTest, ADecoderInACellGetsItsTextsAndLeavesTheLiveWall) {
     VSServer& m = fresh();
     m.pVScreen->ip[3] = "10.77.0.2";
@@ -556,4 +429,51 @@ TEST_F(SceneWallTest, GridCutDeleteAndLists) {
     EXPECT_EQ(m.pVSence[0]->name, "Lobby");
     EXPECT_EQ(int(m.pVSenceScreen[0][0]->columns), 2);
     for (int w = 0; w < 80; ++w) EXPECT_FALSE(exists(winFile(0, 0, w)));
+}
+
+TEST_F(SceneWallTest, AFailedKeyWriteOfAWallCommandChangesNothing) {
+    VSServer& m = lobby();
+    m.pVScreen->ip[3] = "10.77.0.3";  // the live-wall cell the decoder would leave
+    take();
+    const auto before = sceneFiles();
+    const std::string liveBefore = readBytes("/mnt/qelconfVscreen.ini");
+    struct Case {
+        Handler h;
+        const char* cmd;
+    } cases[] = {
+        {&VSServer::cmdVSSetRXSenceScreen, "config set sence vs src params 0 0 2 10.77.0.3"},
+        {&VSServer::cmdVSSetSenceSplit, "config set sence vs split params 0 0 1 4 0"},
+        {&VSServer::cmdVSSetSenceSplit, "config set sence vs split params 0 0 255 5 0"},
+        {&VSServer::cmdVSSetSenceRowColumnCutEdge,
+         "config set sence vs rowcolumncutedge params 0 4 4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cmd);
+        std::vector<VWin> wins;
+        for (int w = 0; w < 20; ++w) wins.push_back(*m.pVWinSence[0][0][w]);
+        {
+            FileWritesFail full;
+            EXPECT_EQ(scene(c.h, c.cmd), -1);
+        }
+        EXPECT_TRUE(take().empty());
+        EXPECT_EQ(sceneFiles(), before);
+        EXPECT_EQ(readBytes("/mnt/qelconfVscreen.ini"), liveBefore);
+        for (int p = 0; p < 3; ++p) {
+            const VSenceScreen& rec = *m.pVSenceScreen[0][p];
+            EXPECT_EQ(rec.screenIP[1], "10.77.0.3");
+            EXPECT_EQ(rec.screenIP[2], "");
+            EXPECT_EQ(rec.screenSplitnum[1], 1);
+            EXPECT_EQ(int(rec.horCut), 2);
+        }
+        EXPECT_EQ(iSenceScreenHorCut[0], 2);
+        EXPECT_EQ(m.pVScreen->ip[3], "10.77.0.3");
+        for (int w = 0; w < 20; ++w) EXPECT_TRUE(sameWin(*m.pVWinSence[0][0][w], wins[w])) << w;
+    }
+    // Writable again, the move goes through.
+    EXPECT_EQ(
+        scene(&VSServer::cmdVSSetRXSenceScreen, "config set sence vs src params 0 0 2 10.77.0.3"),
+        0);
+    EXPECT_EQ(value(keyFile(0, 2), "screenIP_01"), Json::Value(""));
+    EXPECT_EQ(value(keyFile(0, 2), "screenIP_02"), Json::Value("10.77.0.3"));
+    EXPECT_EQ(m.pVScreen->ip[3], "");
 }
