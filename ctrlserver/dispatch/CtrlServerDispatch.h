@@ -177,6 +177,13 @@ int setVsSrc(Command& c, const Entry& e);
 int setVsSplit(Command& c, const Entry& e);
 int setVsDbl(Command& c, const Entry& e);
 int setVsWin(Command& c, const Entry& e);
+// Wall sources, unicast, multicast, clear and ratio settings (CtrlServerScreens.cpp).
+int setVsUrl(Command& c, const Entry& e);
+int setUnicastSrc(Command& c, const Entry& e);
+int setUnicastSplit(Command& c, const Entry& e);
+int setUnicastUrl(Command& c, const Entry& e);
+int setUnicastDbl(Command& c, const Entry& e);
+int setUnicastWin(Command& c, const Entry& e);
 // Older scene commands (CtrlServerScenes.cpp).
 int setSence(Command& c, const Entry& e);
 int delSence(Command& c, const Entry& e);

@@ -60,3 +60,30 @@ TEST_F(DispatchScreens, PlacementRepliesWithTheWindowsAndQueuesTheTexts) {
     ASSERT_FALSE(modelTexts.empty());
     EXPECT_EQ(modelTexts.back(), "config set mul hide params 255.255.255.255 3 ");
 }
+
+TEST_F(DispatchScreens, UnicastRowsAnswerFromTheirHandlers) {
+    check({
+        {"config set unicast split params 0 4 0", {"ack-"}},  // no decoder placed yet
+        {"config set vs src params 0 10.0.0.2", {"ack+"}},
+        {"config set unicast src params 0 10.0.0.2", {"ack-"}},  // a wall cell
+        {"config set unicast src params 0 10.0.0.3", {"ack+"}},
+        {"config set unicast split params 0 4 0", {"ack+"}},
+        {"config set unicast split params 0 2 0", {"ack-"}},
+        {"config set unicast url params 1 esource CLEAR 0", {"ack+"}},
+        {"config set unicast url params 1000 esource CLEAR 0", {"ack-"}},
+        {"config set unicast win params 0 0 1200 0 500", {"uniwininfo", "ack+"}},
+        {"config set unicast win params 0 10 10 0 500", {"ack-"}},
+        {"config set unicast dbl params 0", {"uniwininfo", "ack+"}},
+        {"config set unicast dbl params 4", {"ack-"}},  // a window split 4 does not use
+    });
+}
+
+TEST_F(DispatchScreens, UnicastWindowReplyListsTheCoveredWindowThenThePlacedOne) {
+    ask("config set unicast src params 0 10.0.0.3");
+    ask("config set unicast split params 0 4 0");
+    const std::vector<Reply> replies = ask("config set unicast win params 0 0 1200 0 500");
+    ASSERT_EQ(shape(replies), (std::vector<std::string>{"uniwininfo", "ack+"}));
+    const Json::Value& wins = replies[0].json["uniwininfo"];
+    ASSERT_TRUE(wins.isArray());
+    ASSERT_EQ(wins.size(), 2u);
+}
