@@ -193,7 +193,7 @@ const std::vector<Entry>& stageTwoChain() {
         {"config get device serial bynet params", kIn, getSerialByNet, kOld},
         {"config get vs usermode", kIn, getUserMode, kOld},
         {"config set vs usermode", kIn, setUserMode, kOld},
-        {"config set load winmode", kIn, nullptr, kOld},
+        {"config set load winmode", kIn, loadWinMode, kOld},
         {"config set add winmode", kIn, addWinMode, kOld},
         {"config set modify winmode", kIn, modifyWinMode, kOld},
         {"config set del winmode", kIn, delWinMode, kOld},

@@ -201,6 +201,7 @@ int setSenceVsWin(Command& c, const Entry& e);
 
 // Preset load and the window-mode rows (CtrlServerPresets.cpp).
 int loadSencePreset(Command& c, const Entry& e);
+int loadWinMode(Command& c, const Entry& e);
 int addWinMode(Command& c, const Entry& e);
 int modifyWinMode(Command& c, const Entry& e);
 int delWinMode(Command& c, const Entry& e);

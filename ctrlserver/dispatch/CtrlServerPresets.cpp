@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 
 #include "dispatch/CtrlServerDispatch.h"
@@ -155,6 +156,17 @@ int loadSencePreset(Command& c, const Entry&) {
     const std::string echo = c.head();
     const int r = c.vs().cmdVSLoadSencePreset(c.cmd, kFromOperator);
     c.ack(Envelope::New, r >= 0, echo);
+    return 1;
+}
+
+int loadWinMode(Command& c, const Entry& e) {
+    // The value comes first, then its selector: the echo ends after the value.
+    Words first;
+    readWords(argumentOf(c.cmd, strlen(e.keyword)), 1, SIZE_MAX, first);
+    const std::string echo = first.words.empty() ? c.whole() : c.upTo(first.end);
+    std::string arg, name;
+    const bool ok = modeArgument(c, e, arg) && c.vs().blLoadWinMode(&arg[0], name);
+    c.ack(ok, echo);
     return 1;
 }
 

@@ -461,19 +461,23 @@ private:
     int writeModeList(int modeMax, int modeActive);
     int selectWinMode(const char* text, int& slot, std::string* newName);
     void snapshotLive(ModeSnapshot& snap, const std::string& name);
-    // Preset load and recall: the decoder texts (none for an empty address), the decoder
+    // Preset load and recall, window-mode load (VSServerReplay.cpp): the decoder texts (none
+    // for an empty address); preset load and recall: the decoder
     // record of a cell or display whose split count changed (1 when one did), the run itself,
     // the copy into the live wall and unicast table, and the display window re-entry.
-    int presetText(const std::string& ip, const std::string& text);
-    void presetDisplayOff(const std::string& ip, int window);
-    void presetHide(const std::string& ip, int window, int seconds);
-    void presetSource(const std::string& ip, int window, const VWin& w);
-    void presetAllHide(int seconds);
+    int replayText(const std::string& ip, const std::string& text);
+    void replayDisplayOff(const std::string& ip, int window);
+    void replayHide(const std::string& ip, int window, int seconds);
+    void replaySource(const std::string& ip, int window, const VWin& w);
+    void replayAllHide(int seconds);
     int updateDecoderSplit(const std::string& ip, const std::string& name, int split);
     int applyPreset(char* cmd, bool recall);
     void recallIntoLive(const VSenceScreen& rec, const std::vector<VWin>& wall,
                         const std::vector<VWin>& dis);
     int reenterDisplayWin(char* cmd, ArrayList<VWin>& list);
+    // Window-mode load: the replay that brings the decoders to the restored model.
+    struct ModeBefore;
+    void replayMode(int slot, const ModeBefore& before);
 
 private:
     struct PlaceMode;

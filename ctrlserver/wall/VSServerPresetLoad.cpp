@@ -6,7 +6,6 @@
 //
 // The decoders receive the texts queued here and those of the re-entered handlers in the
 // order the steps run. No text goes to a cell or display without a decoder.
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "device/DevServer.h"
 #include "wall/VSServer.h"
 #include "wall/VSServerHelpers.h"
+#include "wall/VSServerReplay.h"
 #include "wall/VSServerTexts.h"
 #include "wall/VSServerUtil.h"
 
@@ -23,58 +23,8 @@ namespace {
 const char kLoadKeyword[] = "config load sence preset params";
 const char kRecallKeyword[] = "config recall sence preset params";
 const size_t kPresetTokenMax = 127;
-const char kAllDecoders[] = "255.255.255.255";
-
-std::string text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-
-std::string text(const char* fmt, ...) {
-    char buf[VS_TEXT_MAX + 1];
-    va_list ap;
-    va_start(ap, fmt);
-    const int n = vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    if (n < 0 || n > VS_TEXT_MAX) return std::string();
-    return std::string(buf, static_cast<size_t>(n));
-}
-
-// A window as it would look on the decoder: what a change is judged by.
-bool shownDiffers(const VWin& a, const VWin& b, bool withUsed) {
-    return a.url != b.url || a.visible != b.visible || a.hStart != b.hStart || a.hEnd != b.hEnd ||
-           a.vStart != b.vStart || a.vEnd != b.vEnd || (withUsed && a.used != b.used);
-}
-
-const std::string& urlOrUnused(const VWin& w) {
-    static const std::string unused = VS_UNUSED_WINDOW;
-    return w.url.empty() ? unused : w.url;
-}
 
 }  // namespace
-
-int VSServer::presetText(const std::string& ip, const std::string& t) {
-    if (ip.empty()) return 0;  // no decoder in that cell or display
-    if (t.empty()) {
-        envir() << "preset: text for " << ip.c_str() << " too long; not sent\n";
-        return -1;
-    }
-    return queueDevText(t);
-}
-
-void VSServer::presetDisplayOff(const std::string& ip, int window) {
-    presetText(ip, text("config set display params %s %d 0", ip.c_str(), window));
-}
-
-void VSServer::presetHide(const std::string& ip, int window, int seconds) {
-    presetText(ip, text("config set normal hide params %s %d %d", ip.c_str(), window, seconds));
-}
-
-void VSServer::presetSource(const std::string& ip, int window, const VWin& w) {
-    presetText(ip,
-               text("config set url params %s %d %s", ip.c_str(), window, urlOrUnused(w).c_str()));
-}
-
-void VSServer::presetAllHide(int seconds) {
-    presetText(kAllDecoders, text("config set mul hide params 255.255.255.255 %d", seconds));
-}
 
 int VSServer::updateDecoderSplit(const std::string& ip, const std::string& name, int split) {
     ArrayList<Decoder> decoders;
@@ -129,11 +79,11 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         if (pDisWin[s][p][w]) dis[w] = *pDisWin[s][p][w];
     auto wallChanged = [&](int w) {
         const VWin* o = pVWinSence[s][old][w].get();
-        return !o || shownDiffers(wall[w], *o, false);
+        return !o || vsShownDiffers(wall[w], *o, false);
     };
     auto disChanged = [&](int w) {
         const VWin* o = pDisWin[s][old][w].get();
-        return !o || shownDiffers(dis[w], *o, true);
+        return !o || vsShownDiffers(dis[w], *o, true);
     };
     auto cellIp = [&](int c) -> const std::string& { return rec.screenIP[c]; };
     ArrayList<VWin> scratch;
@@ -143,15 +93,15 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         if (cellIp(i).empty() || rec.screenSplitnum[i] != before.screenSplitnum[i]) continue;
         for (int k = 0; k < VS_CELL_WINDOWS; ++k) {
             if (!wallChanged(VS_CELL_WINDOWS * i + k)) continue;
-            presetDisplayOff(cellIp(i), k);
-            presetHide(cellIp(i), k, NORMAL_HIDE_SECONDS_LONG);
+            replayDisplayOff(cellIp(i), k);
+            replayHide(cellIp(i), k, NORMAL_HIDE_SECONDS_LONG);
         }
     }
     // 4. New splits.
     for (int i = 0; i < cells; ++i) {
         if (cellIp(i).empty() || rec.screenSplitnum[i] == before.screenSplitnum[i]) continue;
-        std::string t = text("config set sence vs split params %d %d %d %d %d \n", s, p, i,
-                             rec.screenSplitnum[i], 0);
+        std::string t = vsReplayText("config set sence vs split params %d %d %d %d %d \n", s, p, i,
+                                     rec.screenSplitnum[i], 0);
         cmdVSSetSenceSplit(&t[0], 0);
     }
     // 5. Window 16 of the other cells a changing window reaches, or reached.
@@ -161,9 +111,9 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         for (int j = 0; j < cells; ++j) {
             if (j == c) continue;
             if (checkWhetherWindowIsOverlapSenceScreen(s, p, w, j) == 0)
-                presetHide(cellIp(j), VS_SPILL_WINDOW, NORMAL_HIDE_SECONDS_LONG);
+                replayHide(cellIp(j), VS_SPILL_WINDOW, NORMAL_HIDE_SECONDS_LONG);
             else if (checkWhetherLoadPresetWindowIsOverlapSenceScreen(wall[w], s, p, w, j) == 0)
-                presetDisplayOff(cellIp(j), VS_SPILL_WINDOW);
+                replayDisplayOff(cellIp(j), VS_SPILL_WINDOW);
         }
     }
     // 6. Display screens: a new split, or hides for the changing windows.
@@ -171,18 +121,18 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         const std::string& ip = rec.disIP[i];
         if (ip.empty()) continue;
         if (rec.disSplitnum[i] != before.disSplitnum[i]) {
-            presetText(ip,
-                       text("config set split params %s %d %d", ip.c_str(), rec.disSplitnum[i], 0));
+            replayText(ip, vsReplayText("config set split params %s %d %d", ip.c_str(),
+                                        rec.disSplitnum[i], 0));
             continue;
         }
         for (int w = VS_CELL_WINDOWS * i; w < VS_CELL_WINDOWS * (i + 1); ++w) {
             if (!disChanged(w)) continue;
-            presetDisplayOff(ip, w % VS_CELL_WINDOWS);
-            presetHide(ip, w % VS_CELL_WINDOWS, NORMAL_HIDE_SECONDS_LONG);
+            replayDisplayOff(ip, w % VS_CELL_WINDOWS);
+            replayHide(ip, w % VS_CELL_WINDOWS, NORMAL_HIDE_SECONDS_LONG);
         }
     }
     // 7.
-    presetAllHide(MUL_HIDE_SECONDS_LONG);
+    replayAllHide(MUL_HIDE_SECONDS_LONG);
     // 8. The stored windows back into the scene wall (the org records are copies of their own).
     for (int w = 0; w < n; ++w) {
         if (cellIp(w / VS_CELL_WINDOWS).empty()) continue;
@@ -197,39 +147,41 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         if (cellIp(c).empty()) continue;
         for (int j = 0; j < cells; ++j) {
             if (j == c)
-                presetSource(cellIp(c), w % VS_CELL_WINDOWS, wall[w]);
+                replaySource(cellIp(c), w % VS_CELL_WINDOWS, wall[w]);
             else if (checkWhetherWindowIsOverlapSenceScreen(s, p, w, j) == 0)
-                presetSource(cellIp(j), VS_SPILL_WINDOW, wall[w]);
+                replaySource(cellIp(j), VS_SPILL_WINDOW, wall[w]);
         }
     }
     // 10.
-    presetAllHide(MUL_HIDE_SECONDS_LONG);
+    replayAllHide(MUL_HIDE_SECONDS_LONG);
     // 11. Wall windows placed again.
     for (int w = 0; w < n; ++w) {
         if (cellIp(w / VS_CELL_WINDOWS).empty() || wall[w].used != 1 || wall[w].visible != 1)
             continue;
-        std::string t = text("config set sence vs win params %d %d %d %d %d %d %d", s, p, w,
-                             static_cast<int>(wall[w].hStart), static_cast<int>(wall[w].hEnd),
-                             static_cast<int>(wall[w].vStart), static_cast<int>(wall[w].vEnd));
+        std::string t =
+            vsReplayText("config set sence vs win params %d %d %d %d %d %d %d", s, p, w,
+                         static_cast<int>(wall[w].hStart), static_cast<int>(wall[w].hEnd),
+                         static_cast<int>(wall[w].vStart), static_cast<int>(wall[w].vEnd));
         cmdVSSetSenceWin(&t[0], scratch, 0);
     }
     // 12.
-    presetAllHide(MUL_HIDE_SECONDS_LONG);
+    replayAllHide(MUL_HIDE_SECONDS_LONG);
     // 13. Display sources.
     for (int w = 0; w < VS_WALL_WINDOWS; ++w)
-        presetSource(rec.disIP[w / VS_CELL_WINDOWS], w % VS_CELL_WINDOWS, dis[w]);
+        replaySource(rec.disIP[w / VS_CELL_WINDOWS], w % VS_CELL_WINDOWS, dis[w]);
     // 14. Display windows placed again.
     for (int w = 0; w < VS_WALL_WINDOWS; ++w) {
         if (rec.disIP[w / VS_CELL_WINDOWS].empty() || dis[w].used != 1 || dis[w].visible != 1)
             continue;
-        std::string t = text("config set sence display win params %d %d %d %d %d %d %d %d", s, p,
-                             w / VS_CELL_WINDOWS, w % VS_CELL_WINDOWS,
-                             static_cast<int>(dis[w].hStart), static_cast<int>(dis[w].hEnd),
-                             static_cast<int>(dis[w].vStart), static_cast<int>(dis[w].vEnd));
+        std::string t =
+            vsReplayText("config set sence display win params %d %d %d %d %d %d %d %d", s, p,
+                         w / VS_CELL_WINDOWS, w % VS_CELL_WINDOWS, static_cast<int>(dis[w].hStart),
+                         static_cast<int>(dis[w].hEnd), static_cast<int>(dis[w].vStart),
+                         static_cast<int>(dis[w].vEnd));
         reenterDisplayWin(&t[0], scratch);
     }
     // 15.
-    presetAllHide(MUL_HIDE_SECONDS);
+    replayAllHide(MUL_HIDE_SECONDS);
 
     if (recall) {
         recallIntoLive(rec, wall, dis);

@@ -2,6 +2,8 @@
 // restore of a stored mode, and the files it refuses.
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "ScreensFixture.h"
 #include "wall/ModeFile.h"
 #include "wall/VSServerUtil.h"
@@ -237,4 +239,100 @@ TEST_F(ModesTest, RestoreTakesTheStoredModeAndRefusesCorruptFiles) {
     EXPECT_EQ(decodeWinBlock(reinterpret_cast<const unsigned char*>(block.data())).url,
               "rtsp://10.0.0.9/a");
     EXPECT_NE(readBytes("/mnt/qelconfMulticast.ini").find("rtsp://10.0.0.9/m"), std::string::npos);
+}
+
+class ModeLoadTest : public ModesTest {
+public:
+    int loadMode(const std::string& args) {
+        std::string t(args), name;
+        return model->blLoadWinMode(&t[0], name);
+    }
+    // The texts of these kinds, in order.
+    static std::vector<std::string> ofKind(const std::vector<std::string>& t,
+                                           const std::vector<std::string>& prefixes) {
+        std::vector<std::string> out;
+        for (const auto& x : t)
+            for (const auto& p : prefixes)
+                if (x.rfind(p, 0) == 0) out.push_back(x);
+        return out;
+    }
+    static std::vector<std::string> allHides(const std::vector<std::string>& t) {
+        std::vector<std::string> out;
+        for (const auto& x : ofKind(t, {"config set mul hide params"}))
+            if (x.back() != ' ') out.push_back(x);  // the re-entered handlers' end in a blank
+        return out;
+    }
+};
+
+TEST_F(ModeLoadTest, TheModeOfTheLiveStateChangesNothingButPlaysItAgain) {
+    VSServer& m = fresh();
+    ASSERT_FALSE(HasFatalFailure());
+    m.pUnicast->ip[2] = "10.0.0.12";
+    m.pUnicast->splitnum[2] = 1;
+    m.pUWin[10]->url = "rtsp://10.0.0.9/a";
+    ASSERT_EQ(add("Same"), 1);
+    take();
+    ASSERT_EQ(loadMode("0 byIndex"), 1);
+    const std::vector<std::string> t = take();
+    EXPECT_TRUE(ofKind(t, {"config set cutedge", "config set display params",
+                           "config set normal hide", "config set splitundis", "config set split "})
+                    .empty());
+    EXPECT_EQ(allHides(t),
+              (std::vector<std::string>{"config set mul hide params 255.255.255.255 30",
+                                        "config set mul hide params 255.255.255.255 30",
+                                        "config set mul hide params 255.255.255.255 3",
+                                        "config set mul hide params 255.255.255.255 3"}));
+    // Every wall window's own source, "unused_window" where there is none, and the unicast
+    // slot's five.
+    const auto sources = ofKind(t, {"config set url params"});
+    EXPECT_EQ(std::count(sources.begin(), sources.end(),
+                         "config set url params 10.0.0.10 1 unused_window"),
+              1);
+    EXPECT_EQ(std::count(sources.begin(), sources.end(),
+                         "config set url params 10.0.0.12 0 rtsp://10.0.0.9/a"),
+              1);
+    EXPECT_EQ(m.vwMode.modeActive, 1);
+}
+
+TEST_F(ModeLoadTest, ChangesAreHiddenAndSplitsSentBeforeTheSources) {
+    VSServer& m = fresh();
+    ASSERT_FALSE(HasFatalFailure());
+    m.pVWin[0]->url = "rtsp://10.0.0.9/a";
+    m.pUnicast->ip[2] = "10.0.0.12";
+    m.pUnicast->splitnum[2] = 1;
+    ASSERT_EQ(add("Evening"), 1);
+    // Now: other cut edges, cell 3 with another decoder, window 0 without its source, the
+    // unicast decoder moved to slot 5 with the same split.
+    m.pVScreen->horCut = 4;
+    iScreenHorCut = 4;
+    m.pVScreen->ip[3] = "10.0.0.99";
+    m.pVWin[0]->url = "";
+    m.pUnicast->ip[2] = "";
+    m.pUnicast->ip[5] = "10.0.0.12";
+    m.pUnicast->splitnum[5] = 1;
+    take();
+    const auto noMode = modelFiles();
+    EXPECT_EQ(loadMode("1 byIndex"), 0);
+    EXPECT_EQ(loadMode("Morning byName"), 0);
+    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(modelFiles() == noMode);
+
+    ASSERT_EQ(loadMode("Evening byName"), 1);
+    const std::vector<std::string> t = take();
+    const std::vector<std::string> head(t.begin(), t.begin() + std::min<size_t>(t.size(), 7));
+    // The cut edges go to every cell with a decoder, then window 0's change is hidden; cell 3's
+    // returning decoder gets its split and no hide of its own.
+    EXPECT_EQ(head, (std::vector<std::string>{"config set cutedge params 10.0.0.10 2 2 \n",
+                                              "config set cutedge params 10.0.0.11 2 2 \n",
+                                              "config set cutedge params 10.0.0.12 2 2 \n",
+                                              "config set cutedge params 10.0.0.13 2 2 \n",
+                                              "config set display params 10.0.0.10 0 0",
+                                              "config set normal hide params 10.0.0.10 0 30",
+                                              "config set splitundis params 10.0.0.13 1 0 \n"}));
+    // The unicast decoder was in the table with the same split: no unicast split.
+    for (const auto& x : t) EXPECT_EQ(x.find("splitundis params 10.0.0.12"), std::string::npos);
+    EXPECT_EQ(m.pVScreen->ip[3], "10.0.0.13");
+    EXPECT_EQ(m.pUnicast->ip[2], "10.0.0.12");
+    EXPECT_EQ(m.pVWin[0]->url, "rtsp://10.0.0.9/a");
+    EXPECT_EQ(iScreenHorCut, 2);
 }
