@@ -49,7 +49,7 @@ const std::vector<Entry>& stageOneChain() {
         {"config show all device", kIn, showAllDevices, kNew},
         // Matrix, multiview, scene and video wall commands.
         {"matrix set", kIn, nullptr, kNew},
-        {"matrix all set", kIn, nullptr, kNew},
+        {"matrix all set", kIn, setAllMatrix, kNew},
         {"matrix clear", kIn, nullptr, kNew},
         {"matrix get", kIn, getMatrix, kNew},
         {"mv set", kIn, nullptr, kNew},

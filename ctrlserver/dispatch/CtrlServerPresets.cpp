@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "dispatch/CtrlServerDispatch.h"
 #include "dispatch/CtrlServerStageOne.h"
@@ -104,6 +105,39 @@ int getMatrix(Command& c, const Entry& e) {
     return listOrFailure(c, r >= 0, keywordEcho(c, e), [&](char* out, size_t size, char* echo) {
         BuildMatrixAckJsonString(list, out, size, 1, echo);
     });
+}
+
+int setAllMatrix(Command& c, const Entry& e) {
+    // The first ','-separated item: a source name (a second word is ignored), or nothing to
+    // clear every matrix decoder.
+    std::vector<std::string> items;
+    if (!splitItems(stageOneArgument(c, e), ',', 1, kEchoHead, items)) return newAck(c, e, false);
+    Words w;
+    if (!items.empty() && !readWords(items[0].c_str(), 2, kStageOneWordMax, w))
+        return newAck(c, e, false);
+    std::string source = "CLEAR";
+    if (!w.words.empty()) {
+        FoundDevice tx = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameTX, w.at(0));
+        if (!tx.hasIp()) return newAck(c, e, false);
+        source = tx.ip;
+    }
+    ArrayList<Matrix_MV> list;
+    char all[] = "255.255.255.255";
+    c.vs().iGetMatrix(list, all);
+    bool failed = false, last = false;
+    for (ArrayListNode<Matrix_MV>* n = list.head->next; n && n->data; n = n->next) {
+        FoundDevice rx =
+            findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostNameRX, n->data->rxname);
+        if (!rx.hasIp()) {
+            failed = true;
+            continue;
+        }
+        std::string from = source;
+        last = c.vs().blSetVScreenUnicastSenceSrcUrlSplit(rx.ip, &from[0], 1, 0, 0);
+        c.vs().checkUnicastRXisUsed(rx.ip, 1);
+    }
+    // An empty matrix list makes no call, and so fails.
+    return newAck(c, e, !failed && last);
 }
 
 int getMultiView(Command& c, const Entry& e) {

@@ -78,7 +78,12 @@ TEST_F(DispatchPresets, PresetCommandsCountFromOne) {
 TEST_F(DispatchPresets, MatrixAndMultiviewQueries) {
     seed({{"10.77.0.2", "RXA", "rxa", "00:00:00:00:00:02", "V", {{"splitnum", 1}}},
           {"10.77.0.3", "RXB", "rxb", "00:00:00:00:00:03", "V", {{"splitnum", 4}}}},
-         {{"10.77.0.9", "TXA", "txa", "00:00:00:00:00:09"}});
+         {{"10.77.0.9",
+           "TXA",
+           "txa",
+           "00:00:00:00:00:09",
+           "V",
+           {{"url0", "rtsp://10.77.0.9/stream0"}}}});
     ASSERT_FALSE(HasFatalFailure());
     model->pUnicast->ip[0] = "10.77.0.2";
     model->pUWin[0]->url = "rtsp://10.77.0.9/stream0";
@@ -125,4 +130,21 @@ TEST_F(DispatchPresets, MatrixAndMultiviewQueries) {
     EXPECT_EQ(row["winwidth_1"], 960);
     EXPECT_EQ(row["winheight_1"], 540);
     EXPECT_EQ(replies[0].json["ack"], newAck("mv getrxparams", true)["ack"]);
+
+    // "matrix all set": every matrix decoder (RXA) takes the source, or is cleared.
+    EXPECT_EQ(jsonOf(ask("matrix all set Nobody")),
+              (std::vector<Json::Value>{newAck("matrix all set", false)}));
+    modelTexts.clear();
+    EXPECT_EQ(jsonOf(ask("matrix all set TXA")),
+              (std::vector<Json::Value>{newAck("matrix all set", true)}));
+    bool toRxa = false;
+    for (const auto& t : modelTexts)
+        if (t.find("url params 10.77.0.2 0 rtsp://10.77.0.9") != std::string::npos) toRxa = true;
+    EXPECT_TRUE(toRxa);
+    for (const auto& t : modelTexts) EXPECT_EQ(t.find("10.77.0.3"), std::string::npos) << t;
+    EXPECT_EQ(jsonOf(ask("matrix all set")),
+              (std::vector<Json::Value>{newAck("matrix all set", true)}));
+    model->pUnicast->ip[0].clear();  // no matrix decoder left
+    EXPECT_EQ(jsonOf(ask("matrix all set")),
+              (std::vector<Json::Value>{newAck("matrix all set", false)}));
 }
