@@ -5,8 +5,8 @@
 //
 // A window's source is the encoder or IP source whose address stands in its stream URL as a
 // whole address.
-#include <cstring>
 #include <functional>
+#include <memory>
 
 #include "core/AddressMatch.h"
 #include "device/DevServer.h"
@@ -48,13 +48,9 @@ struct Tables {
     }
 };
 
-}  // namespace
-
-// The frame the three views share. slotRow(d, j) gives true when slot j of the unicast table
-// yields decoder d's row, appended by the callee only when it is no duplicate (then it returns
-// true too, and the count goes up).
-namespace {
-
+// The frame the three views share. slotRow(d, j) gives 1 when slot j of the unicast table
+// yielded decoder d's row and appended it (a duplicate is not appended and gives 0), 0 when
+// the slot gives nothing.
 int viewFrame(VSServer& model, Tables& t, const char* rxIp,
               const std::function<int(const Decoder&, int)>& slotRow) {
     const std::string wanted(rxIp ? rxIp : "");
@@ -106,22 +102,39 @@ int VSServer::iGetMatrix(ArrayList<Matrix_MV>& list, char* rxIp) {
     });
 }
 
+namespace {
+
+// The multiview form of a slot: slot j holds decoder d (or the address asked for) and d shows
+// more than one window. For each of its windows (at most five), found(k, window, encoder, IP
+// source) gets the sources whose address stands in the window's url (null for none).
+template <class Found>
+bool multiviewSlot(const Unicast& u, std::unique_ptr<VWin>* uniWins, Tables& t, const Decoder& d,
+                   const std::string& wanted, int j, Found found) {
+    if ((u.ip[j] != wanted && u.ip[j] != d.ip) || d.status == 1) return false;
+    const int n = d.status < MV_WINDOWS ? d.status : MV_WINDOWS;
+    for (int k = 0; k < n; ++k) {
+        const VWin* w = uniWins[VS_CELL_WINDOWS * j + k].get();
+        if (w) found(k, *w, sourceOf(t.encoders, w->url), sourceOf(t.ipSources, w->url));
+    }
+    return true;
+}
+
+}  // namespace
+
 int VSServer::iGetMultiView(ArrayList<Matrix_MV>& list, char* rxIp) {
     if (!pUnicast) return 0;
     Tables t(devServer);
     const std::string wanted(rxIp ? rxIp : "");
     return viewFrame(*this, t, rxIp, [&](const Decoder& d, int j) {
-        const std::string& slotIp = pUnicast->ip[j];
-        if ((slotIp != wanted && slotIp != d.ip) || d.status == 1) return 0;
         Matrix_MV row;
-        const int n = d.status < MV_WINDOWS ? d.status : MV_WINDOWS;
-        for (int k = 0; k < n; ++k) {
-            const VWin* w = pUWin[VS_CELL_WINDOWS * j + k].get();
-            if (!w) continue;
-            // An IP source found in the URL wins over an encoder.
-            if (Encoder* e = sourceOf(t.encoders, w->url)) row.tx[k] = joined(*e);
-            if (Encoder* c = sourceOf(t.ipSources, w->url)) row.tx[k] = c->name;
-        }
+        // An IP source found in the URL wins over an encoder.
+        auto found = [&](int k, const VWin&, Encoder* e, Encoder* c) {
+            if (c)
+                row.tx[k] = c->name;
+            else if (e)
+                row.tx[k] = joined(*e);
+        };
+        if (!multiviewSlot(*pUnicast, pUWin, t, d, wanted, j, found)) return 0;
         row.rxname = d.name;
         row.rxalias = joined(d);
         row.splitnum = d.status;
@@ -138,24 +151,17 @@ int VSServer::iGetMultiViewWin(ArrayList<Matrix_MV_plus_WIN>& list, char* rxIp) 
     Tables t(devServer);
     const std::string wanted(rxIp ? rxIp : "");
     return viewFrame(*this, t, rxIp, [&](const Decoder& d, int j) {
-        const std::string& slotIp = pUnicast->ip[j];
-        if ((slotIp != wanted && slotIp != d.ip) || d.status == 1) return 0;
         Matrix_MV_plus_WIN row;
-        const int n = d.status < MV_WINDOWS ? d.status : MV_WINDOWS;
-        for (int k = 0; k < n; ++k) {
-            const VWin* w = pUWin[VS_CELL_WINDOWS * j + k].get();
-            if (!w) continue;
-            std::string source;
-            if (Encoder* e = sourceOf(t.encoders, w->url)) source = joined(*e);
-            if (Encoder* c = sourceOf(t.ipSources, w->url)) source = joined(*c);
-            if (source.empty()) continue;
-            row.tx[k] = source;
+        auto found = [&](int k, const VWin& w, Encoder* e, Encoder* c) {
+            if (!e && !c) return;
+            row.tx[k] = joined(c ? *c : *e);
             // Extent is last pixel minus first, as the decoders' window texts count it.
-            row.win[k].hstart = static_cast<int>(w->hStart);
-            row.win[k].vstart = static_cast<int>(w->vStart);
-            row.win[k].width = vsWrapInt(static_cast<long long>(w->hEnd) - w->hStart);
-            row.win[k].height = vsWrapInt(static_cast<long long>(w->vEnd) - w->vStart);
-        }
+            row.win[k].hstart = static_cast<int>(w.hStart);
+            row.win[k].vstart = static_cast<int>(w.vStart);
+            row.win[k].width = vsWrapInt(static_cast<long long>(w.hEnd) - w.hStart);
+            row.win[k].height = vsWrapInt(static_cast<long long>(w.vEnd) - w.vStart);
+        };
+        if (!multiviewSlot(*pUnicast, pUWin, t, d, wanted, j, found)) return 0;
         row.splitnum = d.status;
         row.alias = d.name;
         row.name = d.hostname;

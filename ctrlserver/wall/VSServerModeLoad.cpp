@@ -76,7 +76,7 @@ void VSServer::replayMode(int slot, const ModeBefore& before) {
     for (int i = 0; i < cells; ++i) {
         if (v.ip[i].empty()) continue;
         if (v.ip[i] == before.wall.ip[i] && v.splitnum[i] == before.wall.splitnum[i]) continue;
-        std::string t = vsReplayText("config set vs split params %d %d %d", i, v.splitnum[i], 0);
+        std::string t = vsFormatText("config set vs split params %d %d %d", i, v.splitnum[i], 0);
         cmdVSSetSplit(&t[0], 0);
     }
     // 7. Window 16 of the other cells a changing window reaches, or reached.
@@ -101,7 +101,7 @@ void VSServer::replayMode(int slot, const ModeBefore& before) {
         while (k < UNICAST_SLOTS && before.unicast.ip[k] != ip) ++k;
         if (k == UNICAST_SLOTS || before.unicast.splitnum[k] != split) {
             iUnicastCurIndex = s;
-            std::string t = vsReplayText("config set unicast split params %d %d %d", s, split, 0);
+            std::string t = vsFormatText("config set unicast split params %d %d %d", s, split, 0);
             cmdUnicastSetSplit(&t[0], 0);
             continue;
         }
@@ -132,7 +132,7 @@ void VSServer::replayMode(int slot, const ModeBefore& before) {
         if (v.ip[w / VS_CELL_WINDOWS].empty() || !pVWin[w]) continue;
         const VWin win = *pVWin[w];
         if (win.used != 1 || win.visible != 1) continue;
-        std::string t = vsReplayText("config set vs win params %d %d %d %d %d", w,
+        std::string t = vsFormatText("config set vs win params %d %d %d %d %d", w,
                                      static_cast<int>(win.hStart), static_cast<int>(win.hEnd),
                                      static_cast<int>(win.vStart), static_cast<int>(win.vEnd));
         cmdVSSetWin(&t[0], scratch, 0);
@@ -148,7 +148,7 @@ void VSServer::replayMode(int slot, const ModeBefore& before) {
         if (pUnicast->ip[u / VS_CELL_WINDOWS].empty() || !pUWin[u]) continue;
         const VWin win = *pUWin[u];
         if (win.used != 1 || win.visible != 1) continue;
-        std::string t = vsReplayText("config set unicast win params %d %d %d %d %d", u,
+        std::string t = vsFormatText("config set unicast win params %d %d %d %d %d", u,
                                      static_cast<int>(win.hStart), static_cast<int>(win.hEnd),
                                      static_cast<int>(win.vStart), static_cast<int>(win.vEnd));
         cmdVSSetUniWin(&t[0], scratch, 1);

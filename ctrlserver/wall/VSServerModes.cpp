@@ -34,20 +34,9 @@ const size_t kModeFileMax = MODE_BLOCK_SIZE + 2 * MODE_MAX_DEVICES * MODE_ENTRY_
 
 // Splits text at blanks; false when a word is longer than kModeTokenMax.
 bool modeWords(const char* text, std::vector<std::string>& words) {
-    std::string rest(text ? text : "");
-    size_t at = 0;
-    while (at < rest.size()) {
-        if (rest[at] == ' ') {
-            ++at;
-            continue;
-        }
-        size_t end = rest.find(' ', at);
-        if (end == std::string::npos) end = rest.size();
-        if (end - at > kModeTokenMax) return false;
-        words.push_back(rest.substr(at, end - at));
-        at = end;
-    }
-    return true;
+    // The splitter reads what follows a keyword and its blank: here an empty keyword.
+    std::string line = " " + std::string(text ? text : "");
+    return vsCommandTokens(&line[0], 0, kModeTokenMax, words);
 }
 
 // A whole decimal number (digits only, fitting an int).

@@ -100,7 +100,7 @@ int VSServer::applyPreset(char* cmd, bool recall) {
     // 4. New splits.
     for (int i = 0; i < cells; ++i) {
         if (cellIp(i).empty() || rec.screenSplitnum[i] == before.screenSplitnum[i]) continue;
-        std::string t = vsReplayText("config set sence vs split params %d %d %d %d %d \n", s, p, i,
+        std::string t = vsFormatText("config set sence vs split params %d %d %d %d %d \n", s, p, i,
                                      rec.screenSplitnum[i], 0);
         cmdVSSetSenceSplit(&t[0], 0);
     }
@@ -121,7 +121,7 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         const std::string& ip = rec.disIP[i];
         if (ip.empty()) continue;
         if (rec.disSplitnum[i] != before.disSplitnum[i]) {
-            replayText(ip, vsReplayText("config set split params %s %d %d", ip.c_str(),
+            replayText(ip, vsFormatText("config set split params %s %d %d", ip.c_str(),
                                         rec.disSplitnum[i], 0));
             continue;
         }
@@ -159,7 +159,7 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         if (cellIp(w / VS_CELL_WINDOWS).empty() || wall[w].used != 1 || wall[w].visible != 1)
             continue;
         std::string t =
-            vsReplayText("config set sence vs win params %d %d %d %d %d %d %d", s, p, w,
+            vsFormatText("config set sence vs win params %d %d %d %d %d %d %d", s, p, w,
                          static_cast<int>(wall[w].hStart), static_cast<int>(wall[w].hEnd),
                          static_cast<int>(wall[w].vStart), static_cast<int>(wall[w].vEnd));
         cmdVSSetSenceWin(&t[0], scratch, 0);
@@ -174,7 +174,7 @@ int VSServer::applyPreset(char* cmd, bool recall) {
         if (rec.disIP[w / VS_CELL_WINDOWS].empty() || dis[w].used != 1 || dis[w].visible != 1)
             continue;
         std::string t =
-            vsReplayText("config set sence display win params %d %d %d %d %d %d %d %d", s, p,
+            vsFormatText("config set sence display win params %d %d %d %d %d %d %d %d", s, p,
                          w / VS_CELL_WINDOWS, w % VS_CELL_WINDOWS, static_cast<int>(dis[w].hStart),
                          static_cast<int>(dis[w].hEnd), static_cast<int>(dis[w].vStart),
                          static_cast<int>(dis[w].vEnd));

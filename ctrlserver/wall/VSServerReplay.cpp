@@ -3,9 +3,6 @@
 // thread would take the next field for the address.
 #include "wall/VSServerReplay.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "wall/VSServer.h"
 #include "wall/VSServerTexts.h"
 
@@ -14,16 +11,6 @@ namespace {
 const char kAllDecoders[] = "255.255.255.255";
 
 }  // namespace
-
-std::string vsReplayText(const char* fmt, ...) {
-    char buf[VS_TEXT_MAX + 1];
-    va_list ap;
-    va_start(ap, fmt);
-    const int n = vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    if (n < 0 || n > VS_TEXT_MAX) return std::string();
-    return std::string(buf, static_cast<size_t>(n));
-}
 
 bool vsShownDiffers(const VWin& a, const VWin& b, bool withUsed) {
     return a.url != b.url || a.visible != b.visible || a.hStart != b.hStart || a.hEnd != b.hEnd ||
@@ -40,20 +27,19 @@ int VSServer::replayText(const std::string& ip, const std::string& t) {
 }
 
 void VSServer::replayDisplayOff(const std::string& ip, int window) {
-    replayText(ip, vsReplayText("config set display params %s %d 0", ip.c_str(), window));
+    replayText(ip, vsFormatText("config set display params %s %d 0", ip.c_str(), window));
 }
 
 void VSServer::replayHide(const std::string& ip, int window, int seconds) {
     replayText(ip,
-               vsReplayText("config set normal hide params %s %d %d", ip.c_str(), window, seconds));
+               vsFormatText("config set normal hide params %s %d %d", ip.c_str(), window, seconds));
 }
 
 void VSServer::replaySource(const std::string& ip, int window, const VWin& w) {
-    const std::string& url = w.url.empty() ? std::string(VS_UNUSED_WINDOW) : w.url;
-    replayText(ip, vsReplayText("config set url params %s %d %s", ip.c_str(), window, url.c_str()));
+    replayText(ip, vsUrlText(ip, window, w.url.empty() ? std::string(VS_UNUSED_WINDOW) : w.url));
 }
 
 void VSServer::replayAllHide(int seconds) {
     replayText(kAllDecoders,
-               vsReplayText("config set mul hide params 255.255.255.255 %d", seconds));
+               vsFormatText("config set mul hide params 255.255.255.255 %d", seconds));
 }
