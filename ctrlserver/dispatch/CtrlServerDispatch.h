@@ -243,6 +243,14 @@ int delSenceDisplay(Command& c, const Entry& e);
 int getSenceDisplayWins(Command& c, const Entry& e);
 int setSenceDisplayWin(Command& c, const Entry& e);
 
+// Preset load and the window-mode rows (CtrlServerPresets.cpp).
+int loadSencePreset(Command& c, const Entry& e);
+int loadWinMode(Command& c, const Entry& e);
+int addWinMode(Command& c, const Entry& e);
+int modifyWinMode(Command& c, const Entry& e);
+int delWinMode(Command& c, const Entry& e);
+int getWinModes(Command& c, const Entry& e);
+
 // --- Upload and update commands (CtrlServerUpload.cpp) --------------------------------------
 int updateGetDevices(Command& c, const Entry& e);
 int uploadStart(Command& c, const Entry& e);

@@ -156,4 +156,12 @@ int getSerial(Command& c, const Entry& e);
 int setSerialByNet(Command& c, const Entry& e);
 int sendSerial(Command& c, const Entry& e);
 
+// --- Matrix, multiview and preset commands (CtrlServerPresets.cpp) --------------------------
+int getMatrix(Command& c, const Entry& e);
+int setAllMatrix(Command& c, const Entry& e);
+int getMultiView(Command& c, const Entry& e);  // "mv get" and "mv getrxparams"
+int savePreset(Command& c, const Entry& e);
+int recallPreset(Command& c, const Entry& e);
+int loadPreset(Command& c, const Entry& e);
+
 }  // namespace dispatch

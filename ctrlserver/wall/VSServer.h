@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ArrayList.h"
 #include "core/Device.h"
@@ -29,6 +30,7 @@
 
 class DevServer;
 class VSTextBatch;
+struct ModeSnapshot;
 
 const int VS_SCENES = 5;
 const int VS_PRESETS = 3;
@@ -464,6 +466,57 @@ private:
     void storeMulticast(const std::string& url, const std::string& name);
     void carryUnicastIntoScenes(const std::string& rx, const std::string& source, int split,
                                 int win);
+
+public:
+    // --- Presets, window modes, matrix and multiview (VSServerPresets.cpp,
+    // VSServerPresetLoad.cpp, VSServerModes.cpp, VSServerModeLoad.cpp, VSServerMatrix.cpp) ---
+    // Scene presets: "config save sence preset params" name s p, "config load sence preset
+    // params" s p, "config recall sence preset params" s p. 1 done, 0 (load) preset already
+    // current, -1 refused or (save) a key file could not be written, with nothing changed.
+    int cmdVSSaveSencePreset(char* cmd, unsigned direct);
+    int cmdVSLoadSencePreset(char* cmd, unsigned direct);
+    int cmdVSRecallSencePreset(char* cmd, unsigned direct);
+    // Window modes. Arguments are the text behind the command's keyword; a stored mode is
+    // selected by "value byName" or "value byIndex". 1 done, 0 refused or not written.
+    int blGetWinMode(VWMode& mode);
+    int blAddWinMode(char* name);
+    int blSetWinMode(char* text);
+    int blDelWinMode(char* text);
+    int blLoadWinMode(char* text, std::string& name);
+    // The slot file of slot written from the live state (1, or 0 when it could not be
+    // written), removed with the later slots moved down (1, 0 without a store), read back
+    // into the live model (1, 0 refused with nothing changed).
+    int saveModeIni(int slot, char* name);
+    int removeModeIni(int slot);
+    int loadModeIni(int slot, std::string& name);
+    // Matrix and multiview rows of the decoder at rxIp ("255.255.255.255": every decoder)
+    // appended to list; the number appended.
+    int iGetMatrix(ArrayList<Matrix_MV>& list, char* rxIp);
+    int iGetMultiView(ArrayList<Matrix_MV>& list, char* rxIp);
+    int iGetMultiViewWin(ArrayList<Matrix_MV_plus_WIN>& list, char* rxIp);
+
+private:
+    int readModeFile(int slot, std::vector<unsigned char>& bytes);
+    int writeModeList(int modeMax, int modeActive);
+    int selectWinMode(const char* text, int& slot, std::string* newName);
+    void snapshotLive(ModeSnapshot& snap, const std::string& name);
+    // Preset load and recall, window-mode load (VSServerReplay.cpp): the decoder texts (none
+    // for an empty address); preset load and recall: the decoder
+    // record of a cell or display whose split count changed (1 when one did), the run itself,
+    // the copy into the live wall and unicast table, and the display window re-entry.
+    int replayText(const std::string& ip, const std::string& text);
+    void replayDisplayOff(const std::string& ip, int window);
+    void replayHide(const std::string& ip, int window, int seconds);
+    void replaySource(const std::string& ip, int window, const VWin& w);
+    void replayAllHide(int seconds);
+    int updateDecoderSplit(const std::string& ip, const std::string& name, int split);
+    int applyPreset(char* cmd, bool recall);
+    void recallIntoLive(const VSenceScreen& rec, const std::vector<VWin>& wall,
+                        const std::vector<VWin>& dis);
+    int reenterDisplayWin(char* cmd, ArrayList<VWin>& list);
+    // Window-mode load: the replay that brings the decoders to the restored model.
+    struct ModeBefore;
+    void replayMode(int slot, const ModeBefore& before);
 
 private:
     struct PlaceMode;

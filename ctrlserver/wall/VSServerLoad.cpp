@@ -155,8 +155,13 @@ void VSServer::loadHVratio() {
 
 void VSServer::loadWinModes() {
     confVWinModeAll.reset(new QelConfig("/mnt/qelconfVWinModeAll.ini", QelConfig::MODE_KEYVALUE));
-    vwMode.modeMax = confVWinModeAll->ReadInt("modeMax", 4);
-    vwMode.modeActive = confVWinModeAll->ReadInt("modeActive", 0);
+    // Only four slots exist: a stored capacity or count outside them would address a fifth.
+    const int modeMax = confVWinModeAll->ReadInt("modeMax", 4);
+    const int modeActive = confVWinModeAll->ReadInt("modeActive", 0);
+    vwMode.modeMax = modeMax < 0 ? 0 : modeMax > VS_WINMODES ? VS_WINMODES : modeMax;
+    vwMode.modeActive = modeActive < 0                ? 0
+                        : modeActive > vwMode.modeMax ? vwMode.modeMax
+                                                      : modeActive;
     for (int m = 0; m < VS_WINMODES; ++m)
         confVWinMode[m].reset(
             new QelConfig(vsNumbered("/mnt/qelconfVWinMode_%02d.ini", m), QelConfig::MODE_BLOCK));

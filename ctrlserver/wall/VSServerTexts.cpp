@@ -7,11 +7,7 @@
 
 const char VS_UNUSED_WINDOW[] = "unused_window";
 
-namespace {
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-
-std::string format(const char* fmt, ...) {
+std::string vsFormatText(const char* fmt, ...) {
     char text[VS_TEXT_MAX + 1];
     va_list ap;
     va_start(ap, fmt);
@@ -21,44 +17,42 @@ std::string format(const char* fmt, ...) {
     return std::string(text, static_cast<size_t>(n));
 }
 
-}  // namespace
-
 std::string vsVideoText(const std::string& ip, int window, int x0, int x1, int y0, int y1, int left,
                         int right, int top, int bottom) {
-    return format("config set video params %s %d %d %d %d %d %d %d %d %d 0 1 \n", ip.c_str(),
-                  window, x0, x1, y0, y1, left, right, top, bottom);
+    return vsFormatText("config set video params %s %d %d %d %d %d %d %d %d %d 0 1 \n", ip.c_str(),
+                        window, x0, x1, y0, y1, left, right, top, bottom);
 }
 
 std::string vsDisplayText(const std::string& ip, int window, bool shown) {
-    return format("config set display params %s %d %d \n", ip.c_str(), window, shown ? 1 : 0);
+    return vsFormatText("config set display params %s %d %d \n", ip.c_str(), window, shown ? 1 : 0);
 }
 
 std::string vsUrlText(const std::string& ip, int window, const std::string& url) {
-    return format("config set url params %s %d %s", ip.c_str(), window, url.c_str());
+    return vsFormatText("config set url params %s %d %s", ip.c_str(), window, url.c_str());
 }
 
 std::string vsSplitText(const std::string& ip, int split, int second) {
-    return format("config set split params %s %d %d \n", ip.c_str(), split, second);
+    return vsFormatText("config set split params %s %d %d \n", ip.c_str(), split, second);
 }
 
 std::string vsSplitUndisText(const std::string& ip, int split, int second) {
-    return format("config set splitundis params %s %d %d \n", ip.c_str(), split, second);
+    return vsFormatText("config set splitundis params %s %d %d \n", ip.c_str(), split, second);
 }
 
 std::string vsCutEdgeText(const std::string& ip, int horCut, int verCut) {
-    return format("config set cutedge params %s %d %d \n", ip.c_str(), horCut, verCut);
+    return vsFormatText("config set cutedge params %s %d %d \n", ip.c_str(), horCut, verCut);
 }
 
 std::string vsRxDisplayIpText(const std::string& ip) {
-    return format("config set rx display ip %s \n", ip.c_str());
+    return vsFormatText("config set rx display ip %s \n", ip.c_str());
 }
 
 std::string vsNormalHideText(const std::string& ip, int window, int seconds) {
-    return format("config set normal hide params %s %d %d", ip.c_str(), window, seconds);
+    return vsFormatText("config set normal hide params %s %d %d", ip.c_str(), window, seconds);
 }
 
 std::string vsMulHideText(int seconds) {
-    return format("config set mul hide params 255.255.255.255 %d ", seconds);
+    return vsFormatText("config set mul hide params 255.255.255.255 %d ", seconds);
 }
 
 std::vector<std::string> vsResetUrlTexts(const std::string& ip) {

@@ -19,6 +19,9 @@ const int VS_SPILL_WINDOW = 16;
 // The url that makes a decoder window show nothing.
 extern const char VS_UNUSED_WINDOW[];
 
+// The text of fmt, or empty when it would not fit.
+std::string vsFormatText(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 std::string vsVideoText(const std::string& ip, int window, int x0, int x1, int y0, int y1, int left,
                         int right, int top, int bottom);
 std::string vsDisplayText(const std::string& ip, int window, bool shown);
