@@ -61,10 +61,11 @@ void showFrame(Sim& s, int c, const QueuedFrame& f, Clock::time_point due) {
 }
 
 // Decodes and shows what channel c holds, up to now. The decoder runs ahead of the display:
-// a frame without a time stamp is decoded at once into the output's queue, which drops its
-// oldest picture when it already holds kVoChnBufFrames, so a backlog fed in a burst drains
-// at once instead of delaying the picture for good. A stamped frame waits in the stream
-// buffer until its time, behind the pictures decoded before it.
+// a frame without a time stamp is decoded as soon as one of the channel's picture buffers is
+// free, so the few frames that pile up while a stream starts leave the stream buffer at once;
+// a source that keeps feeding faster than the output shows fills the buffers and then the
+// stream buffer, and is held back. A stamped frame waits in the stream buffer until its time,
+// behind the pictures decoded before it.
 void advanceChannel(Sim& s, int c, Clock::time_point now) {
     std::deque<QueuedFrame>& q = s.vdecQueue[c];
     std::deque<QueuedFrame>& pictures = s.vdecPictures[c];
@@ -72,14 +73,10 @@ void advanceChannel(Sim& s, int c, Clock::time_point now) {
     if ((q.empty() && pictures.empty()) || v.stalled) return;
     bool moved = false;
     for (;;) {
-        while (!q.empty() && q.front().pts == 0) {
+        while (!q.empty() && q.front().pts == 0 && pictures.size() < kVdecPictures) {
             pictures.push_back(q.front());
             v.queuedBytes -= q.front().len;
             q.pop_front();
-            if (pictures.size() > kVoChnBufFrames) {
-                pictures.pop_front();
-                v.dropped++;
-            }
             moved = true;
         }
         if (!pictures.empty()) {
@@ -331,6 +328,7 @@ void qelsim::detail::clearPictures(Sim& s, const VoChannel& out) {
         bool feeds = false;
         forEachOutput(s, c, [&](VoChannel& o) { feeds = feeds || &o == &out; });
         if (!feeds) continue;
+        s.st.vdec[c].dropped += s.vdecPictures[c].size();
         s.vdecPictures[c].clear();
         syncCounters(s, c);
     }

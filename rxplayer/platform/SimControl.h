@@ -7,13 +7,16 @@
 // Decode channels behave like the decoder over time: each holds the frames fed to it in a
 // bounded stream buffer and shows them at the stream's own pace. A frame with a time stamp
 // is shown when the platform clock (HI_MPI_SYS_InitPtsBase, HI_MPI_SYS_GetCurPts) reaches
-// it, at once when late. A frame without one (PTS 0) is decoded ahead of the display into the
-// output's queue of 3 pictures, shown one frame time after the picture before; when the queue
-// is full its oldest picture is dropped, so frames fed in a burst never hold the picture back.
+// it, at once when late. A frame without one (PTS 0) is decoded ahead of the display into one
+// of the channel's 8 picture buffers as soon as one is free, and shown one frame time after
+// the picture before; so the frames that pile up while a stream starts leave the stream
+// buffer at once, while a source feeding faster than the output shows is held back once the
+// picture buffers and the stream buffer are full.
 // Showing a frame sets the displayed time stamp of every output channel the decode channel
 // feeds (directly or through a scaler group). HI_MPI_VDEC_Query reports the frames still in
 // the stream buffer as u32LeftStreamFrames, HI_MPI_VO_QueryChnStat the pictures the output
-// channel holds ahead; HI_MPI_VO_ClearChnBuffer drops those. A send to a full stream buffer
+// channel holds ahead (at most 3); HI_MPI_VO_ClearChnBuffer drops every decoded picture
+// waiting for it. A send to a full stream buffer
 // fails at once with HI_ERR_VDEC_BUF_FULL when non-blocking; a blocking one waits for room,
 // and fails so after half a second without it. Black-box tests use the files under
 // $QEL_ROOT/sim/:
@@ -63,7 +66,7 @@ struct VdecChannel {
     uint64_t queuedBytes = 0;
     uint64_t shown = 0;      // frames shown since the channel was created
     uint64_t shownPts = 0;   // time stamp of the frame shown last
-    uint64_t dropped = 0;    // decoded pictures the full output queue had no room for
+    uint64_t dropped = 0;    // decoded pictures a clear of the output's buffer dropped
     uint64_t sendWaits = 0;  // blocking sends that found the buffer full and waited
     uint64_t sendFulls = 0;  // sends that failed with the buffer full
     bool stalled = false;    // stallChannel: nothing is shown (survives re-creation)

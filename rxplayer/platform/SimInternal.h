@@ -30,10 +30,13 @@ constexpr size_t kMaxCalls = 20000;
 
 // The decode model: every decode channel holds at most kVdecStreamFrames fed frames (and no
 // more bytes than its buffer size) in its stream buffer. A frame with a time stamp waits there
-// and is shown when the platform clock reaches it. One without (PTS 0) is decoded at once into
-// the output's queue of kVoChnBufFrames pictures (the oldest dropped when it is full), which
-// shows them at the output's frame pace. A blocking send waits at most kVdecSendWait for room.
+// and is shown when the platform clock reaches it. One without (PTS 0) is decoded ahead of the
+// display into the channel's kVdecPictures picture buffers, which the output shows at its
+// frame pace; while they are all taken the frame waits in the stream buffer, so a source that
+// feeds faster than the output shows is held back. A blocking send waits at most
+// kVdecSendWait for room.
 constexpr size_t kVdecStreamFrames = 32;
+constexpr size_t kVdecPictures = 8;
 constexpr std::chrono::microseconds kVdecUntimedInterval{40000};
 constexpr std::chrono::milliseconds kVdecSendWait{500};
 // Pictures the output channel holds ahead of the one on display, at most.
@@ -158,7 +161,7 @@ ScreenLayout screenLayout(Sim& s, int dev);
 // Builds the picture without the lock.
 RgbPicture composeScreen(const ScreenLayout& layout);
 
-// Drops the decoded pictures waiting for display on an output channel.
+// Drops the decoded pictures waiting for display on an output channel (counted as dropped).
 void clearPictures(Sim& s, const VoChannel& out);
 
 // Records that the call this thread is in returns the error code (a platform code, or an

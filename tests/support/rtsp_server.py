@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """An RTSP server for the player's tests, on GStreamer's RTSP server library.
 
-rtsp_server.py --address A --port P (--file F [--make-pattern NAME [--seconds N]] |
-                --pattern NAME) [--silent]
+rtsp_server.py --address A --port P (--file F | --pattern NAME) [--silent]
 
 Serves the H.264 video of the MPEG-TS file F on rtsp://A:P/main at the file's own pace, one
 pipeline per client. With --pattern it serves a live 1920x1080 25 fps test pattern instead
@@ -10,42 +9,13 @@ pipeline per client. With --pattern it serves a live 1920x1080 25 fps test patte
 counter (time code, frames within the second last) burned in along the bottom edge, one
 pipeline shared by every client as a camera would. Prints "ready" once it listens. With
 --silent it accepts connections and never answers. The port is bound with address reuse, so a
-new server can take it at once after a kill. With --make-pattern, F is first made (unless it
-is there) from ffmpeg's test pattern NAME ("smptebars", "testsrc2", ...): H.264, 1920x1080, 25
-frames a second, N seconds (default 60), with the stream's clock and frame counter burned in at
-the bottom left.
+new server can take it at once after a kill.
 """
 import argparse
-import os
 import signal
 import socket
-import subprocess
 import sys
 import threading
-
-
-def make_pattern(path, name, seconds):
-    if os.path.exists(path):
-        return
-    counter = (
-        "drawtext=text='%{pts\\:hms} %{n}':x=40:y=h-120:fontsize=72:"
-        "fontcolor=white:box=1:boxcolor=black"
-    )
-    tmp = path + ".tmp"
-    # Without a font for the counter the pattern is made plain.
-    for filters in (["-vf", counter], []):
-        cmd = (
-            ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             "%s=size=1920x1080:rate=25" % name, "-t", str(seconds)]
-            + filters
-            + ["-c:v", "libx264", "-preset", "ultrafast", "-g", "25", "-bf", "0",
-               "-pix_fmt", "yuv420p", "-f", "mpegts", tmp]
-        )
-        if subprocess.run(cmd).returncode == 0:
-            os.rename(tmp, path)
-            return
-    print("cannot make the %s pattern" % name, file=sys.stderr, flush=True)
-    sys.exit(1)
 
 
 def silent(address, port):
@@ -79,7 +49,7 @@ def serve(address, port, path, pattern):
             'clockoverlay halignment=left valignment=bottom font-desc="Sans 28" ! '
             "timecodestamper ! "
             'timeoverlay time-mode=time-code halignment=right valignment=bottom font-desc="Sans 28" ! '
-            "videoconvert ! openh264enc bitrate=4000000 gop-size=25 ! h264parse config-interval=-1 ! "
+            "videoconvert ! openh264enc bitrate=4000000 gop-size=50 ! h264parse config-interval=-1 ! "
             "rtph264pay name=pay0 pt=96 config-interval=-1 )" % pattern
         )
         factory.set_shared(True)
@@ -107,13 +77,9 @@ def main():
     p.add_argument("--file")
     p.add_argument("--pattern")
     p.add_argument("--silent", action="store_true")
-    p.add_argument("--make-pattern")
-    p.add_argument("--seconds", type=int, default=60)
     a = p.parse_args()
     if not a.silent and not a.file and not a.pattern:
         p.error("--file or --pattern is needed")
-    if a.make_pattern and a.file:
-        make_pattern(a.file, a.make_pattern, a.seconds)
     if a.silent:
         silent(a.address, a.port)
     else:

@@ -90,11 +90,13 @@ protected:
         }
     }
 
-    // The RTSP test server in the source box on port 8554, serving file; null on failure.
+    // The RTSP test server in the source box on port 8554, serving file (or, with "" and
+    // "--pattern NAME" among more, a live test pattern); null on failure.
     std::unique_ptr<qeltest::Process> rtspServer(
         const std::string& file, const std::vector<std::string>& more = {},
         std::chrono::seconds ready = std::chrono::seconds(10)) {
-        std::vector<std::string> args = {"--address", src->ip(), "--port", "8554", "--file", file};
+        std::vector<std::string> args = {"--address", src->ip(), "--port", "8554"};
+        if (!file.empty()) args.insert(args.end(), {"--file", file});
         args.insert(args.end(), more.begin(), more.end());
         auto p = src->start(QEL_SOURCE_DIR "/tests/support/rtsp_server.py", args);
         if (p && !p->waitForStdout("ready", ready)) ADD_FAILURE() << p->output();
