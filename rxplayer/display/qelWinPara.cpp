@@ -98,9 +98,12 @@ int checkWinParaIni(int iWinId) {
             if (nextToken(f, &token) && parseNumber(token, &v)) *c = static_cast<HI_U8>(v % 101);
             *c %= 101;
         }
+        // A flag is reduced to its low bit as the writer stores it, so that what is read is
+        // what a save and the next start read again.
         for (HI_U8* flag : {&w.u8VideoOrPip, &w.u8DisplayEn}) {
             HI_U32 v;
-            if (nextToken(f, &token) && parseNumber(token, &v)) *flag = static_cast<HI_U8>(v);
+            if (nextToken(f, &token) && parseNumber(token, &v)) *flag = static_cast<HI_U8>(v & 1);
+            *flag &= 1;
         }
         fclose(f);
         return 0;

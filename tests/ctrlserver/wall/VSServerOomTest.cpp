@@ -7,9 +7,10 @@
 
 namespace {
 
-// Allocations of this thread only: the device server's thread keeps its memory.
-thread_local long tFailAt = -1;  // the allocation that fails, counted from 0; -1: none
-thread_local long tCount = 0;
+// Allocations of this thread only: the device server's thread keeps its memory. 64 bits on
+// every target: a long of 32 bits (ARM) cannot hold the "never" of the first count.
+thread_local long long tFailAt = -1;  // the allocation that fails, counted from 0; -1: none
+thread_local long long tCount = 0;
 
 }  // namespace
 
@@ -36,14 +37,14 @@ TEST_F(WallModelTest, OutOfMemoryGivesNoModelAndWritesNothing) {
 
     // How many allocations a whole build makes.
     tCount = 0;
-    tFailAt = 1L << 40;
+    tFailAt = 1LL << 40;
     VSServer* whole = VSServer::createNew(*env, *server);
-    const long total = tCount;
+    const long long total = tCount;
     tFailAt = -1;
     ASSERT_TRUE(whole);
     delete whole;
 
-    for (long at : {0L, 1L, 2L, 50L, total / 3, total / 2, total - 1}) {
+    for (long long at : {0LL, 1LL, 2LL, 50LL, total / 3, total / 2, total - 1}) {
         SCOPED_TRACE(at);
         tCount = 0;
         tFailAt = at;

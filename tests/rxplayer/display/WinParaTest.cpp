@@ -128,4 +128,28 @@ TEST_F(WinParaTest, ReadingTakesTokensReducesAndKeepsWhatIsMissing) {
     EXPECT_EQ(v.u8DisplayEn, 1);  // missing: kept
 }
 
+TEST_F(WinParaTest, FlagsReadAsTheLowBitTheWriterKeeps) {
+    // Layer and shown flags beyond 0 and 1 (a hand-edited or damaged file): the record holds
+    // what a save writes and the next start reads back, never a byte that is neither.
+    struct Case {
+        const char* flags;
+        int layer, shown;
+    };
+    for (const Case& c :
+         {Case{"540 2", 0, 0}, Case{"5 3", 1, 1}, Case{"256 257", 0, 1}, Case{"-1 1", 1, 1}}) {
+        SCOPED_TRACE(c.flags);
+        std::ofstream(file(7)) << "u1 u2 0 960 0 540 0 100 0 100 " << c.flags << "\n";
+        SAMPLE_VOWIN_S& v = sample_vo_win_s[7];
+        memset(&v, 0, sizeof v);
+        ASSERT_EQ(checkWinParaIni(7), 0);
+        EXPECT_EQ(v.u8VideoOrPip, c.layer);
+        EXPECT_EQ(v.u8DisplayEn, c.shown);
+        ASSERT_EQ(saveWinParaIni(7), 0);
+        const SAMPLE_VOWIN_S read = v;
+        ASSERT_EQ(checkWinParaIni(7), 0);
+        EXPECT_EQ(v.u8VideoOrPip, read.u8VideoOrPip);
+        EXPECT_EQ(v.u8DisplayEn, read.u8DisplayEn);
+    }
+}
+
 }  // namespace
