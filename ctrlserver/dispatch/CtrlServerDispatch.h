@@ -135,6 +135,18 @@ bool matches(const Entry& e, const char* cmd);
 // failure, 0 success, n > 0 the n values, then success. Returns 1.
 int passToDevices(Command& c);
 
+// Queues the data reply render(out, outSize) writes when ok, then the old acknowledgement.
+// Returns 1.
+template <typename Render>
+int replyThenAck(Command& c, bool ok, const std::string& echo, Render render) {
+    if (ok) {
+        render(c.out(), c.outSize());
+        c.queue();
+    }
+    c.ack(ok, echo);
+    return 1;
+}
+
 // --- Stage-two queries (CtrlServerQueries.cpp) ----------------------------------------------
 int getRatio(Command& c, const Entry& e);
 int getVsScreen(Command& c, const Entry& e);
@@ -170,6 +182,19 @@ int getUserMode(Command& c, const Entry& e);
 int setUserMode(Command& c, const Entry& e);
 int setNetParams(Command& c, const Entry& e);
 
+// --- Stage-two device lists, IP cameras and the dispatcher's own commands
+// (CtrlServerDevices.cpp) ---------------------------------------------------------------------
+int getDevList(Command& c, const Entry& e);
+int getControllers(Command& c, const Entry& e);
+int getEncoders(Command& c, const Entry& e);
+int getDecoders(Command& c, const Entry& e);
+int getIpSources(Command& c, const Entry& e);
+int getIpSourceParams(Command& c, const Entry& e);
+int setIpSource(Command& c, const Entry& e);
+int delIpSource(Command& c, const Entry& e);
+int getExtraInfo(Command& c, const Entry& e);
+int setInternalCmd(Command& c, const Entry& e);
+
 // --- Stage-two live wall settings (CtrlServerScreens.cpp) -----------------------------------
 int setVsScreen(Command& c, const Entry& e);
 int setVsCutEdge(Command& c, const Entry& e);
@@ -177,6 +202,23 @@ int setVsSrc(Command& c, const Entry& e);
 int setVsSplit(Command& c, const Entry& e);
 int setVsDbl(Command& c, const Entry& e);
 int setVsWin(Command& c, const Entry& e);
+// Wall sources, unicast, multicast, clear and ratio settings (CtrlServerScreens.cpp).
+int setVsUrl(Command& c, const Entry& e);
+int setUnicastSrc(Command& c, const Entry& e);
+int setUnicastSplit(Command& c, const Entry& e);
+int setUnicastUrl(Command& c, const Entry& e);
+int setUnicastDbl(Command& c, const Entry& e);
+int setUnicastWin(Command& c, const Entry& e);
+int setMulticastUrl(Command& c, const Entry& e);
+int setMulticastSrc(Command& c, const Entry& e);
+int clearVsScreen(Command& c, const Entry& e);
+int clearUnicastScreen(Command& c, const Entry& e);
+int clearMulticastScreen(Command& c, const Entry& e);
+int clearVsScreenTx(Command& c, const Entry& e);
+int clearUnicastScreenTx(Command& c, const Entry& e);
+int clearMulticastScreenTx(Command& c, const Entry& e);
+int setRatioUserDef(Command& c, const Entry& e);
+int setRatio(Command& c, const Entry& e);
 // Older scene commands (CtrlServerScenes.cpp).
 int setSence(Command& c, const Entry& e);
 int delSence(Command& c, const Entry& e);

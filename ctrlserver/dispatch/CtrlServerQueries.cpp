@@ -20,17 +20,6 @@ namespace {
 // The origin flag the dispatcher passes to the model's queries.
 const unsigned kFromDispatcher = 1;
 
-// Queues the data reply render() writes when ok, then the acknowledgement. Returns 1.
-template <typename Render>
-int replyThenAck(Command& c, bool ok, const std::string& echo, Render render) {
-    if (ok) {
-        render(c.out(), c.outSize());
-        c.queue();
-    }
-    c.ack(ok, echo);
-    return 1;
-}
-
 // A window list, rendered by build when the query's result is 0 or more.
 int windowQuery(Command& c, const std::string& echo, int result, ArrayList<VWin>& list,
                 void (*build)(ArrayList<VWin>&, char*, size_t)) {

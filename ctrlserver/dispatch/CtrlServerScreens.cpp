@@ -1,5 +1,6 @@
-// The stage-two rows of the live wall's screen settings: each hands the whole command to its
-// wall handler and answers from the handler's result. The echo is taken first, so what a
+// The stage-two rows of the screen settings (live wall, unicast screens, multicast screen,
+// clears, aspect ratio): each hands the whole command to its handler and answers from the
+// handler's result. The echo is taken first, so what a
 // handler does with the text never reaches the reply.
 #include "dispatch/CtrlServerDispatch.h"
 
@@ -14,6 +15,7 @@ const unsigned kFromOperator = 1;
 
 using Setting = int (VSServer::*)(char*, unsigned);
 using WindowSetting = int (VSServer::*)(char*, ArrayList<VWin>&, unsigned);
+using ListBuilder = void (*)(ArrayList<VWin>&, char*, size_t);
 
 int setting(Command& c, Setting handler) {
     const std::string echo = c.head();
@@ -23,12 +25,12 @@ int setting(Command& c, Setting handler) {
 }
 
 // The window list first, then the acknowledgement; a failure has the acknowledgement only.
-int windowSetting(Command& c, WindowSetting handler) {
+int windowSetting(Command& c, WindowSetting handler, ListBuilder builder = BuildVsWinJsonString) {
     const std::string echo = c.head();
     ArrayList<VWin> list;
     const int r = (c.vs().*handler)(c.cmd, list, kFromOperator);
     if (r >= 0) {
-        BuildVsWinJsonString(list, c.out(), c.outSize());
+        builder(list, c.out(), c.outSize());
         c.queue();
     }
     c.ack(r >= 0, echo);
@@ -59,6 +61,77 @@ int setVsDbl(Command& c, const Entry&) {
 
 int setVsWin(Command& c, const Entry&) {
     return windowSetting(c, &VSServer::cmdVSSetWin);
+}
+
+int setVsUrl(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetUrl);
+}
+
+int setUnicastSrc(Command& c, const Entry&) {
+    const std::string echo = c.head();
+    // 0: a decoder that is a live-wall cell is refused.
+    const int r = c.vs().cmdUnicastSetRXScreen(c.cmd, 0, kFromOperator);
+    c.ack(r >= 0, echo);
+    return 1;
+}
+
+int setUnicastSplit(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdUnicastSetSplit);
+}
+
+int setUnicastUrl(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdUnicastSetUrl);
+}
+
+int setUnicastDbl(Command& c, const Entry&) {
+    return windowSetting(c, &VSServer::cmdVSSetUniDbl, BuildUniWinJsonString);
+}
+
+int setUnicastWin(Command& c, const Entry&) {
+    return windowSetting(c, &VSServer::cmdVSSetUniWin, BuildUniWinJsonString);
+}
+
+int setMulticastUrl(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdMulticastSetUrl);
+}
+
+int setMulticastSrc(Command& c, const Entry&) {
+    const std::string echo = c.head();
+    c.vs().cmdMulticastSetRXScreen(c.cmd, kFromOperator);
+    c.ack(true, echo);
+    return 1;
+}
+
+int clearVsScreen(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearScreen);
+}
+
+int clearUnicastScreen(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearUnicast);
+}
+
+int clearMulticastScreen(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearMulticast);
+}
+
+int clearVsScreenTx(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearScreenTX);
+}
+
+int clearUnicastScreenTx(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearUnicastTX);
+}
+
+int clearMulticastScreenTx(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetClearMulticastTX);
+}
+
+int setRatioUserDef(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetRatioUserDef);
+}
+
+int setRatio(Command& c, const Entry&) {
+    return setting(c, &VSServer::cmdVSSetRatio);
 }
 
 }  // namespace dispatch

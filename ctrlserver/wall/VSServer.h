@@ -370,6 +370,62 @@ public:
     // "config del vs src params" cell: frees the cell. 0, -1 for a cell outside the grid.
     int cmdVSDelRXScreen(char* cmd, unsigned flag);
 
+    // --- Unicast screens and windows, wall source URLs, the multicast screen and the clears
+    // (VSServerUnicast.cpp, VSServerUrl.cpp, VSServerMulticast.cpp, VSServerClear.cpp). The
+    // handlers read their arguments from a copy of cmd. Results: 0 (or, for the window
+    // handlers, the number of windows whose visibility changed) done, -1 refused with nothing
+    // changed. ---------------------------------------------------------------------------
+
+    // "config set unicast src params" slot ip: the decoder takes its own slot, else the first
+    // free one, else the one after the current; that slot becomes current. wallCheck 0
+    // refuses a decoder that is a live-wall cell.
+    int cmdUnicastSetRXScreen(char* cmd, unsigned wallCheck, unsigned unused);
+    // "config set unicast split params" slot split value: the current slot's split. direct 1
+    // sends the split text, any other value the splitundis text.
+    int cmdUnicastSetSplit(char* cmd, unsigned direct);
+    // "config set unicast url params" window type source stream: a source (encoder or IP
+    // camera, "CLEAR" for none) on a unicast window, told to the current slot's decoder.
+    int cmdUnicastSetUrl(char* cmd, unsigned direct);
+    // "config set unicast win params" window hStart hEnd vStart vEnd, and "config set unicast
+    // dbl params" window (the full-window toggle): place a unicast window, list the windows
+    // whose visibility changed and the placed one last.
+    int cmdVSSetUniWin(char* cmd, ArrayList<VWin>& list, unsigned direct);
+    int cmdVSSetUniDbl(char* cmd, ArrayList<VWin>& list, unsigned direct);
+    // uWinDbl's window as a whole number: its 8-bit win cannot name windows 256..999.
+    int uWinDblWin = 5;
+
+    // "config set vs url params" window type source stream: a source on a live-wall window,
+    // told to its own cell and to every cell it spills into.
+    int cmdVSSetUrl(char* cmd, unsigned flag);
+    // The matrix and multiview road: decoder rx becomes the current unicast slot (source
+    // "NULL": its existing slot, if any), split sent when layout is 1, source put on window
+    // win (0..4), and the change carried into the scenes' current presets. Always true.
+    bool blSetVScreenUnicastSenceSrcUrlSplit(char* rx, char* source, int split, int win,
+                                             int layout);
+
+    // "config set multicast url params" window type source stream: one source on every
+    // decoder (wall cells, unicast slots, then every other decoder).
+    int cmdMulticastSetUrl(char* cmd, unsigned flag);
+
+    // The clears of the wall, the unicast screens and the multicast screen, and their "tx"
+    // forms that take only the sources away. None is refused: 0.
+    int cmdVSSetClearScreen(char* cmd, unsigned flag);
+    int cmdVSSetClearUnicast(char* cmd, unsigned flag);
+    int cmdVSSetClearMulticast(char* cmd, unsigned flag);
+    int cmdVSSetClearScreenTX(char* cmd, unsigned flag);
+    int cmdVSSetClearUnicastTX(char* cmd, unsigned flag);
+    int cmdVSSetClearMulticastTX(char* cmd, unsigned flag);
+
+private:
+    int unicastSlotReady() const;
+    int placeUnicastWindow(int w, long long h0, long long h1, long long v0, long long v1,
+                           ArrayList<VWin>& list);
+    void writeUnicastSlotKeys(int s, bool widthAndHeight);
+    void resetWallCellWindows(int c);
+    void storeMulticast(const std::string& url, const std::string& name);
+    void carryUnicastIntoScenes(const std::string& rx, const std::string& source, int split,
+                                int win);
+
 private:
     struct PlaceMode;
     int liveWallCells() const;

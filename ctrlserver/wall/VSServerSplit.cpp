@@ -57,12 +57,7 @@ void VSServer::repairCellOverlap(int s, int kOld) {
 }
 
 void VSServer::clearMulticast() {
-    pMulticast->winUrl.clear();
-    pMulticast->winUrlName.clear();
-    vsRebuildKeyFile(confMulticast, [](QelConfig& conf) {
-        conf.WriteString("winUrl", "", false);
-        conf.WriteString("winUrlName", "", false);
-    });
+    storeMulticast("", "");
 }
 
 int VSServer::cmdVSSetSplit(char* cmd, unsigned flag) {

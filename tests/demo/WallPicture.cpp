@@ -1,0 +1,148 @@
+#include "WallPicture.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+namespace demo {
+
+namespace {
+
+const int kScreenWidth = 1920, kScreenHeight = 1080;
+const uint8_t kBezel[3] = {40, 40, 40};
+
+// Skips blanks and comment lines between the header fields of a PPM.
+bool header(std::istream& in, int& value) {
+    while (true) {
+        int c = in.peek();
+        if (c == '#') {
+            std::string skip;
+            std::getline(in, skip);
+        } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+            in.get();
+        } else {
+            break;
+        }
+    }
+    return static_cast<bool>(in >> value);
+}
+
+}  // namespace
+
+bool readPpm(const std::string& path, Picture& out) {
+    std::ifstream in(path, std::ios::binary);
+    char magic[2];
+    if (!in.read(magic, 2) || magic[0] != 'P' || magic[1] != '6') return false;
+    int w = 0, h = 0, maxval = 0;
+    if (!header(in, w) || !header(in, h) || !header(in, maxval)) return false;
+    if (w <= 0 || h <= 0 || w > 8192 || h > 8192 || maxval != 255) return false;
+    in.get();  // the one blank after maxval
+    out.width = w;
+    out.height = h;
+    out.rgb.assign(static_cast<size_t>(w) * h * 3, 0);
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(out.rgb.data()), out.rgb.size()));
+}
+
+bool writePng(const Picture& p, const std::string& path, std::string* why) {
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
+    if (!codec) {
+        *why = "no PNG encoder in libavcodec";
+        return false;
+    }
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> ctx(
+        avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
+    std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
+                                                       [](AVFrame* f) { av_frame_free(&f); });
+    std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
+                                                          [](AVPacket* k) { av_packet_free(&k); });
+    if (!ctx || !frame || !packet) {
+        *why = "out of memory";
+        return false;
+    }
+    ctx->width = p.width;
+    ctx->height = p.height;
+    ctx->pix_fmt = AV_PIX_FMT_RGB24;
+    ctx->time_base = AVRational{1, 25};
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0) {
+        *why = "PNG encoder did not open";
+        return false;
+    }
+    frame->format = AV_PIX_FMT_RGB24;
+    frame->width = p.width;
+    frame->height = p.height;
+    if (av_frame_get_buffer(frame.get(), 0) < 0) {
+        *why = "no frame buffer";
+        return false;
+    }
+    for (int y = 0; y < p.height; ++y)
+        memcpy(frame->data[0] + static_cast<size_t>(y) * frame->linesize[0],
+               p.rgb.data() + static_cast<size_t>(y) * p.width * 3,
+               static_cast<size_t>(p.width) * 3);
+    if (avcodec_send_frame(ctx.get(), frame.get()) < 0 ||
+        avcodec_receive_packet(ctx.get(), packet.get()) < 0) {
+        *why = "PNG encoding failed";
+        return false;
+    }
+    const std::string tmp = path + ".tmp";
+    {
+        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(packet->data), packet->size);
+        if (!f) {
+            *why = "cannot write " + tmp;
+            return false;
+        }
+    }
+    if (rename(tmp.c_str(), path.c_str()) != 0) {
+        *why = "cannot rename " + tmp;
+        return false;
+    }
+    return true;
+}
+
+Picture composeWall(const std::vector<std::string>& screens, int rows, int columns, int horCut,
+                    int verCut, std::string* note) {
+    const int cw = kScreenWidth / 2, ch = kScreenHeight / 2;
+    const int gx = horCut, gy = verCut;  // 2 x cut at half scale
+    Picture wall;
+    wall.width = columns * cw + (columns - 1) * gx;
+    wall.height = rows * ch + (rows - 1) * gy;
+    wall.rgb.resize(static_cast<size_t>(wall.width) * wall.height * 3);
+    for (size_t i = 0; i < wall.rgb.size(); i += 3) memcpy(&wall.rgb[i], kBezel, 3);
+    for (int cell = 0; cell < rows * columns; ++cell) {
+        const int x0 = (cell % columns) * (cw + gx), y0 = (cell / columns) * (ch + gy);
+        Picture s;
+        const bool have = cell < static_cast<int>(screens.size()) && readPpm(screens[cell], s);
+        if (!have && note) *note += " (no screen from decoder " + std::to_string(cell + 1) + ")";
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                uint8_t* d = &wall.rgb[(static_cast<size_t>(y0 + y) * wall.width + x0 + x) * 3];
+                if (!have) {
+                    memset(d, 0, 3);
+                    continue;
+                }
+                // Nearest pixel of the screen at twice the position (screens of any size).
+                const int sx = x * s.width / cw, sy = y * s.height / ch;
+                memcpy(d, &s.rgb[(static_cast<size_t>(sy) * s.width + sx) * 3], 3);
+            }
+    }
+    return wall;
+}
+
+bool writeWallPicture(const std::vector<std::string>& screens, int rows, int columns, int horCut,
+                      int verCut, const std::string& path, std::string* note) {
+    std::string why;
+    Picture wall = composeWall(screens, rows, columns, horCut, verCut, note);
+    if (!writePng(wall, path, &why)) {
+        if (note) *note = why;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace demo
