@@ -9,7 +9,8 @@
 //      max_ms=23.0 lost=0 goal=p50<=12,p99<=25 met=yes
 // The exit status is 0, or with --check 1 when a round was lost (77 without a test network).
 //
-//   bench_dispatch [--clients N] [--queries N] [--warmup N] [--check]
+//   bench_dispatch [--clients N] [--queries N] [--warmup N] [--transport tcp|ws] [--check]
+// --transport measures one port only (both by default).
 #include <json/json.h>
 #include <sys/stat.h>
 
@@ -48,6 +49,7 @@ struct Options {
     int queries = 500;  // measured rounds per client
     int warmup = 50;    // rounds per client before measuring
     bool check = false;
+    std::string transport;  // "tcp", "ws" or "" for both
 };
 
 // One client's connection on either port: send a command, read the next whole JSON text.
@@ -204,6 +206,8 @@ Options parse(int argc, char** argv) {
             o.queries = std::max(1, atoi(argv[++i]));
         else if (a == "--warmup" && value)
             o.warmup = std::max(0, atoi(argv[++i]));
+        else if (a == "--transport" && value)
+            o.transport = argv[++i];
         else if (a == "--check")
             o.check = true;
     }
@@ -236,15 +240,18 @@ int main(int argc, char** argv) {
                 server ? server->output().c_str() : "");
         return o.check ? 1 : 0;
     }
-    int lost = measure("tcp8886", false, op, ctrl.ip(), o);
-
-    // The web clients are gated until a login, which any client may make.
-    WebClient login;
-    if (!login.connect(op, ctrl.ip()) || !login.send("config set login vorpl") || !login.next(2s)) {
-        fprintf(stderr, "bench_dispatch: web login failed\n");
-        lost += o.clients * o.queries;
+    int lost = 0;
+    if (o.transport != "ws") lost += measure("tcp8886", false, op, ctrl.ip(), o);
+    if (o.transport != "tcp") {
+        // The web clients are gated until a login, which any client may make.
+        WebClient login;
+        if (!login.connect(op, ctrl.ip()) || !login.send("config set login vorpl") ||
+            !login.next(2s)) {
+            fprintf(stderr, "bench_dispatch: web login failed\n");
+            lost += o.clients * o.queries;
+        }
+        lost += measure("ws9008", true, op, ctrl.ip(), o);
     }
-    lost += measure("ws9008", true, op, ctrl.ip(), o);
     server->stop();
     return o.check && lost > 0 ? 1 : 0;
 }

@@ -1,0 +1,324 @@
+// Figures of the installation on the test network, each beside the figure it is measured
+// against in the same run (printed, never asserted; scripts/bench runs it without sanitizers):
+//
+//   bench_installation upload [MB]
+//     "update data block" over the WebSocket, each block acknowledged before the next, and all
+//     blocks sent back to back, against the same frames through the same socket with no
+//     command in them (the front end reads and drops them), in MB/s of file bytes:
+//     UPLOAD mb=8 block_kb=32 acked_mb_s=X streamed_mb_s=Y plain_mb_s=Z
+//   bench_installation discovery
+//     "config get devices" on the text port with 255 fake decoders (15 boxes of 17), against
+//     the four quiet rounds of 2.5 s the discovery waits:
+//     DISCOVERY devices=255 found=N seconds=S rounds_s=10.0
+//   bench_installation switch FILE
+//     a decoder (rxplayer_playerdrive) switched between two RTSP servers of FILE: from the
+//     stop of the old stream to the first packet of the new one, against opening the same
+//     stream with libavformat until its first video packet, in the decoder's box:
+//     SWITCH rounds=N switch_ms=median open_ms=median
+#include <json/json.h>
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/Clients.h"
+#include "support/FakeDevice.h"
+#include "support/JsonTexts.h"
+#include "support/Process.h"
+#include "support/TestNet.h"
+#include "support/UploadTexts.h"
+#include "support/WebSocketClient.h"
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double secondsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+Json::Value parsed(const std::optional<std::string>& text) {
+    Json::Value v;
+    Json::Reader reader;
+    if (text) reader.parse(*text, v, false);
+    return v;
+}
+
+bool acked(const Json::Value& reply) {
+    const Json::Value& a = reply["ack"].isArray() ? reply["ack"][0] : reply["ack"];
+    return a["status"].asString() == "success";
+}
+
+// A controller at .1 on a test network of its own, and an operator's box at .2.
+struct Controller {
+    qeltest::TestNet net;
+    qeltest::Box* ctrl = nullptr;
+    qeltest::Box* op = nullptr;
+    std::unique_ptr<qeltest::Process> server;
+
+    bool start() {
+        if (!net.ok()) {
+            fprintf(stderr, "bench_installation: %s\n", net.error().c_str());
+            return false;
+        }
+        ctrl = &net.addBox("ctrl", 1);
+        op = &net.addBox("op", 2);
+        if (!ctrl->ok() || !op->ok() || mkdir(ctrl->path("/mnt").c_str(), 0755) != 0) return false;
+        server = ctrl->start(qeltest::programPath("ctrlserver"));
+        if (!server || !server->waitForStderr("webServer Started", 10s)) {
+            fprintf(stderr, "bench_installation: ctrlserver did not start\n%s\n",
+                    server ? server->output().c_str() : "");
+            return false;
+        }
+        return true;
+    }
+};
+
+// --- upload ------------------------------------------------------------------------------------
+
+int upload(int megabytes) {
+    Controller c;
+    if (!c.start()) return 1;
+    qeltest::WebSocketClient web;
+    if (!c.op->run([&] { return web.connect(c.ctrl->ip(), 3s); })) {
+        fprintf(stderr, "bench_installation: %s\n", web.error().c_str());
+        return 1;
+    }
+    web.sendText("config set login vorpl");
+    if (!acked(parsed(web.receiveText(3s)))) {
+        fprintf(stderr, "bench_installation: login refused\n");
+        return 1;
+    }
+
+    const size_t block = 32768;
+    const size_t total = static_cast<size_t>(megabytes) << 20;
+    std::string bytes(total, '\0');
+    uint32_t x = 2463534242u;
+    for (char& ch : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        ch = static_cast<char>(x & 0xff);
+    }
+    std::vector<std::string> blocks;
+    for (size_t at = 0; at < total; at += block)
+        blocks.push_back("update data block " + std::to_string(at) + "," + std::to_string(block) +
+                         "|" + qeltest::hexOf(bytes.substr(at, block)));
+
+    auto uploadOnce = [&](bool waitEach) -> double {
+        web.sendText("update data start bench.bin");
+        if (!acked(parsed(web.receiveText(3s)))) return -1;
+        const auto t0 = Clock::now();
+        size_t ok = 0;
+        for (const std::string& b : blocks) {
+            if (!web.sendText(b)) return -1;
+            if (waitEach && acked(parsed(web.receiveText(10s)))) ++ok;
+        }
+        if (!waitEach)
+            for (size_t i = 0; i < blocks.size(); ++i)
+                if (acked(parsed(web.receiveText(10s)))) ++ok;
+        const double s = secondsSince(t0);
+        web.sendText("update data stop bench.bin");
+        const bool stored = acked(parsed(web.receiveText(10s)));
+        if (ok != blocks.size() || !stored) {
+            fprintf(stderr, "bench_installation: %zu of %zu blocks acknowledged, stop %s\n", ok,
+                    blocks.size(), stored ? "taken" : "refused");
+            return -1;
+        }
+        if (qeltest::readAll(c.ctrl->path("/dev/tftpboot/bench.bin")) != bytes)
+            fprintf(stderr, "bench_installation: the stored file differs from the upload\n");
+        return s;
+    };
+    const double ackedS = uploadOnce(true);
+    const double streamedS = uploadOnce(false);
+
+    // The same frames with their first letter changed: no command, so the front end reads
+    // and drops them. The round trip of a query behind them marks when the last was read.
+    const auto t0 = Clock::now();
+    for (std::string b : blocks) {
+        b[0] = 'x';
+        if (!web.sendText(b)) return 1;
+    }
+    web.sendText("config get login");
+    const bool answered = parsed(web.receiveText(30s)).isMember("ack");
+    const double plainS = secondsSince(t0);
+    if (ackedS <= 0 || streamedS <= 0 || !answered) return 1;
+    const double mb = total / 1048576.0;
+    printf("UPLOAD mb=%d block_kb=%zu acked_mb_s=%.2f streamed_mb_s=%.2f plain_mb_s=%.2f\n",
+           megabytes, block / 1024, mb / ackedS, mb / streamedS, mb / plainS);
+    return 0;
+}
+
+// --- discovery ---------------------------------------------------------------------------------
+
+int discovery() {
+    const int kBoxes = 15, kPerBox = 17;
+    Controller c;
+    if (!c.start()) return 1;
+    std::vector<std::unique_ptr<qeltest::FakeDevice>> fakes;
+    for (int b = 0; b < kBoxes; ++b) {
+        qeltest::Box& box = c.net.addBox("fake" + std::to_string(b), 10 + b);
+        if (!box.ok()) return 1;
+        auto fake = std::make_unique<qeltest::FakeDevice>(box, qeltest::FakeDevice::Kind::Decoder);
+        if (!fake->ok()) return 1;
+        fake->setResponder([b](const qeltest::Datagram& d) {
+            std::vector<std::string> out;
+            if (d.text.rfind("config qel get decoders", 0) != 0) return out;
+            for (int i = 0; i < kPerBox; ++i) {
+                char mac[32];
+                snprintf(mac, sizeof mac, "02:00:00:00:%02x:%02x", b, i);
+                out.push_back(qeltest::FakeDevice::decoderDiscoveryAnswer(
+                    mac, "dec" + std::to_string(b * kPerBox + i)));
+            }
+            return out;
+        });
+        fakes.push_back(std::move(fake));
+    }
+    qeltest::TcpClient text;
+    if (!c.op->run([&] { return text.connect(c.ctrl->ip(), 8886, 3s); })) return 1;
+    qeltest::JsonTexts replies(text);
+    const auto t0 = Clock::now();
+    text.send("config get devices;");
+    const Json::Value v = parsed(replies.next(60s));
+    const double s = secondsSince(t0);
+    printf("DISCOVERY devices=%d found=%u seconds=%.2f rounds_s=%.1f\n", kBoxes * kPerBox,
+           v["devicelist"].size(), s, 4 * 2.5);
+    return v.isMember("ack") ? 0 : 1;
+}
+
+// --- switch ------------------------------------------------------------------------------------
+
+// Opens url with libavformat and reads until its first video packet; the seconds it took, or
+// a negative value.
+double openTime(const std::string& url) {
+    const auto t0 = Clock::now();
+    AVFormatContext* fc = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "timeout", "5000000", 0);
+    const int rc = avformat_open_input(&fc, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (rc < 0) return -1;
+    double s = -1;
+    AVPacket* pkt = av_packet_alloc();
+    for (int i = 0; i < 1000 && av_read_frame(fc, pkt) >= 0; ++i) {
+        const bool video =
+            fc->streams[pkt->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+        av_packet_unref(pkt);
+        if (video) {
+            s = secondsSince(t0);
+            break;
+        }
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&fc);
+    return s;
+}
+
+int switchSource(const std::string& file) {
+    const int kRounds = 6;
+    qeltest::TestNet net;
+    if (!net.ok()) {
+        fprintf(stderr, "bench_installation: %s\n", net.error().c_str());
+        return 1;
+    }
+    qeltest::Box& dec = net.addBox("dec", 2);
+    qeltest::Box& srcA = net.addBox("srca", 3);
+    qeltest::Box& srcB = net.addBox("srcb", 4);
+    if (!dec.ok() || !srcA.ok() || !srcB.ok()) return 1;
+    std::filesystem::create_directories(dec.path("/mnt"));
+    const std::string server = std::string(QEL_SOURCE_DIR) + "/tests/support/rtsp_server.py";
+    std::vector<std::unique_ptr<qeltest::Process>> servers;
+    std::vector<std::string> urls;
+    for (qeltest::Box* b : {&srcA, &srcB}) {
+        servers.push_back(
+            b->start(server, {"--address", b->ip(), "--port", "8554", "--file", file}));
+        if (!servers.back() || !servers.back()->waitForStdout("ready", 10s)) {
+            fprintf(stderr, "bench_installation: RTSP server did not start\n");
+            return 1;
+        }
+        urls.push_back("rtsp://" + b->ip() + ":8554/main");
+    }
+    auto drive = dec.start(qeltest::programPath("rxplayer_playerdrive"));
+    if (!drive || !drive->waitForStdout("playerdrive ready", 20s)) {
+        fprintf(stderr, "bench_installation: the decoder did not start\n");
+        return 1;
+    }
+    auto client = dec.run([] { return qeltest::UdpSocket(0); });
+    auto ask = [&](const std::string& cmd, std::chrono::milliseconds wait) {
+        client.sendTo(dec.ip(), 9901, cmd);
+        auto d = client.receive(wait);
+        return d ? d->text : std::string();
+    };
+    auto firstFrames = [&](Clock::time_point deadline) {
+        while (Clock::now() < deadline) {
+            const Json::Value st = parsed(ask("state", 2s));
+            if (st["slots"][0]["frames"].asInt() > 0) return true;
+            std::this_thread::sleep_for(2ms);
+        }
+        return false;
+    };
+
+    ask("start 0 " + urls[0], 20s);
+    if (!firstFrames(Clock::now() + 20s)) {
+        fprintf(stderr, "bench_installation: the first stream does not play\n");
+        return 1;
+    }
+    std::vector<double> switched, opened;
+    for (int r = 0; r < kRounds; ++r) {
+        std::this_thread::sleep_for(1s);
+        const std::string& next = urls[(r + 1) % 2];
+        const auto t0 = Clock::now();
+        ask("stop 0", 10s);
+        ask("start 0 " + next, 20s);
+        if (!firstFrames(t0 + 20s)) {
+            fprintf(stderr, "bench_installation: %s does not play\n", next.c_str());
+            continue;
+        }
+        switched.push_back(secondsSince(t0) * 1000);
+        const double o = dec.run([&] { return openTime(next); });
+        if (o > 0) opened.push_back(o * 1000);
+    }
+    ask("stop 0", 10s);
+    drive->stop(10s);
+    printf("SWITCH rounds=%zu switch_ms=%.0f open_ms=%.0f\n", switched.size(), median(switched),
+           median(opened));
+    return switched.empty() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::string why = qeltest::testNetworkUnavailable();
+    if (!why.empty()) {
+        fprintf(stderr, "bench_installation needs the test network: %s\n", why.c_str());
+        return 1;
+    }
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "upload") return upload(argc > 2 ? std::max(1, atoi(argv[2])) : 8);
+    if (mode == "discovery") return discovery();
+    if (mode == "switch" && argc > 2) return switchSource(argv[2]);
+    fprintf(stderr, "usage: bench_installation upload [MB] | discovery | switch FILE\n");
+    return 2;
+}
