@@ -8,6 +8,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace demo {
@@ -47,6 +48,33 @@ bool readPpm(const std::string& path, Picture& out) {
     out.height = h;
     out.rgb.assign(static_cast<size_t>(w) * h * 3, 0);
     return static_cast<bool>(in.read(reinterpret_cast<char*>(out.rgb.data()), out.rgb.size()));
+}
+
+bool readPng(const std::string& path, Picture& out) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_PNG);
+    if (bytes.empty() || !codec) return false;
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> ctx(
+        avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
+    std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
+                                                       [](AVFrame* f) { av_frame_free(&f); });
+    std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
+                                                          [](AVPacket* k) { av_packet_free(&k); });
+    if (!ctx || !frame || !packet || avcodec_open2(ctx.get(), codec, nullptr) < 0) return false;
+    packet->data = reinterpret_cast<uint8_t*>(bytes.data());
+    packet->size = static_cast<int>(bytes.size());
+    if (avcodec_send_packet(ctx.get(), packet.get()) < 0 ||
+        avcodec_receive_frame(ctx.get(), frame.get()) < 0 || frame->format != AV_PIX_FMT_RGB24)
+        return false;
+    out.width = frame->width;
+    out.height = frame->height;
+    out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
+    for (int y = 0; y < out.height; ++y)
+        memcpy(out.rgb.data() + static_cast<size_t>(y) * out.width * 3,
+               frame->data[0] + static_cast<size_t>(y) * frame->linesize[0],
+               static_cast<size_t>(out.width) * 3);
+    return true;
 }
 
 bool writePng(const Picture& p, const std::string& path, std::string* why) {

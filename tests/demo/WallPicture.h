@@ -17,6 +17,9 @@ struct Picture {
 // Reads a binary PPM ("P6", maxval 255). False when the file is missing or not one.
 bool readPpm(const std::string& path, Picture& out);
 
+// Decodes an RGB PNG (as writePng makes them). False when the file is missing or not one.
+bool readPng(const std::string& path, Picture& out);
+
 // Encodes the picture as PNG into path (through a temporary file, so a reader never sees half
 // a file). False with the reason in *why.
 bool writePng(const Picture& p, const std::string& path, std::string* why);
