@@ -513,7 +513,6 @@ private:
     int applyPreset(char* cmd, bool recall);
     void recallIntoLive(const VSenceScreen& rec, const std::vector<VWin>& wall,
                         const std::vector<VWin>& dis);
-    int reenterDisplayWin(char* cmd, ArrayList<VWin>& list);
     // Window-mode load: the replay that brings the decoders to the restored model.
     struct ModeBefore;
     void replayMode(int slot, const ModeBefore& before);

@@ -178,7 +178,7 @@ int VSServer::applyPreset(char* cmd, bool recall) {
                          w / VS_CELL_WINDOWS, w % VS_CELL_WINDOWS, static_cast<int>(dis[w].hStart),
                          static_cast<int>(dis[w].hEnd), static_cast<int>(dis[w].vStart),
                          static_cast<int>(dis[w].vEnd));
-        reenterDisplayWin(&t[0], scratch);
+        cmdVSSetDisWin(&t[0], scratch, 1);
     }
     // 15.
     replayAllHide(MUL_HIDE_SECONDS);
@@ -310,11 +310,4 @@ void VSServer::recallIntoLive(const VSenceScreen& rec, const std::vector<VWin>& 
         saveIniUniWin(w);
     }
     if (changed) devServer.blNewSaveQelDeviceToConfig(1);
-}
-
-int VSServer::reenterDisplayWin(char* cmd, ArrayList<VWin>&) {
-    // The scene display window handler is not part of this controller yet: the display
-    // window keeps the place its stored record gives it.
-    envir() << "preset: no display window handler for \"" << cmd << "\"\n";
-    return -1;
 }

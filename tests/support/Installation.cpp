@@ -95,9 +95,13 @@ bool Installation::start(const InstallationOptions& o, std::string* why) {
     std::vector<std::pair<std::string, Json::Value>> urls;
     for (int k = 0; k < o.streams && k < 2; ++k)
         urls.push_back({"url" + std::to_string(k), streamUrl(k)});
+    SeedDevice camera;
+    camera.ip = sourceIp();
+    camera.name = "CAM1";
+    camera.version = "";
+    camera.extra = urls;
     if (!writeDeviceFile(ctrl_->path("/mnt/qeldevDecoder.ini"), "decoder", seeds) ||
-        !writeDeviceFile(ctrl_->path("/mnt/qeldevIPSource.ini"), "ipsource",
-                         {{sourceIp(), "CAM1", "", "", "", urls}}))
+        !writeDeviceFile(ctrl_->path("/mnt/qeldevIPSource.ini"), "ipsource", {camera}))
         return fail(why, "device files not written");
     controller_ = ctrl_->start(programPath("ctrlserver"), {}, o.controllerEnv);
     if (!controller_ || !controller_->waitForStderr("webServer Started", 20s))

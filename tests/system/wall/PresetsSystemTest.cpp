@@ -272,13 +272,14 @@ TEST_F(PresetsSystem, PresetsModesAndViewsOverTheWire) {
                         " unused_window");
     EXPECT_EQ(sources(of(seen, 4)), want4);
     // The scene's files are as the first save left them, the live wall as it was then. The
-    // scene's wall windows were placed again by the scene window handler: only their stacking
-    // stamps moved.
+    // scene's wall and display windows were placed again by their window handlers: only their
+    // stacking stamps moved.
     EXPECT_EQ(differingPlaces(blocks("/mnt/sence/qelconfVWinSence_%02d_%02d_%02d.ini", 0, 1),
                               sceneBlocks),
               Texts{});
-    EXPECT_EQ(differing(blocks("/mnt/sence/qelconfDisWin_%02d_%02d_%02d.ini", 0, 1), displayBlocks),
-              Texts{});
+    EXPECT_EQ(
+        differingPlaces(blocks("/mnt/sence/qelconfDisWin_%02d_%02d_%02d.ini", 0, 1), displayBlocks),
+        Texts{});
     EXPECT_EQ(keysOf(box("/mnt/sence/qelconfVSence_00_01.ini")), presetKeys);
     EXPECT_EQ(differing(liveBlocks(), wallBlocks), Texts{});
     for (const auto& kv : keysOf(box("/mnt/qelconfVscreen.ini")))
