@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/Clients.h"
+#include "support/OperatorClient.h"
 #include "support/JsonTexts.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
@@ -52,54 +52,10 @@ struct Options {
     std::string transport;  // "tcp", "ws" or "" for both
 };
 
-// One client's connection on either port: send a command, read the next whole JSON text.
-class Client {
-public:
-    virtual ~Client() = default;
-    virtual bool connect(qeltest::Box& box, const std::string& ip) = 0;
-    virtual bool send(const std::string& command) = 0;
-    virtual std::optional<std::string> next(std::chrono::milliseconds timeout) = 0;
-};
-
-class TextClient : public Client {
-public:
-    bool connect(qeltest::Box& box, const std::string& ip) override {
-        return box.run([&] { return tcp_.connect(ip, 8886, 3s); });
-    }
-    // The ';' ends the command: the text port takes an unterminated one only once the client
-    // has been quiet for a while.
-    bool send(const std::string& command) override { return tcp_.send(command + ";"); }
-    std::optional<std::string> next(std::chrono::milliseconds timeout) override {
-        return texts_.next(timeout);
-    }
-
-private:
-    qeltest::TcpClient tcp_;
-    qeltest::JsonTexts texts_{tcp_};
-};
-
-class WebClient : public Client {
-public:
-    bool connect(qeltest::Box& box, const std::string& ip) override {
-        return box.run([&] { return web_.connect(ip, 3s); });
-    }
-    bool send(const std::string& command) override { return web_.sendText(command); }
-    std::optional<std::string> next(std::chrono::milliseconds timeout) override {
-        return web_.receiveText(timeout);
-    }
-
-private:
-    qeltest::WebSocketClient web_;
-};
-
-// The "cmd" of a reply's acknowledgement; nothing for a data reply.
-std::optional<std::string> ackCommand(const std::string& text) {
-    Json::Value v;
-    Json::Reader reader;
-    if (!reader.parse(text, v, false) || !v.isObject() || !v.isMember("ack")) return std::nullopt;
-    const Json::Value& a = v["ack"].isArray() ? v["ack"][0] : v["ack"];
-    return a["cmd"].asString();
-}
+using Client = qeltest::OperatorClient;
+using TextClient = qeltest::TextOperator;
+using WebClient = qeltest::WebOperator;
+using qeltest::ackCommand;
 
 struct Tally {
     std::mutex mutex;

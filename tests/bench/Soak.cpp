@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/Clients.h"
+#include "support/OperatorClient.h"
 #include "support/Installation.h"
 #include "support/JsonTexts.h"
 #include "support/WebSocketClient.h"
@@ -63,48 +63,9 @@ const char* const kMix[] = {
     "config set vs rowcolumncutedge params 0 0",
 };
 
-class Client {
-public:
-    virtual ~Client() = default;
-    virtual bool connect(qeltest::Box& box, const std::string& ip) = 0;
-    virtual bool send(const std::string& command) = 0;
-    virtual std::optional<std::string> next(std::chrono::milliseconds timeout) = 0;
-};
-
-class TextClient : public Client {
-public:
-    bool connect(qeltest::Box& box, const std::string& ip) override {
-        return box.run([&] { return tcp_.connect(ip, 8886, 3s); });
-    }
-    bool send(const std::string& command) override { return tcp_.send(command + ";"); }
-    std::optional<std::string> next(std::chrono::milliseconds timeout) override {
-        return texts_.next(timeout);
-    }
-
-private:
-    qeltest::TcpClient tcp_;
-    qeltest::JsonTexts texts_{tcp_};
-};
-
-class WebClient : public Client {
-public:
-    bool connect(qeltest::Box& box, const std::string& ip) override {
-        return box.run([&] { return web_.connect(ip, 3s); });
-    }
-    bool send(const std::string& command) override { return web_.sendText(command); }
-    std::optional<std::string> next(std::chrono::milliseconds timeout) override {
-        return web_.receiveText(timeout);
-    }
-
-private:
-    qeltest::WebSocketClient web_;
-};
-
-bool isAck(const std::string& text) {
-    Json::Value v;
-    Json::Reader reader;
-    return reader.parse(text, v, false) && v.isObject() && v.isMember("ack");
-}
+using Client = qeltest::OperatorClient;
+using TextClient = qeltest::TextOperator;
+using WebClient = qeltest::WebOperator;
 
 // Sends the command and reads replies until its acknowledgement; false when none came.
 bool roundTrip(Client& c, const std::string& command) {
@@ -114,7 +75,7 @@ bool roundTrip(Client& c, const std::string& command) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         std::optional<std::string> text = c.next(std::max(left, 1ms));
         if (!text) return false;
-        if (isAck(*text)) return true;
+        if (qeltest::ackCommand(*text)) return true;
     }
     return false;
 }
