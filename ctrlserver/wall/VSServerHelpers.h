@@ -11,6 +11,10 @@
 
 #include "wall/VSServer.h"
 
+// Writes a scene preset's wall and display keys, from "screenRows" to the last display's name,
+// in the order its key file holds them (cells keys only below `cells`), without saving.
+void vsWriteSceneWallKeys(QelConfig& conf, const VSenceScreen& rec, int cells);
+
 // Ends cmd right after its keyword of keywordLength bytes (a zero is written there only when
 // the text is longer, so nothing past the text is touched) and appends the blank-separated
 // tokens that followed it. False, with tokens left as they were, when a token is longer than

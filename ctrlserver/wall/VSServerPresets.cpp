@@ -27,24 +27,7 @@ void writePresetKeys(QelConfig& conf, int curPreset, const std::string& name, in
     conf.WriteInt("screensenceId", id, false);
     conf.WriteInt("screensenceValid", valid, false);
     conf.WriteString("screensencePicSrc", picSrc, false);
-    conf.WriteInt("screenRows", rec.rows, false);
-    conf.WriteInt("screenColumns", rec.columns, false);
-    conf.WriteInt("screenHorCut", rec.horCut, false);
-    conf.WriteInt("screenVerCut", rec.verCut, false);
-    conf.WriteInt("screenWidth", static_cast<int>(rec.width), false);
-    conf.WriteInt("screenHeight", static_cast<int>(rec.height), false);
-    for (int c = 0; c < cells; ++c) {
-        conf.WriteString(vsNumbered("screenIP_%02d", c), rec.screenIP[c], false);
-        conf.WriteInt(vsNumbered("screenSplitnum_%02d", c), rec.screenSplitnum[c], false);
-        conf.WriteString(vsNumbered("screenName_%02d", c), rec.screenName[c], false);
-    }
-    conf.WriteInt("disWidth", static_cast<int>(rec.disWidth), false);
-    conf.WriteInt("disHeight", static_cast<int>(rec.disHeight), false);
-    for (int d = 0; d < WALL_CELLS; ++d) {
-        conf.WriteString(vsNumbered("disIP_%02d", d), rec.disIP[d], false);
-        conf.WriteInt(vsNumbered("disSplitnum_%02d", d), rec.disSplitnum[d], false);
-        conf.WriteString(vsNumbered("disName_%02d", d), rec.disName[d], false);
-    }
+    vsWriteSceneWallKeys(conf, rec, cells);
 }
 
 }  // namespace

@@ -26,6 +26,13 @@ int writeSceneKeys(QelConfig& conf, const SceneKeys& k, const VSenceScreen& rec,
     conf.WriteInt("screensenceValid", k.valid, false);
     conf.WriteString("screensencePicSrc", k.picSrc, false);
     conf.WriteInt("screensenceCurPreset", k.curPreset, false);
+    vsWriteSceneWallKeys(conf, rec, cells);
+    return save ? conf.Save() : 1;
+}
+
+}  // namespace
+
+void vsWriteSceneWallKeys(QelConfig& conf, const VSenceScreen& rec, int cells) {
     conf.WriteInt("screenRows", rec.rows, false);
     conf.WriteInt("screenColumns", rec.columns, false);
     conf.WriteInt("screenHorCut", rec.horCut, false);
@@ -39,17 +46,12 @@ int writeSceneKeys(QelConfig& conf, const SceneKeys& k, const VSenceScreen& rec,
     }
     conf.WriteInt("disWidth", static_cast<int>(rec.disWidth), false);
     conf.WriteInt("disHeight", static_cast<int>(rec.disHeight), false);
-    int result = 1;
     for (int d = 0; d < WALL_CELLS; ++d) {
         conf.WriteString(vsNumbered("disIP_%02d", d), rec.disIP[d], false);
         conf.WriteInt(vsNumbered("disSplitnum_%02d", d), rec.disSplitnum[d], false);
-        result = conf.WriteString(vsNumbered("disName_%02d", d), rec.disName[d],
-                                  save && d == WALL_CELLS - 1);
+        conf.WriteString(vsNumbered("disName_%02d", d), rec.disName[d], false);
     }
-    return result;
 }
-
-}  // namespace
 
 int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& name,
                            const std::string& picSrc, int rows, int columns, int horCut, int verCut,
