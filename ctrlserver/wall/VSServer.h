@@ -539,18 +539,23 @@ protected:
     // The loader: reads every file, writes the defaults a first start needs.
     VSServer(UsageEnvironment& env, DevServer& devServer);
 
-private:
-    // Steps of the loader (VSServerLoad.cpp), in the order the constructor runs them.
+    // Steps of the loader (VSServerLoad.cpp), in the order the constructor runs them. Each can
+    // run again on a built model to read its files anew (the file fuzzer does so).
     void loadLiveWallKeys();
     void loadSceneKeys();
     void loadUnicast();
     void loadUnicastWindows();
+    void loadUnicastWindow(int i);
+    void layoutUnicastWindows();  // the current slot's window places, after the windows
     void loadMulticast();
     void loadHVratio();
     void loadWinModes();
     void loadScenes();
+    void loadScene(int s);
     void loadScenePreset(int s, int p);
     void loadLiveWall();
+
+private:
     void buildNewLiveWall();
     void loadStoredLiveWall();
 

@@ -105,10 +105,17 @@ void VSServer::loadUnicast() {
                 << " names no slot; no unicast window laid out\n";
 }
 
+void VSServer::loadUnicastWindow(int i) {
+    loadWin(confUWin[i], vsNumbered("/mnt/qelconfUWin_%02d.ini", i), pUWinOrg[i], pUWin[i],
+            pUWinPos[i], i);
+}
+
 void VSServer::loadUnicastWindows() {
-    for (int i = 0; i < VS_UNICAST_WINDOWS; ++i)
-        loadWin(confUWin[i], vsNumbered("/mnt/qelconfUWin_%02d.ini", i), pUWinOrg[i], pUWin[i],
-                pUWinPos[i], i);
+    for (int i = 0; i < VS_UNICAST_WINDOWS; ++i) loadUnicastWindow(i);
+    layoutUnicastWindows();
+}
+
+void VSServer::layoutUnicastWindows() {
     const int cur = iUnicastCurIndex;
     if (cur >= 0 && cur < UNICAST_SLOTS)
         createUnicastWinPos(0, 0, iRScreenWidth, iRScreenHeight, pUnicast->splitnum[cur],
@@ -168,24 +175,26 @@ void VSServer::loadWinModes() {
 }
 
 void VSServer::loadScenes() {
-    for (int s = 0; s < VS_SCENES; ++s) {
-        if (wallGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]) < 0) {
-            if (iSenceScreenRows[s] != 0 || iSenceScreenColumns[s] != 0)
-                envir() << confVSence[s][VS_PRESETS - 1]->fileName().c_str() << ": grid "
-                        << iSenceScreenRows[s] << " x " << iSenceScreenColumns[s]
-                        << " cannot be held; scene " << s << " rebuilt\n";
-            removeSenceData(s, 0, 0, "", "", 2, 2, 2, 2);
-            removeSenceDisplayData(s);
-            continue;
-        }
-        for (int p = 0; p < VS_PRESETS; ++p) loadScenePreset(s, p);
-        pVSence[s].reset(new VSence());
-        pVSence[s]->id = static_cast<uint8_t>(iSenceScreenId[s]);
-        pVSence[s]->valid = static_cast<uint8_t>(iSenceScreenValid[s]);
-        pVSence[s]->curPreset = static_cast<uint8_t>(iSenceScreenCurPreset[s]);
-        pVSence[s]->name = sSenceScreenName[s];
-        pVSence[s]->picSrc = sSenceScreenPicSrc[s];
+    for (int s = 0; s < VS_SCENES; ++s) loadScene(s);
+}
+
+void VSServer::loadScene(int s) {
+    if (wallGridCells(iSenceScreenRows[s], iSenceScreenColumns[s]) < 0) {
+        if (iSenceScreenRows[s] != 0 || iSenceScreenColumns[s] != 0)
+            envir() << confVSence[s][VS_PRESETS - 1]->fileName().c_str() << ": grid "
+                    << iSenceScreenRows[s] << " x " << iSenceScreenColumns[s]
+                    << " cannot be held; scene " << s << " rebuilt\n";
+        removeSenceData(s, 0, 0, "", "", 2, 2, 2, 2);
+        removeSenceDisplayData(s);
+        return;
     }
+    for (int p = 0; p < VS_PRESETS; ++p) loadScenePreset(s, p);
+    pVSence[s].reset(new VSence());
+    pVSence[s]->id = static_cast<uint8_t>(iSenceScreenId[s]);
+    pVSence[s]->valid = static_cast<uint8_t>(iSenceScreenValid[s]);
+    pVSence[s]->curPreset = static_cast<uint8_t>(iSenceScreenCurPreset[s]);
+    pVSence[s]->name = sSenceScreenName[s];
+    pVSence[s]->picSrc = sSenceScreenPicSrc[s];
 }
 
 void VSServer::loadScenePreset(int s, int p) {
