@@ -20,7 +20,8 @@ extern std::atomic<int> WdtFd;
 // Window state shared by the command threads and the main loop; guarded by gWinLock.
 extern std::mutex gWinLock;
 extern char param[QEL_SLOTS][QEL_URL_SIZE];
-extern char open_result[QEL_SLOTS];
+// Signed: -1 marks a slot whose stream failed to open (plain char is unsigned on ARM).
+extern signed char open_result[QEL_SLOTS];
 extern int update_info[QEL_SLOTS][2];
 extern int ChannelUse[6];
 

@@ -12,7 +12,7 @@ std::atomic<int> loop{0};
 std::atomic<int> WdtFd{-1};
 std::mutex gWinLock;
 char param[QEL_SLOTS][QEL_URL_SIZE];
-char open_result[QEL_SLOTS];
+signed char open_result[QEL_SLOTS];
 int update_info[QEL_SLOTS][2];
 int ChannelUse[6] = {0, 1, 2, 3, 4, 17};
 std::atomic<int> need_handle_message_right_now{0};
@@ -163,7 +163,7 @@ void mainLoopPass() {
             int r = gPlayer.show(i, url, iFull);
             {
                 std::lock_guard<std::mutex> g(gWinLock);
-                open_result[i] = static_cast<char>(r);
+                open_result[i] = static_cast<signed char>(r);
             }
             if (r != 0) gPlayer.decodeJpg(i);
         }
