@@ -70,6 +70,7 @@ inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds
 }
 
 using playertools::threadCount;
+using playertools::threadIds;
 using playertools::videoPackets;
 
 inline uint64_t vdecStreams(int chn) {

@@ -4,7 +4,9 @@
 #include <dirent.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 
 extern "C" {
@@ -13,15 +15,22 @@ extern "C" {
 
 namespace playertools {
 
+// Kernel ids of this process's threads now. The kernel hands an id out again only after it
+// has gone round every id, so an id in two lists names one thread.
+inline std::set<int> threadIds() {
+    std::set<int> ids;
+    DIR* d = opendir("/proc/self/task");
+    if (!d) return ids;
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.') ids.insert(atoi(e->d_name));
+    closedir(d);
+    return ids;
+}
+
 // Threads of this process now.
 inline int threadCount() {
-    int n = 0;
-    DIR* d = opendir("/proc/self/task");
-    if (!d) return -1;
-    while (dirent* e = readdir(d))
-        if (e->d_name[0] != '.') n++;
-    closedir(d);
-    return n;
+    std::set<int> ids = threadIds();
+    return ids.empty() ? -1 : static_cast<int>(ids.size());
 }
 
 // Packets of the best video stream of a file; -1 when it cannot be read.
