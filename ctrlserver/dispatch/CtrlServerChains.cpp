@@ -1,9 +1,5 @@
 // The keyword chains of both stages, in their fixed order (the first keyword found wins, so a
 // keyword that holds another stands before it), and the web gate's own keyword list.
-//
-// An entry with a null handler is one whose handler has not been built yet: it answers
-// failure in its envelope and logs "not built", so that it never reaches the pass-through.
-// Filling one in is giving it its handler.
 #include "dispatch/CtrlServerDispatch.h"
 #include "dispatch/CtrlServerStageOne.h"
 

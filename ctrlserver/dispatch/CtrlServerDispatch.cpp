@@ -68,13 +68,6 @@ bool refusedByGate(const Command& c) {
     return c.fromWeb == 1 && c.server.loggedIn == 0 && strncmp(c.cmd, "update", 6) != 0;
 }
 
-int notBuilt(Command& c, const Entry& e, bool stageOne) {
-    c.server.envir() << "\"" << e.keyword << "\": not built\n";
-    // Stage one echoes its keyword's length of the command, stage two its head.
-    c.ack(e.envelope, false, stageOne ? std::string(c.cmd, strlen(e.keyword)) : c.head());
-    return 1;
-}
-
 int runStage(CtrlServer& server, bool stageOne, char* text, int len, unsigned int fromWeb) {
     if (!text) return 0;
     if (len > kLongestText) {
@@ -101,7 +94,7 @@ int runStage(CtrlServer& server, bool stageOne, char* text, int len, unsigned in
         for (const Entry& e : chain) {
             if (!matches(e, c.cmd)) continue;
             matched = true;
-            result = e.handler ? e.handler(c, e) : notBuilt(c, e, stageOne);
+            result = e.handler(c, e);
             break;
         }
         if (!matched) result = stageOne ? 0 : passToDevices(c);

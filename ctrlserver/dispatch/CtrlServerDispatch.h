@@ -115,8 +115,6 @@ enum class Match {
 struct Entry {
     const char* keyword;
     Match match;
-    // Null for an entry whose handler has not been built yet: it answers failure in its
-    // envelope and logs "not built".
     Handler handler;
     // The envelope of the entry's acknowledgement.
     Envelope envelope;
