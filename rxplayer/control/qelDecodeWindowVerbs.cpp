@@ -388,8 +388,11 @@ void cmdSetSysCmd(char** str, ReplySink&) {
     box::system(cmd);
 }
 
+// The sync values take any int; one that is not a number, or too big for an int, drops the
+// command rather than acting on another value.
 void cmdSetSyncMode(char** str, ReplySink&) {
-    int mode = fieldNumber(str[1]);
+    int mode;
+    if (!fieldInt(str[1], &mode)) return;
     printf("SetSyncMode = %d \n", mode);
     iDisplayCurInfoIP = 1;
     gPlayer.setSyncClose(mode);
@@ -399,14 +402,16 @@ void cmdSetSyncTimeOffset(char** str, ReplySink&) {
     printf("SetSyncTimeOffset = %s \n", str[0]);
     printf("invalidPara = %d \n", 0);
     printf("str[1] = %s str[2] = %s str[3] = %s \n", str[1], str[2], str[3]);
-    int offset = fieldNumber(str[3]);
+    int offset;
+    if (!fieldInt(str[3], &offset)) return;
     int slots[QEL_PLAYER_SLOTS];
     int n = slotsPlaying(QEL_PLAYER_SLOTS, str[2], slots);
     for (int i = 0; i < n; ++i) gPlayer.setSyncOffset(slots[i], offset);
 }
 
 void cmdSetSyncTime(char** str, ReplySink&) {
-    int timeBase = fieldNumber(str[3]), offset = fieldNumber(str[4]);
+    int timeBase, offset;
+    if (!fieldInt(str[3], &timeBase) || !fieldInt(str[4], &offset)) return;
     int slots[QEL_PLAYER_SLOTS];
     int n = slotsPlaying(windows, str[2], slots);
     for (int i = 0; i < n; ++i) gPlayer.setSync(slots[i], timeBase, offset);
