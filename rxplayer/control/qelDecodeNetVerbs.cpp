@@ -1,7 +1,9 @@
 // The network and serial verbs of the device protocol, and the MAC commands of the TCP server.
+#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -37,6 +39,27 @@ bool dottedQuad(const char* s) {
 
 bool emptyOrDottedQuad(const char* s) {
     return s[0] == 0 || dottedQuad(s);
+}
+
+// A dotted quad as a host-order word; false when the text is none.
+bool quadValue(const char* s, uint32_t* v) {
+    in_addr a;
+    if (!dottedQuad(s) || inet_pton(AF_INET, s, &a) != 1) return false;
+    *v = ntohl(a.s_addr);
+    return true;
+}
+
+// An address the box can still be reached at once it has it: its last part is neither 0 nor
+// 255 and, under the netmask (when one is known), the mask is a run of ones that leaves room
+// for hosts and the address is neither the network's own nor its broadcast address.
+bool reachableAddress(const char* ip, const char* mask) {
+    uint32_t a, m;
+    if (!quadValue(ip, &a)) return false;
+    if ((a & 0xFF) == 0 || (a & 0xFF) == 0xFF) return false;
+    if (!quadValue(mask, &m)) return true;
+    uint32_t host = ~m;
+    if ((host & (host + 1)) != 0 || host <= 1) return false;
+    return (a & host) != 0 && (a & host) != host;
 }
 
 // A MAC target matches the interface's MAC as exact text, never an unknown one.
@@ -113,14 +136,27 @@ void netVerb(const NetFields& f, const char* reply, ReplySink& out) {
     // Whatever is not an address is never put into a shell command.
     if (!emptyOrDottedQuad(f.mask)) return;
     if (strcmp(f.gw, "No_Gateway") != 0 && !emptyOrDottedQuad(f.gw)) return;
+    // A name the discovery answer cannot carry refuses the whole command, before anything runs.
+    char name[QEL_NAME_SIZE];
+    if (f.name && f.name[0] && !decoderNameOf(f.name, name, sizeof name)) {
+        printf("name refused: %s\n", f.name);
+        return;
+    }
     // Each interface on its own: the MAC names the one to change.
-    for (int iface = 0; iface < 2; ++iface)
-        if (macMatches(iface, f.mac)) applyNet(iface, f, reply, out);
-}
-
-// A number at the start of a field; false when there is none.
-bool numberField(const char* field, int* v) {
-    return field && sscanf(field, "%d", v) == 1;
+    for (int iface = 0; iface < 2; ++iface) {
+        if (!macMatches(iface, f.mac)) continue;
+        std::string mask = f.mask;
+        if (mask.empty()) {
+            std::lock_guard<std::recursive_mutex> g(gNetLock);
+            mask = text(MASK_info[iface]);
+        }
+        // The box would come back where nobody can reach it: change nothing.
+        if (!reachableAddress(f.ip, mask.c_str())) {
+            printf("address %s netmask %s refused: no host can have it\n", f.ip, mask.c_str());
+            continue;
+        }
+        applyNet(iface, f, reply, out);
+    }
 }
 
 // The serial destination: an address, or the broadcast address written out; the change mark
@@ -139,7 +175,7 @@ void serialDestination(const char* dest) {
 // A changed serial setting is written, then the bridge is asked to reopen the port.
 void saveSerialWhenChanged() {
     if (iSerial_changed != 1) return;
-    printf("saveSerialConfig ");
+    puts("saveSerialConfig ");
     saveSerialConfig();
     iSerial_changed = 2;
 }
@@ -177,7 +213,7 @@ void cmdNetAndNameParams(char** str, ReplySink& out) {
 void cmdSerialByNet(char** str, ReplySink& out) {
     serialDestination(str[4]);
     int enable;
-    if (numberField(str[2], &enable) && enable != Serial_Enable) {
+    if (fieldInt(str[2], &enable) && enable != Serial_Enable) {
         Serial_Enable = enable;
         iSerial_changed = 1;
     }
@@ -195,7 +231,7 @@ void cmdSerialParams(char** str, ReplySink& out) {
     bool changed = false;
     for (int i = 0; i < 5; ++i) {
         v[i] = *settings[i];
-        if (numberField(str[2 + i], &v[i]) && v[i] != *settings[i]) changed = true;
+        if (fieldInt(str[2 + i], &v[i]) && v[i] != *settings[i]) changed = true;
     }
     if (changed) {
         for (int i = 0; i < 5; ++i) *settings[i] = v[i];

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -131,10 +132,20 @@ bool targetMatches(Target target, const char* field1) {
     return false;
 }
 
+bool fieldInt(const char* field, int* v) {
+    if (field == nullptr) return false;
+    char* end = nullptr;
+    errno = 0;
+    long n = strtol(field, &end, 10);
+    // A number too big for an int is refused rather than wrapped into a value it never was.
+    if (end == field || errno == ERANGE || n < INT_MIN || n > INT_MAX) return false;
+    *v = static_cast<int>(n);
+    return true;
+}
+
 int fieldNumber(const char* field) {
     int v;
-    if (field == nullptr || sscanf(field, "%d", &v) != 1) return -1;
-    return v;
+    return fieldInt(field, &v) ? v : -1;
 }
 
 void handleCommand(char* text, ReplySink& out) {
@@ -200,11 +211,16 @@ int boundSocket(int port, const char* socketError) {
 
 }  // namespace
 
-int udp_thread(void*) {
-    int cmdFd = boundSocket(QEL_CMD_PORT, "socket error");
-    printf("setup udp with port: %d!\n", QEL_CMD_PORT);
-    int ackFd = boundSocket(QEL_ACK_PORT, "socketack error");
-    puts("setup udp with port: 8887!");
+ssize_t receiveDatagram(int fd, char* buf, size_t max, sockaddr_in* from, const char* what) {
+    socklen_t alen = sizeof *from;
+    // MSG_TRUNC makes the receive tell the datagram's whole length, so a longer one is seen.
+    ssize_t n = recvfrom(fd, buf, max, MSG_TRUNC, reinterpret_cast<sockaddr*>(from), &alen);
+    if (n < 0 || static_cast<size_t>(n) <= max) return n;
+    printf("%s: datagram of %zd bytes dropped, at most %zu are taken\n", what, n, max);
+    return -2;
+}
+
+void udpServe(int cmdFd, int ackFd) {
     // A receive wakes at least twice a second so that the thread sees loop cleared.
     timeval tv{0, 500 * 1000};
     setsockopt(cmdFd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
@@ -214,9 +230,9 @@ int udp_thread(void*) {
     while (loop) {
         memset(buffer, 0, sizeof buffer);
         sockaddr_in their_addr;
-        socklen_t alen = sizeof their_addr;
-        ssize_t n = recvfrom(cmdFd, buffer, QEL_DATAGRAM_MAX, MSG_TRUNC,
-                             reinterpret_cast<sockaddr*>(&their_addr), &alen);
+        ssize_t n = receiveDatagram(cmdFd, buffer, QEL_DATAGRAM_MAX, &their_addr, "udp 8888");
+        // A datagram longer than the buffer is dropped whole rather than cut.
+        if (n == -2) continue;
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
             // A receive error does not end the service: try again, pausing when it repeats.
@@ -225,12 +241,18 @@ int udp_thread(void*) {
             continue;
         }
         errors = 0;
-        // A datagram longer than the buffer is dropped whole rather than cut.
-        if (n > QEL_DATAGRAM_MAX) continue;
         buffer[n] = 0;
         UdpReplySink sink(cmdFd, ackFd, their_addr);
         handleCommand(buffer, sink);
     }
+}
+
+int udp_thread(void*) {
+    int cmdFd = boundSocket(QEL_CMD_PORT, "socket error");
+    printf("setup udp with port: %d!\n", QEL_CMD_PORT);
+    int ackFd = boundSocket(QEL_ACK_PORT, "socketack error");
+    puts("setup udp with port: 8887!");
+    udpServe(cmdFd, ackFd);
     close(cmdFd);
     close(ackFd);
     return 0;

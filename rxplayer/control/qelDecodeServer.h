@@ -2,6 +2,9 @@
 // splitter, the target check and the UDP server on port 8888 (replies from 8887).
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/types.h>
+
 #include <cstddef>
 
 #define QEL_CMD_PORT 8888
@@ -51,15 +54,29 @@ bool targetMatches(Target target, const char* field1);
 void handleCommand(char* text, ReplySink& out);
 // The same over another command list (the TCP server's).
 void handleCommandIn(const CommandRow* rows, int count, char* text, ReplySink& out);
-// A decimal number at the start of a field; -1 when the field does not begin with one.
+// A decimal number at the start of a field; -1 when the field does not begin with one or the
+// number does not fit an int, so that it fails every range check that starts at 0.
 int fieldNumber(const char* field);
+// The same for fields that take any int: false when there is no number or it does not fit.
+bool fieldInt(const char* field, int* v);
 
 // Allows address reuse and binds fd to port on every local address; false when the bind fails.
 bool bindAnyAddress(int fd, int port);
 
+// Receives one datagram into buf (max bytes) with its sender: its length, -1 on a receive
+// error (errno tells which), or -2 when it was longer than max; such a datagram is taken off
+// the socket whole and dropped with a line naming what (the service) and its length.
+ssize_t receiveDatagram(int fd, char* buf, size_t max, sockaddr_in* from, const char* what);
+
 int udp_thread(void*);
+// The UDP server's receive loop on its two bound sockets, until loop is cleared: each datagram
+// of at most 1024 bytes is one command text; a longer one is dropped, a receive error retried.
+void udpServe(int cmdFd, int ackFd);
 // The TCP server on port 8888: one client at a time, one receive is one command text.
 int tcp_thread(void*);
+// A TCP client silent this long is closed, so that it cannot keep the others waiting; the
+// controller's exchanges take well under a second.
+constexpr int kTcpIdleSeconds = 5;
 // The TCP server's command list, in its match order.
 extern const CommandRow kTcpCommandRows[];
 extern const int kTcpCommandRowCount;
@@ -75,8 +92,13 @@ void cmdGetUrlParams(char** str, ReplySink& out);
 void cmdDecoderParams(char** str, ReplySink& out);
 void cmdCutEdge(char** str, ReplySink& out);
 void cmdDecoderName(char** str, ReplySink& out);
-// Stores a new decoder name (cut to 31 characters) and writes the name file when it changed.
-void setDecoderName(const char* name);
+// The name a command carries: the text up to its first line end, cut to 31 bytes at a UTF-8
+// character boundary. False (nothing usable) when that leaves nothing or holds a '#', which
+// would break the '#'-separated discovery answer.
+bool decoderNameOf(const char* text, char* name, size_t size);
+// Stores the name a command carries and writes the name file when it changed; false, with
+// nothing stored, when decoderNameOf refuses it.
+bool setDecoderName(const char* text);
 void cmdDecodersDisplayIp(char** str, ReplySink& out);
 void cmdInternalCmd(char** str, ReplySink& out);
 void cmdHdmiOut(char** str, ReplySink& out);

@@ -1,11 +1,13 @@
 // The TCP command server on port 8888: a subset of the device protocol and two MAC commands, for
 // one client at a time; each receive is one command text and replies go back on the connection.
+// A client that sends nothing for kTcpIdleSeconds is closed so that the next one is served.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,22 +73,32 @@ int listeningSocket() {
     return fd;
 }
 
-// Serves one client until it closes or fails; the server's own buffer, apart from the UDP
-// server's, since both run at once.
+// Serves one client until it closes, fails or stays silent for the idle limit; the server's
+// own buffer, apart from the UDP server's, since both run at once.
 void serveClient(int fd) {
     // A receive wakes at least twice a second so that the thread sees loop cleared.
     timeval tv{0, 500 * 1000};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     TcpReplySink sink(fd);
     char buffer[QEL_DATAGRAM_MAX + 1];
+    auto heard = std::chrono::steady_clock::now();
     while (loop) {
         memset(buffer, 0, sizeof buffer);
         ssize_t n = recv(fd, buffer, QEL_DATAGRAM_MAX, 0);
         if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                // Only one client is served at a time: a silent one would shut out every other.
+                if (std::chrono::steady_clock::now() - heard >=
+                    std::chrono::seconds(kTcpIdleSeconds)) {
+                    printf("tcp client silent for %d s: closed\n", kTcpIdleSeconds);
+                    return;
+                }
+                continue;
+            }
             fprintf(stderr, "recvfrom error\n");
             return;
         }
+        heard = std::chrono::steady_clock::now();
         if (n == 0) {
             printf("goto tcp_relisten ");
             return;

@@ -113,9 +113,27 @@ void cmdCutEdge(char** str, ReplySink& out) {
     out.reply("config qel ack set cutedge params #SUCCEED ");
 }
 
-void setDecoderName(const char* text) {
+bool decoderNameOf(const char* text, char* name, size_t size) {
+    if (size == 0) return false;
+    name[0] = 0;
+    // A line end would put the rest of the name on a line of its own in the name file.
+    size_t n = strcspn(text, "\r\n");
+    if (n > size - 1) {
+        n = size - 1;
+        // Never end inside a UTF-8 character: while the first byte left out continues a
+        // character, leave that character out whole.
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    }
+    // The discovery answer separates its fields with " #": a '#' in the name would shift them.
+    if (n == 0 || memchr(text, '#', n) != nullptr) return false;
+    memcpy(name, text, n);
+    name[n] = 0;
+    return true;
+}
+
+bool setDecoderName(const char* text) {
     char name[QEL_NAME_SIZE];
-    copyText(name, sizeof name, text);
+    if (!decoderNameOf(text, name, sizeof name)) return false;
     bool changed;
     {
         std::lock_guard<std::mutex> g(gTextLock);
@@ -123,10 +141,14 @@ void setDecoderName(const char* text) {
         if (changed) copyText(reinterpret_cast<char*>(decoder_Name), sizeof decoder_Name, name);
     }
     if (changed) saveDecoderNameConfig();
+    return true;
 }
 
 void cmdDecoderName(char** str, ReplySink& out) {
-    setDecoderName(str[2]);
+    if (!setDecoderName(str[2])) {
+        out.reply("config qel ack set decoder name #FAILED ");
+        return;
+    }
     out.reply("config qel ack set decoder name #SUCCEED ");
 }
 
@@ -142,11 +164,11 @@ void cmdInternalCmd(char** str, ReplySink& out) {
 
 void cmdHdmiOut(char** str, ReplySink& out) {
     if (strncmp(str[2], "on", 2) == 0) {
-        printf("open HDMI output ");
+        puts("open HDMI output ");
         SAMPLE_COMM_HdmiOnOff(HI_TRUE);
         out.reply("config qel ack set hdmiout #SUCCEED ");
     } else if (strncmp(str[2], "off", 3) == 0) {
-        printf("close HDMI output ");
+        puts("close HDMI output ");
         SAMPLE_COMM_HdmiOnOff(HI_FALSE);
         out.reply("config qel ack set hdmiout #SUCCEED ");
     } else {

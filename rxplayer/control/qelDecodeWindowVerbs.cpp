@@ -25,6 +25,12 @@ bool validSplit(int split) {
     return split == 1 || split == 4 || split == 5 || split == 16;
 }
 
+// The split commands' second number goes to the player as the windows' layer: one that is no
+// int drops the command rather than lay the windows out on another value.
+bool splitSecond(const char* field, int* x) {
+    return fieldInt(field, x);
+}
+
 // Starts the resume timer: the windows suspended now are shown again main_loop_Hide_TCnt ticks
 // (of 200 ms) later.
 void armResumeTimer() {
@@ -158,8 +164,8 @@ void videoVerb(char** str, ReplySink& out, const WinReplies& r) {
 
 // The split command; console is the line printed before the player is asked.
 void splitVerb(char** str, ReplySink& out, const char* console) {
-    int split = fieldNumber(str[2]), x = fieldNumber(str[3]);
-    if (!validSplit(split)) return;
+    int split = fieldNumber(str[2]), x;
+    if (!validSplit(split) || !splitSecond(str[3], &x)) return;
     out.reply("config qel ack set split params #SUCCEED ");
     puts(console);
     if (gPlayer.checkWhetherNeedSetSplit(iSplit_Num, split) != 1) return;
@@ -170,8 +176,8 @@ void splitVerb(char** str, ReplySink& out, const char* console) {
 // The split command that first hides every window for 30 s, so that the new layout is not seen
 // while it is built.
 void splitUndisVerb(char** str, ReplySink& out, const char* console, bool store) {
-    int split = fieldNumber(str[2]), x = fieldNumber(str[3]);
-    if (!validSplit(split)) return;
+    int split = fieldNumber(str[2]), x;
+    if (!validSplit(split) || !splitSecond(str[3], &x)) return;
     out.reply("config qel ack set splitundis params #SUCCEED ");
     for (int w = 0; w < 18; ++w) {
         if (gPlayer.suspendChn(w, 0) == 1) {
@@ -388,8 +394,11 @@ void cmdSetSysCmd(char** str, ReplySink&) {
     box::system(cmd);
 }
 
+// The sync values take any int; one that is not a number, or too big for an int, drops the
+// command rather than acting on another value.
 void cmdSetSyncMode(char** str, ReplySink&) {
-    int mode = fieldNumber(str[1]);
+    int mode;
+    if (!fieldInt(str[1], &mode)) return;
     printf("SetSyncMode = %d \n", mode);
     iDisplayCurInfoIP = 1;
     gPlayer.setSyncClose(mode);
@@ -399,22 +408,24 @@ void cmdSetSyncTimeOffset(char** str, ReplySink&) {
     printf("SetSyncTimeOffset = %s \n", str[0]);
     printf("invalidPara = %d \n", 0);
     printf("str[1] = %s str[2] = %s str[3] = %s \n", str[1], str[2], str[3]);
-    int offset = fieldNumber(str[3]);
+    int offset;
+    if (!fieldInt(str[3], &offset)) return;
     int slots[QEL_PLAYER_SLOTS];
     int n = slotsPlaying(QEL_PLAYER_SLOTS, str[2], slots);
     for (int i = 0; i < n; ++i) gPlayer.setSyncOffset(slots[i], offset);
 }
 
 void cmdSetSyncTime(char** str, ReplySink&) {
-    int timeBase = fieldNumber(str[3]), offset = fieldNumber(str[4]);
+    int timeBase, offset;
+    if (!fieldInt(str[3], &timeBase) || !fieldInt(str[4], &offset)) return;
     int slots[QEL_PLAYER_SLOTS];
     int n = slotsPlaying(windows, str[2], slots);
     for (int i = 0; i < n; ++i) gPlayer.setSync(slots[i], timeBase, offset);
 }
 
 void cmdSetSplitPara(char** str, ReplySink&) {
-    int split = fieldNumber(str[2]), x = fieldNumber(str[3]);
-    if (!validSplit(split)) return;
+    int split = fieldNumber(str[2]), x;
+    if (!validSplit(split) || !splitSecond(str[3], &x)) return;
     puts("call SetSplitPara()");
     gPlayer.setSplitPara(split, x);
 }

@@ -218,7 +218,16 @@ int serialWrite(const void* data, size_t len) {
         puts("serial port not open: write skipped");
         return -1;
     }
-    return static_cast<int>(write(fd_serialReadWrite, data, len));
+    // A write may take part of the bytes (a signal, a full queue): go on until all are out.
+    const char* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = write(fd_serialReadWrite, p + done, len - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return done > 0 ? static_cast<int>(done) : -1;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int>(done);
 }
 
 int serialPortFd() {
@@ -305,11 +314,11 @@ int read_udp_write_serial_thread(void*) {
         timeval tv{0, 500 * 1000};
         setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         while (loop) {
-            char buffer[256];
+            char buffer[QEL_SERIAL_DATAGRAM_MAX];
             sockaddr_in from;
-            socklen_t alen = sizeof from;
-            ssize_t n =
-                recvfrom(sock, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &alen);
+            ssize_t n = receiveDatagram(sock, buffer, sizeof buffer, &from, "serial udp 8666");
+            // A datagram is written whole or, when too long for the port, not at all.
+            if (n == -2 || n == 0) continue;
             if (n < 0) {
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
                 puts("recvfrom error, need restart read_udp_write_serial_thread");

@@ -8,6 +8,10 @@
 #include <cstddef>
 
 #define QEL_SERIAL_UDP_PORT 8666
+// Datagrams to the port are written whole up to this length, longer ones dropped with a line:
+// about a second of bytes at 9600 baud, so one write never holds the port (and with it the
+// serial send command) for long.
+#define QEL_SERIAL_DATAGRAM_MAX 1024
 
 // Reopen request: 0 none, 1 a serial command changed a setting, 2 the settings file is written
 // and the port-to-network thread is to reopen the port with the new settings.

@@ -5,12 +5,33 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "box/Box.h"
 
 namespace {
 
 const size_t kEntry = 200;
+// The longest URL the settings keep (a slot holds 512 bytes); a longer line loads no URL.
+const size_t kLongestUrl = 511;
+
+// Reads one line whole, line end excluded, keeping at most kLongestUrl characters of it in
+// line; false at the end of the file. *tooLong tells that more were left out.
+bool readLine(FILE* f, std::string& line, bool* tooLong) {
+    line.clear();
+    *tooLong = false;
+    int c;
+    bool any = false;
+    while ((c = getc(f)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        if (line.size() < kLongestUrl)
+            line += static_cast<char>(c);
+        else
+            *tooLong = true;
+    }
+    return any;
+}
 
 bool allDigits(const std::string& s) {
     for (char c : s)
@@ -102,15 +123,22 @@ int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char 
         fprintf(stderr, "Can't find ini file \n");
         return -1;
     }
+    std::string line;
     for (unsigned int i = 0; i < entries; ++i) {
         char* place = reinterpret_cast<char*>(ucIPList + i * kEntry);
-        if (fgets(place, kEntry, f) == nullptr) {
+        // Each entry is one whole line, so that a long URL never spills into the next slot's.
+        bool tooLong;
+        if (!readLine(f, line, &tooLong)) {
             fclose(f);
             return -1;
         }
-        place[kEntry - 1] = 0;
-        if (place[0] == 0 || iSearchIP(reinterpret_cast<unsigned char*>(place)) == 0)
+        std::vector<unsigned char> text(line.begin(), line.end());
+        text.push_back(0);
+        // The address is at most 15 characters of the line, so it fits in its place.
+        if (tooLong || line.empty() || iSearchIP(text.data()) == 0)
             snprintf(place, kEntry, "unused_window");
+        else
+            snprintf(place, kEntry, "%s", reinterpret_cast<const char*>(text.data()));
     }
     fclose(f);
     return 0;

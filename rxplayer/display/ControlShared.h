@@ -3,7 +3,8 @@
 #pragma once
 
 // Fills uiWinNum (32 for a tour list) texts of 200 bytes with the address found in each stored
-// URL, or "unused_window"; 0, or -1 when the file is missing or ends early. capacity is the
+// URL (each entry one whole line of the file), or "unused_window" (also for a line longer than
+// the settings keep); 0, or -1 when the file is missing or ends early. capacity is the
 // number of texts the list holds (0: uiWinNum); no more are ever written.
 int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char chnNum,
                   unsigned char lunxun, unsigned int capacity = 0);

@@ -108,13 +108,38 @@ TEST_F(NetVerbs, BadFieldsRunNothing) {
              "02:00:00:00:00:02 10.77.0.2 255.255.0.0 10.77.0.1 "
              "extra",                                  // the gateway field
              "empty 10.77.0.3 255.255.0.0 10.77.0.1",  // eth1's unknown MAC
+             // Addresses nobody could reach the box at afterwards.
+             "02:00:00:00:00:02 0.0.0.0 255.255.255.0 10.77.0.1",
+             "02:00:00:00:00:02 10.77.1.0 255.255.0.0 10.77.0.1",
+             "02:00:00:00:00:02 10.77.0.2 255.255.255.255 10.77.0.1",
+             "02:00:00:00:00:02 10.77.0.2 255.255.255.254 10.77.0.1",
+             "02:00:00:00:00:02 10.77.0.128 255.255.255.128 10.77.0.1",  // the network itself
+             "02:00:00:00:00:02 10.77.0.127 255.255.255.128 10.77.0.1",  // its broadcast
+             "02:00:00:00:00:02 10.77.0.2 255.0.255.0 10.77.0.1",        // no run of ones
+             "02:00:00:00:00:02 10.77..2 255.255.255.0 10.77.0.1",
          }) {
         EXPECT_TRUE(texts(std::string("config qel set net params ") + fields).empty()) << fields;
     }
+    // A name the discovery answer cannot carry refuses the address change with it.
+    EXPECT_TRUE(texts("config qel set netandname params 02:00:00:00:00:02 10.77.0.12 "
+                      "255.255.255.0 10.77.0.1 Lobby #2")
+                    .empty());
     EXPECT_TRUE(logLines().empty());
     EXPECT_FALSE(exists("/mnt/ifconfig.sh"));
+    EXPECT_FALSE(exists("/mnt/decodername.ini"));
     EXPECT_EQ(ctltest::reboots(), 0);
     EXPECT_EQ(ip0(), "10.77.0.2");
+    // Without a netmask in the command the stored one decides.
+    {
+        std::lock_guard<std::recursive_mutex> g(gNetLock);
+        copyText(reinterpret_cast<char*>(MASK_info[0]), 128, "255.255.255.128");
+    }
+    EXPECT_TRUE(
+        texts("config qel set net params 02:00:00:00:00:02 10.77.0.128  No_Gateway").empty());
+    EXPECT_TRUE(logLines().empty());
+    EXPECT_EQ(texts("config qel set net params 02:00:00:00:00:02 10.77.0.129  No_Gateway"),
+              Texts{kNetOk});
+    EXPECT_EQ(ip0(), "10.77.0.129");
 }
 
 TEST_F(NetVerbs, NetAndNameAndTheSecondInterface) {

@@ -189,6 +189,22 @@ TEST_F(SerialBridge, PortAndPeerBothWays) {
     EXPECT_EQ(readFor(peer, 300ms), "");
 }
 
+TEST_F(SerialBridge, DatagramsReachThePortWholeOrNotAtAll) {
+    startBridge();
+    for (size_t size : {1000, 1024}) {
+        SCOPED_TRACE(size);
+        std::string bytes;
+        for (size_t i = 0; i < size; ++i) bytes += static_cast<char>('a' + i % 26);
+        sendFrom("127.0.0.2", bytes);
+        EXPECT_EQ(readFor(master, 3s, size), bytes);
+    }
+    // Longer than the bridge takes: dropped whole, never cut; an empty one writes nothing.
+    sendFrom("127.0.0.2", std::string(1025, 'x'));
+    sendFrom("127.0.0.2", "");
+    sendFrom("127.0.0.2", "next");
+    EXPECT_EQ(readFor(master, 2s, 4), "next");
+}
+
 TEST_F(SerialBridge, SerialSendWritesTextAndBytes) {
     startBridge();
     const struct {

@@ -1,3 +1,4 @@
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -40,11 +41,31 @@ TEST(Splitter, FieldsAndTheRestOfTheText) {
     }
 }
 
-TEST(FieldNumber, WithoutALeadingNumberReadsMinusOne) {
-    EXPECT_EQ(fieldNumber("42"), 42);
-    EXPECT_EQ(fieldNumber("7abc"), 7);
-    EXPECT_EQ(fieldNumber("abc"), -1);
-    EXPECT_EQ(fieldNumber(""), -1);
+TEST(FieldNumber, WithoutALeadingNumberOrBeyondAnIntReadsMinusOne) {
+    const struct {
+        const char* field;
+        int number;  // fieldNumber's value
+        bool isInt;  // fieldInt's answer
+    } cases[] = {
+        {"42", 42, true},
+        {"7abc", 7, true},
+        {"-5", -5, true},
+        {"2147483647", 2147483647, true},
+        {"-2147483648", INT_MIN, true},
+        {"abc", -1, false},
+        {"", -1, false},
+        {"2147483648", -1, false},
+        {"4294967297", -1, false},  // would read as 1 if wrapped
+        {"-2147483649", -1, false},
+        {"100000000000000000000", -1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        EXPECT_EQ(fieldNumber(c.field), c.number);
+        int v = 12345;
+        EXPECT_EQ(fieldInt(c.field, &v), c.isInt);
+        EXPECT_EQ(v, c.isInt ? c.number : 12345);
+    }
 }
 
 TEST_F(Server, TargetCheck) {
@@ -165,12 +186,37 @@ TEST_F(Server, CutEdgeInStepsOfEight) {
 
 TEST_F(Server, DecoderNameKeepsBlanksAndIsCut) {
     const Texts ok{"config qel ack set decoder name #SUCCEED "};
-    EXPECT_EQ(texts("config qel set decoder name 10.77.0.2 Left wall"), ok);
-    EXPECT_EQ(read("/mnt/decodername.ini"), "Left wall\n");
-    EXPECT_EQ(texts("config qel set decoder name 10.77.0.2 " + std::string(40, 'n')), ok);
-    EXPECT_EQ(read("/mnt/decodername.ini"), std::string(31, 'n') + "\n");
+    const Texts failed{"config qel ack set decoder name #FAILED "};
+    std::string e20;
+    for (int i = 0; i < 20; ++i) e20 += "\xc3\xa9";  // 20 x e-acute, two bytes each
+    const struct {
+        std::string name;
+        Texts reply;
+        std::string stored;  // the name file afterwards
+    } cases[] = {
+        {"Left wall", ok, "Left wall\n"},
+        {std::string(40, 'n'), ok, std::string(31, 'n') + "\n"},
+        // 31 bytes would end inside the 16th character: 15 whole ones are kept.
+        {e20, ok, e20.substr(0, 30) + "\n"},
+        {"a" + e20, ok, "a" + e20.substr(0, 30) + "\n"},
+        {"Lobby\nright", ok, "Lobby\n"},
+        {"Hall\r\n", ok, "Hall\n"},
+        // A '#' would split the discovery answer's fields: refused, nothing stored.
+        {"Left #2", failed, "Hall\n"},
+        {"#", failed, "Hall\n"},
+        {"\nafter a line end", failed, "Hall\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(texts("config qel set decoder name 10.77.0.2 " + c.name), c.reply);
+        EXPECT_EQ(read("/mnt/decodername.ini"), c.stored);
+    }
     // A text ending in a blank is not a command.
     EXPECT_TRUE(texts("config qel set decoder name 10.77.0.2 ").empty());
+    // What is stored comes back whole after a restart.
+    resetSettingsDefaults();
+    ASSERT_EQ(checkDecoderNameConfig(), 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(decoder_Name), "Hall");
 }
 
 TEST_F(Server, UrlQuery) {

@@ -524,6 +524,25 @@ TEST_F(qelDrvLibTest, AddressListsAreFilledNoFurtherThanTheyHold) {
     EXPECT_EQ(list[3][0], 'x');
 }
 
+// Each entry is one whole line of the main file: a long URL never spills into the next slot's
+// entry, and a line longer than the settings keep gives no address.
+TEST_F(qelDrvLibTest, AddressListTakesEachLineWhole) {
+    const std::string spill = "rtsp://192.0.2.5/" + std::string(200, 'a') + "/192.0.2.99/x";
+    const std::string tooLong = "rtsp://192.0.2.6/" + std::string(600, 'b');
+    {
+        std::ofstream f(box::path("/mnt/config.ini"));
+        f << "7\n" << spill << "\nrtsp://192.0.2.8/c\n" << tooLong << "\n\nrtsp://192.0.2.9/d\n";
+    }
+    unsigned char list[6][200];
+    EXPECT_EQ(iGetIPAddress(6, &list[0][0], 0, 0), 0);
+    const char* want[6] = {"unused_window", "192.0.2.5",     "192.0.2.8",
+                           "unused_window", "unused_window", "192.0.2.9"};
+    for (int i = 0; i < 6; ++i) EXPECT_STREQ(reinterpret_cast<char*>(list[i]), want[i]) << i;
+    // The file ends before the entries asked for do.
+    unsigned char more[7][200];
+    EXPECT_EQ(iGetIPAddress(7, &more[0][0], 0, 0), -1);
+}
+
 // A new output timing (oR_chg 1) sets the device and its layer up again without a second
 // system set-up or HDMI start; a timing of the same size keeps the output size.
 TEST_F(qelDrvLibTest, OutputChangesSetTheDeviceUpAgain) {
