@@ -440,8 +440,8 @@ void NetServer::removeClient(const Client* client) {
 void NetServer::cutOff(const std::shared_ptr<Client>& client) {
     if (client->output.overBound())
         fprintf(stderr,
-                "Text port: socket %d takes no replies: more than %zu bytes unsent, cut off\n",
-                client->fd, ClientOutput::kDefaultBound);
+                "Text port: replies not taken, more than %zu bytes unsent: socket %d cut off\n",
+                ClientOutput::kDefaultBound, client->fd);
     // Its thread sees the close.
     shutdown(client->fd, SHUT_RDWR);
     removeClient(client.get());

@@ -306,8 +306,8 @@ void Network_Interface::closeSilentConnections() {
                 silent.push_back(entry.second);
     }
     for (const auto& handler : silent) {
-        fprintf(stderr, "fd: %d sent no handshake within %d s, closed\n", handler->getFd(),
-                kHandshakeWaitMs / 1000);
+        fprintf(stderr, "WebSocket port: socket %d sent no handshake within %d s, closed\n",
+                handler->getFd(), kHandshakeWaitMs / 1000);
         removeConnection(handler->getFd(), handler.get());
     }
 }

@@ -266,8 +266,10 @@ bool Websocket_Handler::sendLocked(const char* data, size_t len) {
     const ClientOutput::Result r = output.send(fd, data, len);
     if (r == ClientOutput::kFailed) {
         if (output.overBound())
-            fprintf(stderr, "fd: %d takes no replies: more than %zu bytes unsent, cut off\n", fd,
-                    ClientOutput::kDefaultBound);
+            fprintf(stderr,
+                    "WebSocket port: replies not taken, more than %zu bytes unsent: socket %d cut "
+                    "off\n",
+                    ClientOutput::kDefaultBound, fd);
         return false;
     }
     watchOutput(r == ClientOutput::kPending);
@@ -291,7 +293,6 @@ bool Websocket_Handler::flushOutput() {
     watchOutput(r == ClientOutput::kPending);
     return true;
 }
-
 
 bool Websocket_Handler::ack(const char* data, int len) {
     if (!respond || !ready) return true;
