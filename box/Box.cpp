@@ -185,7 +185,7 @@ bool staysInRoot(const std::string& hostPath, const std::string& realRoot, std::
 // Long options and flags with an attached value ("-t/dir", "--target-directory=/dir") are
 // refused: they could name a path the door does not see.
 const char* allowedFlags(const std::string& cmd) {
-    if (cmd == "cp") return "RrfpadvL";
+    if (cmd == "cp") return "Rrfpadv";
     if (cmd == "rm") return "rRfvd";
     if (cmd == "mkdir") return "pv";
     if (cmd == "chmod") return "Rfv";

@@ -1,7 +1,45 @@
 #include "core/CommandQueue.h"
 
+#include <errno.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstring>
 #include <new>
+
+QueueSignal::QueueSignal() : efd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+QueueSignal::~QueueSignal() {
+    if (efd >= 0) close(efd);
+}
+
+void QueueSignal::notify() {
+    if (efd < 0) return;
+    const uint64_t one = 1;
+    // A full counter (never in practice) already means "wake up".
+    while (write(efd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void QueueSignal::clear() {
+    if (efd < 0) return;
+    uint64_t count = 0;
+    while (read(efd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+}
+
+bool QueueSignal::wait(int ms) {
+    if (efd < 0) {
+        usleep(static_cast<useconds_t>(ms) * 1000);
+        return false;
+    }
+    struct pollfd pfd = {efd, POLLIN, 0};
+    if (poll(&pfd, 1, ms) <= 0) return false;
+    clear();
+    return true;
+}
 
 CommandQueue::CommandQueue() {
     head = new CommandQueueNode{nullptr, 0, nullptr, 0};
@@ -31,6 +69,14 @@ void CommandQueue::AddNode(unsigned char* data, int size) {
     sem_wait(&sem);
     tail->next = node;
     tail = node;
+    std::shared_ptr<QueueSignal> signal = waker;
+    sem_post(&sem);
+    if (signal) signal->notify();
+}
+
+void CommandQueue::SetSignal(std::shared_ptr<QueueSignal> signal) {
+    sem_wait(&sem);
+    waker = std::move(signal);
     sem_post(&sem);
 }
 

@@ -3,6 +3,8 @@
 
 #include <semaphore.h>
 
+#include <memory>
+
 // The largest command or reply entry, and the size of every buffer that holds one.
 const int QEL_MAX_ENTRY = 75000;
 
@@ -17,6 +19,29 @@ struct CommandQueueNode {
     CommandQueueNode* next;
     // Capacity of the caller's buffer when used as DelNode's out-record (0 in the list).
     int capacity;
+};
+
+// Wakes a thread that waits for entries of one or more queues: every entry added to a queue
+// the signal is attached to makes it readable until the waiter takes the wake-up. An eventfd,
+// so a waiter can watch it together with sockets in one poll().
+class QueueSignal {
+public:
+    QueueSignal();
+    ~QueueSignal();
+    QueueSignal(const QueueSignal&) = delete;
+    QueueSignal& operator=(const QueueSignal&) = delete;
+
+    void notify();
+    // Waits up to ms for a wake-up and takes it; true when one came. A wake-up given while the
+    // waiter was busy is kept, so work queued between its last look and this wait is not missed.
+    bool wait(int ms);
+    // Takes a pending wake-up without waiting (after a poll() on fd() reported it).
+    void clear();
+    // Readable while a wake-up is pending; -1 when no eventfd could be made (wait then sleeps).
+    int fd() const { return efd; }
+
+private:
+    int efd;
 };
 
 class CommandQueue {
@@ -35,6 +60,8 @@ public:
     int IsEmpty();
     int QueueLength();
     void ClearQueue();
+    // Every entry added from now on wakes signal (none: nullptr).
+    void SetSignal(std::shared_ptr<QueueSignal> signal);
 
 private:
     CommandQueue(const CommandQueue&) = delete;
@@ -44,4 +71,5 @@ private:
     sem_t sem;
     CommandQueueNode* head;  // sentinel; head->next is the oldest entry
     CommandQueueNode* tail;  // newest node, or the sentinel when empty
+    std::shared_ptr<QueueSignal> waker;
 };

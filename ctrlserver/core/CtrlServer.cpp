@@ -30,7 +30,6 @@ CtrlServer::CtrlServer(UsageEnvironment& e, Port port, unsigned int flag)
     running = 1;
     loggedIn = 0;
     uploadFile = nullptr;
-    fastPoll = 0;
 
     // Ports in host byte order. No server keeps its port: the front ends listen on fixed ports;
     // base+4 only shows in the start-up line.

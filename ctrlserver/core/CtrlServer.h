@@ -46,8 +46,8 @@ public:
     // Decodes n bytes from 2n hexadecimal digits of hex (which holds at least that many) and
     // appends them to the upload. 1 when all n were written; 0 when n is 0 or a write failed.
     int ProcessFile(const char* hex, int n);
-    // 1 while the command last taken held "update data block" (an upload is streaming).
-    int fastPoll = 0;
+    // The longest the command thread waits for a command before it looks at its queues again.
+    static constexpr int kIdleWaitMs = 10;
 
     // Scene-wall and display window replies whose windows end in the address of their source
     // encoder, looked up in devServer's encoder table (the builders of reply/ReplyBuilders.h).

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/CtrlServer.h"
@@ -32,15 +33,18 @@ void CtrlServer::commandLoop(const std::vector<CommandSource>& sources) {
     CommandQueueNode takeNode{take.data(), 0, nullptr, QEL_MAX_ENTRY};
     CommandQueueNode moveNode{move.data(), 0, nullptr, QEL_MAX_ENTRY};
 
+    // Every queue the thread serves wakes it the moment a command is added; the wait is
+    // bounded all the same, so an idle thread looks at its queues every 10 ms and never spins.
+    auto wake = std::make_shared<QueueSignal>();
+    for (const CommandSource& s : sources)
+        if (s.commands) s.commands->SetSignal(wake);
+
     bool lastPassFoundWork = false;
     while (running) {
         // Commands are served back to back while there are any; only a pass that found none
-        // pauses, so an idle thread costs no core (and a streaming upload no time).
-        if (!lastPassFoundWork) usleep(10 * 1000);
+        // waits.
+        if (!lastPassFoundWork) wake->wait(kIdleWaitMs);
         lastPassFoundWork = false;
-
-        memset(take.data(), 0, take.size());
-        memset(move.data(), 0, move.size());
 
         const CommandSource* src = nullptr;
         for (const CommandSource& s : sources) {
@@ -50,6 +54,8 @@ void CtrlServer::commandLoop(const std::vector<CommandSource>& sources) {
             }
         }
         if (!src) continue;
+        memset(take.data(), 0, take.size());
+        memset(move.data(), 0, move.size());
         takeNode.size = 0;
         if (src->commands->DelNode(takeNode) == 0) continue;
         lastPassFoundWork = true;
@@ -57,7 +63,6 @@ void CtrlServer::commandLoop(const std::vector<CommandSource>& sources) {
         const int size = takeNode.size;
         memcpy(copy.data(), take.data(), size);
         copy[size] = '\0';
-        fastPoll = strstr(copy.data(), "update data block") != nullptr ? 1 : 0;
 
         // The first stage writes a NUL over the first '|', so it gets the take buffer; the second
         // stage gets the untouched copy.

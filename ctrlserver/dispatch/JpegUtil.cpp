@@ -274,6 +274,7 @@ int checkJpeg(const char* path, unsigned int* width, unsigned int* height, long*
     if (!fp) {
         keep(kNotFound);
         printf("%s\n", gError);
+        fflush(stdout);  // redirected output is block-buffered: the refusal shows now
         return 0;
     }
     unsigned w = 0, h = 0;
@@ -282,6 +283,7 @@ int checkJpeg(const char* path, unsigned int* width, unsigned int* height, long*
     fclose(fp);
     if (!ok) {
         printf("%s\n", gError);
+        fflush(stdout);
         return 0;
     }
     if (width) *width = w;

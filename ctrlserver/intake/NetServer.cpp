@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <vector>
 
+#include "intake/ClientOutput.h"
 #include "intake/network_interface.h"
 
 namespace {
@@ -25,20 +27,27 @@ const char* const strAckDevGetControllers = "config qel ack get controllers";
 const char* const kProbeText = "get local ip";
 const portNumBits kAnswerPorts[] = {8887, 8885};
 
-void queuePiece(CommandQueue& queue, int fd, const char* text, int len, CommandSource source) {
+bool queuePiece(CommandQueue& queue, int fd, const char* text, int len, CommandSource source) {
     // A client that ends its lines leaves a line end at the start of its next command.
     while (len > 0 && (*text == '\r' || *text == '\n')) {
         ++text;
         --len;
     }
     // The same command words as on the web port.
-    if (len <= 0 || !Network_Interface::hasCommandPrefix(text, len)) return;
+    if (len <= 0 || !Network_Interface::hasCommandPrefix(text, len)) return false;
     char entry[QEL_MAX_ENTRY + 1];
     const int head = snprintf(entry, sizeof entry, "%d|", fd);
-    if (head < 0 || head + len > QEL_MAX_ENTRY) return;  // would not fit an entry: dropped
+    if (head < 0 || head + len > QEL_MAX_ENTRY) return false;  // would not fit an entry: dropped
     memcpy(entry + head, text, len);
     if (source.routes) source.routes->queued(fd, source.serial, queue.QueueLength());
     queue.AddNode(reinterpret_cast<unsigned char*>(entry), head + len);
+    return true;
+}
+
+long long nowMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 // Waits up to ms for input on sock: 1 ready (or closed), 0 none.
@@ -87,7 +96,12 @@ struct NetServer::Client {
     NetServer* server;
     int fd;
     unsigned long serial;  // tells this connection from earlier ones on the same socket
-    Client(NetServer* s, int sock) : server(s), fd(sock), serial(s->routes.nextSerial()) {}
+    uint32_t peer;         // the client's IPv4 address (network order)
+    // Replies its socket has not taken yet; used by the reply thread only.
+    ClientOutput output;
+    bool inBacklog = false;  // in the reply thread's list of clients with output kept
+    Client(NetServer* s, int sock, uint32_t from)
+        : server(s), fd(sock), serial(s->routes.nextSerial()), peer(from) {}
     ~Client() { retireSocket(fd); }
 };
 
@@ -203,7 +217,10 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
     }
     while (self->running) {
         if (!waitInput(sock, 100)) continue;
-        const int fd = accept(sock, nullptr, nullptr);
+        struct sockaddr_in peer;
+        socklen_t peerLen = sizeof peer;
+        memset(&peer, 0, sizeof peer);
+        const int fd = accept(sock, reinterpret_cast<struct sockaddr*>(&peer), &peerLen);
         if (fd < 0) {
             const int err = errno;
             if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EOPNOTSUPP) {
@@ -214,9 +231,19 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
             usleep(10 * 1000);
             continue;
         }
-        if (self->clientCount() >= kMaxClients) {
+        size_t fromPeer = 0;
+        if (self->clientCount(peer.sin_addr.s_addr, &fromPeer) >= kMaxClients) {
             env << "Text port: " << static_cast<int>(kMaxClients)
                 << " clients already connected, one more refused\n";
+            close(fd);
+            continue;
+        }
+        // One host that opens connections and leaves them idle cannot lock out the others.
+        if (fromPeer >= kMaxPerHost) {
+            char ip[INET_ADDRSTRLEN] = "?";
+            inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
+            env << "Text port: " << ip << " already holds " << static_cast<int>(kMaxPerHost)
+                << " connections, one more refused\n";
             close(fd);
             continue;
         }
@@ -225,7 +252,7 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
         // waits for the client's delayed acknowledgement of the first (some 40 ms).
         int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        auto client = std::make_shared<Client>(self, fd);
+        auto client = std::make_shared<Client>(self, fd, peer.sin_addr.s_addr);
         self->addClient(client);
         auto* context = new std::shared_ptr<Client>(client);
         if (!startClientThread(NetProcessThreadTCP, context)) {
@@ -241,22 +268,24 @@ void* NetServer::NetProcessThreadTCPListen(void* arg) {
     return nullptr;
 }
 
-void NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len,
-                                CommandSource source) {
+int NetServer::queueClientData(CommandQueue& queue, int fd, const char* data, int len,
+                               CommandSource source) {
     // The client's data is text: it ends at its first NUL.
     const char* nul = static_cast<const char*>(memchr(data, '\0', len));
     if (nul) len = static_cast<int>(nul - data);
+    int queued = 0;
     for (const TextPiece& piece : splitCommandPieces(data, len))
-        queuePiece(queue, fd, piece.text, piece.len, source);
+        if (queuePiece(queue, fd, piece.text, piece.len, source)) ++queued;
+    return queued;
 }
 
-void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
-                               int len, CommandSource source) {
+int NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
+                              int len, CommandSource source) {
     const char* nul = static_cast<const char*>(memchr(data, '\0', len));
     if (nul) len = static_cast<int>(nul - data);
     if (text.dropping) {  // the rest of an over-long command, up to its ';'
         const char* semi = static_cast<const char*>(memchr(data, ';', len));
-        if (!semi) return;
+        if (!semi) return 0;
         text.dropping = false;
         len -= static_cast<int>(semi + 1 - data);
         data = semi + 1;
@@ -264,8 +293,9 @@ void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, co
     std::string& pending = text.pending;
     pending.append(data, static_cast<size_t>(len));
     const size_t last = pending.rfind(';');
+    int queued = 0;
     if (last != std::string::npos) {
-        queueClientData(queue, fd, pending.data(), static_cast<int>(last), source);
+        queued = queueClientData(queue, fd, pending.data(), static_cast<int>(last), source);
         pending.erase(0, last + 1);
     }
     if (pending.find_first_not_of("\r\n") == std::string::npos) pending.clear();
@@ -275,6 +305,27 @@ void NetServer::takeClientData(CommandQueue& queue, int fd, ClientText& text, co
         text.dropping = true;
     }
     if (pending.empty()) std::string().swap(pending);
+    return queued;
+}
+
+bool NetServer::tailIsWhole(const ClientText& text) {
+    if (text.dropping) return false;
+    const std::string& t = text.pending;
+    if (t.size() <= kWholeTextMax) return true;
+    // An upload block says how long it is: "update data block first,n|" and 2n hex digits.
+    // One that holds them all is whole, however many segments it came in, so a client that
+    // sends blocks without ';' and waits for each answer is not held up.
+    static const char kBlock[] = "update data block ";
+    const size_t start = t.find_first_not_of("\r\n");
+    if (start == std::string::npos || t.compare(start, sizeof kBlock - 1, kBlock) != 0)
+        return false;
+    const size_t bar = t.find('|', start);
+    if (bar == std::string::npos) return false;
+    long first = 0, n = 0;
+    const std::string numbers =
+        t.substr(start + sizeof kBlock - 1, bar - start - sizeof kBlock + 1);
+    if (sscanf(numbers.c_str(), "%ld,%ld", &first, &n) != 2 || n <= 0) return false;
+    return t.size() - bar - 1 >= 2 * static_cast<size_t>(n);
 }
 
 void* NetServer::NetProcessThreadTCP(void* arg) {
@@ -285,40 +336,73 @@ void* NetServer::NetProcessThreadTCP(void* arg) {
     NetServer* self = client->server;
     CommandQueue* commands = self->cmdQueue();
     const CommandSource source{&self->routes, client->serial};
-    // Reads go through a small buffer on the (small) stack: an idle client costs no more than
-    // its thread. The text after the last ';' waits for the rest of its command, which a
-    // large command's later TCP segments bring; once the client is quiet it is taken as it is.
-    char buf[kReadChunk];
+    // Everything the socket holds is read before the thread waits again, so an upload block
+    // comes in at the speed of the link. The read buffer exists only while data flows: an idle
+    // client costs no more than its thread.
+    std::vector<char> buf;
     ClientText text;
     std::string& pending = text.pending;
+    const long long connected = nowMs();
+    bool commandSeen = false;
+    auto takeTail = [&] {
+        if (pending.empty()) return;
+        if (queueClientData(*commands, client->fd, pending.data(), static_cast<int>(pending.size()),
+                            source) > 0)
+            commandSeen = true;
+        std::string().swap(pending);
+    };
     while (self->running) {
-        usleep(10 * 1000);
-        if (!waitInput(client->fd, pending.empty() ? 100 : kTailWaitMs)) {
-            if (!pending.empty()) {
-                queueClientData(*commands, client->fd, pending.data(),
-                                static_cast<int>(pending.size()), source);
-                std::string().swap(pending);
+        int waitMs = pending.empty() ? 100 : kTailWaitMs;
+        if (!commandSeen) {
+            const long long left = connected + kFirstCommandWaitMs - nowMs();
+            if (left <= 0) {
+                fprintf(stderr, "Text port: socket %d sent no command within %d s, closed\n",
+                        client->fd, kFirstCommandWaitMs / 1000);
+                break;
             }
+            if (left < waitMs) waitMs = static_cast<int>(left);
+        }
+        if (!waitInput(client->fd, waitMs)) {
+            // Quiet: a command still waiting for its end is taken as it is.
+            takeTail();
             text.dropping = false;
+            std::vector<char>().swap(buf);
             continue;
         }
-        const ssize_t n = recv(client->fd, buf, sizeof buf, 0);
-        if (n == 0) {  // ready yet nothing to read: the client has closed
-            // Its last command is taken as it is, as it would have been had it stayed.
-            if (!pending.empty())
-                queueClientData(*commands, client->fd, pending.data(),
-                                static_cast<int>(pending.size()), source);
+        if (buf.empty()) buf.resize(kReadChunk);
+        bool closed = false;
+        for (;;) {
+            const ssize_t n = recv(client->fd, buf.data(), buf.size(), MSG_DONTWAIT);
+            if (n > 0) {
+                if (takeClientData(*commands, client->fd, text, buf.data(), static_cast<int>(n),
+                                   source) > 0)
+                    commandSeen = true;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            // Ready yet nothing to read: the client has closed (or its socket failed).
+            closed = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
             break;
         }
-        if (n < 0) continue;
-        takeClientData(*commands, client->fd, text, buf, static_cast<int>(n), source);
+        if (closed) {
+            // Its last command is taken as it is, as it would have been had it stayed.
+            takeTail();
+            break;
+        }
+        // A short command that arrived whole does not wait for the client to fall quiet.
+        if (tailIsWhole(text)) takeTail();
     }
     self->removeClient(client.get());
     return nullptr;  // the socket is retired with the last holder of the client
 }
 
-size_t NetServer::clientCount() {
+size_t NetServer::clientCount(uint32_t peer, size_t* fromPeer) {
     std::lock_guard<std::mutex> lock(clientsMutex);
+    if (fromPeer) {
+        *fromPeer = 0;
+        for (const auto& entry : clients)
+            if (entry.second->peer == peer) ++*fromPeer;
+    }
     return clients.size();
 }
 
@@ -353,7 +437,18 @@ void NetServer::removeClient(const Client* client) {
     clients.erase(it);
 }
 
-void NetServer::sendReplyEntry(const char* entry, int size) {
+void NetServer::cutOff(const std::shared_ptr<Client>& client) {
+    if (client->output.overBound())
+        fprintf(stderr,
+                "Text port: replies not taken, more than %zu bytes unsent: socket %d cut off\n",
+                ClientOutput::kDefaultBound, client->fd);
+    // Its thread sees the close.
+    shutdown(client->fd, SHUT_RDWR);
+    removeClient(client.get());
+}
+
+void NetServer::sendReplyEntry(const char* entry, int size,
+                               std::vector<std::shared_ptr<Client>>& backlog) {
     int fd = -1;
     const char* reply = nullptr;
     int replyLen = 0;
@@ -364,10 +459,20 @@ void NetServer::sendReplyEntry(const char* entry, int size) {
         fprintf(stderr, "Text port: reply of a closed connection on socket %d dropped\n", fd);
         return;
     }
-    if (!writeAll(client->fd, reply, static_cast<size_t>(replyLen), kWriteTimeoutMs)) {
-        // A client that does not take its replies is cut off; its thread sees the close.
-        shutdown(client->fd, SHUT_RDWR);
-        removeClient(client.get());
+    // Never waits for the client: what its socket does not take now is kept for it, so a
+    // client that stops reading holds up no one else.
+    switch (client->output.send(client->fd, reply, static_cast<size_t>(replyLen))) {
+        case ClientOutput::kSent:
+            break;
+        case ClientOutput::kPending:
+            if (!client->inBacklog) {
+                client->inBacklog = true;
+                backlog.push_back(client);
+            }
+            break;
+        case ClientOutput::kFailed:
+            cutOff(client);
+            break;
     }
 }
 
@@ -375,16 +480,40 @@ void* NetServer::NetProcessThreadACK(void* arg) {
     NetServer* self = static_cast<NetServer*>(arg);
     if (!self) return nullptr;
     CommandQueue* replies = self->ackQueue();
+    // A reply queued wakes the thread at once; so does room in the socket of a client whose
+    // replies wait. An idle thread still looks every 10 ms and never spins.
+    auto wake = std::make_shared<QueueSignal>();
+    replies->SetSignal(wake);
     std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
     CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
+    std::vector<std::shared_ptr<Client>> backlog;  // clients with replies kept, oldest first
+    std::vector<struct pollfd> watched;
     while (self->running) {
-        usleep(10 * 1000);
+        watched.assign(1, pollfd{wake->fd(), POLLIN, 0});
+        for (const auto& c : backlog) watched.push_back(pollfd{c->fd, POLLOUT, 0});
+        if (wake->fd() < 0) watched[0].events = 0;
+        if (poll(watched.data(), watched.size(), kIdleWaitMs) > 0 && watched[0].revents)
+            wake->clear();
         closeRetiredSockets();
+
+        // Kept replies first, so each client's replies leave in order.
+        for (size_t i = 0; i < backlog.size();) {
+            const std::shared_ptr<Client>& c = backlog[i];
+            const ClientOutput::Result r =
+                self->findClient(c->fd) == c ? c->output.flush(c->fd) : ClientOutput::kFailed;
+            if (r == ClientOutput::kPending) {
+                ++i;
+                continue;
+            }
+            if (r == ClientOutput::kFailed && self->findClient(c->fd) == c) self->cutOff(c);
+            c->inBacklog = false;
+            backlog.erase(backlog.begin() + static_cast<long>(i));
+        }
         while (!replies->IsEmpty()) {
             node.size = 0;
             if (replies->DelNode(node) != 1) break;
             buf[node.size] = 0;
-            self->sendReplyEntry(reinterpret_cast<const char*>(buf.data()), node.size);
+            self->sendReplyEntry(reinterpret_cast<const char*>(buf.data()), node.size, backlog);
         }
     }
     return nullptr;

@@ -1,10 +1,12 @@
 // The text command port (TCP 8886) and controller discovery (UDP 8886).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/QelServer.h"
 #include "intake/network_interface.h"
@@ -31,9 +33,9 @@ public:
     // The discovery answer carrying ip.
     static std::string discoveryAnswer(const std::string& ip);
     // Queues the commands of one read from the client on socket fd: each ';'-separated piece
-    // that starts with a command word becomes an "fd|piece" entry.
-    static void queueClientData(CommandQueue& queue, int fd, const char* data, int len,
-                                CommandSource source = CommandSource());
+    // that starts with a command word becomes an "fd|piece" entry. Returns the count queued.
+    static int queueClientData(CommandQueue& queue, int fd, const char* data, int len,
+                               CommandSource source = CommandSource());
     // What a client has sent that is not queued yet.
     struct ClientText {
         std::string pending;    // the text after the last ';' of what has arrived
@@ -41,9 +43,10 @@ public:
     };
     // Takes one read of a client's stream: the commands ended by ';' are queued, the text after
     // the last ';' is kept for the next read (a text of only line ends is not kept). A command
-    // past QEL_MAX_ENTRY bytes is dropped with a message, up to its ';'.
-    static void takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
-                               int len, CommandSource source = CommandSource());
+    // past QEL_MAX_ENTRY bytes is dropped with a message, up to its ';'. Returns the count of
+    // commands queued.
+    static int takeClientData(CommandQueue& queue, int fd, ClientText& text, const char* data,
+                              int len, CommandSource source = CommandSource());
 
     static const int kProbeWaitMs = 2000;
     // Simultaneous text port clients; one more is accepted and closed at once.
@@ -51,9 +54,22 @@ public:
     // Stack of a client thread: a few hundred default 8 MB stacks would fill a 32-bit box's
     // address space.
     static constexpr size_t kClientStackSize = 256 * 1024;
-    static constexpr int kReadChunk = 4096;
-    // How long the text after a client's last ';' waits for more before it is taken as it is.
+    // At most this many bytes per read; a client's reads go on until its socket is empty.
+    static constexpr int kReadChunk = QEL_MAX_ENTRY;
+    // A text after a client's last ';' of up to this many bytes came in one TCP segment on any
+    // Ethernet link, so it is taken as soon as the socket is empty. A longer one may be the
+    // start of a command whose later segments are still on their way: it waits for them, until
+    // the client has been quiet for kTailWaitMs.
+    static constexpr size_t kWholeTextMax = 1400;
     static constexpr int kTailWaitMs = 100;
+    // Whether the text after the last ';', as it stands once the socket is empty, is taken now.
+    static bool tailIsWhole(const ClientText& text);
+    // A client that has sent no command within this time is closed.
+    static constexpr int kFirstCommandWaitMs = 30000;
+    // No one client address holds more than this many connections.
+    static constexpr size_t kMaxPerHost = kMaxClients / 2;
+    // The longest the reply thread waits for a reply or for room in a slow client's socket.
+    static constexpr int kIdleWaitMs = 10;
 
     // Starts a client thread (detached, small stack); tests replace it to make it fail.
     static bool (*startClientThread)(void* (*body)(void*), void* arg);
@@ -68,8 +84,12 @@ private:
     std::shared_ptr<Client> findClient(int fd);
     void addClient(const std::shared_ptr<Client>& client);
     void removeClient(const Client* client);
-    void sendReplyEntry(const char* entry, int size);
-    size_t clientCount();
+    // Sends one reply entry; a client whose socket did not take it all joins backlog.
+    void sendReplyEntry(const char* entry, int size, std::vector<std::shared_ptr<Client>>& backlog);
+    // Ends a client whose socket failed or who left too many replies unread.
+    void cutOff(const std::shared_ptr<Client>& client);
+    // Clients connected in all, and from the address peer.
+    size_t clientCount(uint32_t peer, size_t* fromPeer);
 
     ReplyRoutes routes;
     std::mutex ownIPMutex;  // the discovery thread may learn the address again

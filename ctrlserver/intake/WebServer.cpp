@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "intake/network_interface.h"
@@ -62,13 +63,18 @@ void* WebServer::WebProcess(void* arg) {
     WebServer* self = static_cast<WebServer*>(arg);
     if (!self) return nullptr;
     CommandQueue* replies = self->ackQueue();
+    // A reply queued wakes the thread at once; an idle thread still looks every 10 ms (for
+    // the retired sockets) and never spins.
+    auto wake = std::make_shared<QueueSignal>();
+    replies->SetSignal(wake);
     std::vector<unsigned char> buf(QEL_MAX_ENTRY + 1);
     CommandQueueNode node{buf.data(), 0, nullptr, QEL_MAX_ENTRY};
     bool lastPassTook = false;
     while (self->running) {
-        // Replies leave back to back while there are any; only a pass that found none pauses,
-        // so an idle thread costs no core.
-        if (!lastPassTook) usleep(10 * 1000);
+        // Replies leave back to back while there are any; only a pass that found none waits.
+        // A write never waits for its client: what a slow client does not take is kept for it
+        // (Websocket_Handler::ack), so it holds up no one else.
+        if (!lastPassTook) wake->wait(kIdleWaitMs);
         lastPassTook = false;
         closeRetiredSockets();
         node.size = 0;
@@ -76,11 +82,7 @@ void* WebServer::WebProcess(void* arg) {
         lastPassTook = true;
         const int size = node.size;
         buf[size] = 0;
-        const char* entry = reinterpret_cast<const char*>(buf.data());
-        if (!sendReplyEntry(entry, size)) continue;
-        const char* bar = static_cast<const char*>(memchr(entry, '|', size));
-        const std::string reply(bar + 1, entry + size);
-        self->fastReply = reply.find("update data block") != std::string::npos ? 1 : 0;
+        sendReplyEntry(reinterpret_cast<const char*>(buf.data()), size);
     }
     return nullptr;
 }

@@ -2,8 +2,6 @@
 // as text frames.
 #pragma once
 
-#include <atomic>
-
 #include "core/QelServer.h"
 
 class WebServer : public QelServer {
@@ -31,7 +29,6 @@ public:
 protected:
     WebServer(UsageEnvironment& env, Port port, unsigned int flag);
 
-private:
-    // Set while the last reply sent held "update data block": replies then leave unpaused.
-    std::atomic<int> fastReply{0};
+    // The longest the reply thread waits for a reply before it looks at its queue again.
+    static constexpr int kIdleWaitMs = 10;
 };

@@ -1,5 +1,6 @@
 #include "intake/network_interface.h"
 
+#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -218,6 +219,13 @@ int Network_Interface::ctl_event(int fd, bool add) {
         retireSocket(sock);
     });
     handler->serial = routes.nextSerial();
+    handler->acceptedMs = nowMs();
+    handler->watchWith(epfd);
+    struct sockaddr_in peer;
+    socklen_t peerLen = sizeof peer;
+    memset(&peer, 0, sizeof peer);
+    if (getpeername(fd, reinterpret_cast<struct sockaddr*>(&peer), &peerLen) == 0)
+        handler->peer = peer.sin_addr.s_addr;
     {
         std::lock_guard<std::mutex> lock(map_mutex);
         handler_map[fd] = handler;
@@ -259,37 +267,80 @@ void Network_Interface::epoll_loop() {
         const int n = epoll_wait(epfd, events, kMaxEvents, kWaitMs);
         for (int i = 0; i < n; ++i) {
             const int fd = events[i].data.fd;
+            const uint32_t what = events[i].events;
             if (fd == listen_fd) {
                 acceptOne();
                 continue;
             }
-            if (!(events[i].events & EPOLLIN) || fd < 0) {
-                // A hung-up or failed socket without input to read is ended here.
-                if (fd >= 0 && (events[i].events & (EPOLLERR | EPOLLHUP)))
-                    removeConnection(fd, nullptr);
+            if (fd < 0) continue;
+            if (what & EPOLLOUT) {  // room again for the replies a slow client left waiting
+                std::shared_ptr<Websocket_Handler> handler = findHandler(fd);
+                if (handler && !handler->flushOutput()) {
+                    removeConnection(fd, handler.get());
+                    continue;
+                }
+            }
+            if (what & EPOLLIN) {
+                serve(fd);
                 continue;
             }
-            serve(fd);
+            // A hung-up or failed socket without input to read is ended here.
+            if (what & (EPOLLERR | EPOLLHUP)) removeConnection(fd, nullptr);
+        }
+        const long long now = nowMs();
+        if (now - lastSweepMs >= 1000) {
+            lastSweepMs = now;
+            closeSilentConnections();
         }
     }
 }
 
+void Network_Interface::closeSilentConnections() {
+    const long long now = nowMs();
+    std::vector<std::shared_ptr<Websocket_Handler>> silent;
+    {
+        std::lock_guard<std::mutex> lock(map_mutex);
+        for (const auto& entry : handler_map)
+            if (entry.second->getStatus() == 0 &&
+                now - entry.second->acceptedMs >= kHandshakeWaitMs)
+                silent.push_back(entry.second);
+    }
+    for (const auto& handler : silent) {
+        fprintf(stderr, "WebSocket port: socket %d sent no handshake within %d s, closed\n",
+                handler->getFd(), kHandshakeWaitMs / 1000);
+        removeConnection(handler->getFd(), handler.get());
+    }
+}
+
 void Network_Interface::acceptOne() {
-    const int fd = accept(listen_fd, nullptr, nullptr);
+    struct sockaddr_in peer;
+    socklen_t peerLen = sizeof peer;
+    memset(&peer, 0, sizeof peer);
+    const int fd = accept(listen_fd, reinterpret_cast<struct sockaddr*>(&peer), &peerLen);
     if (fd < 0) {
         // Out of descriptors the listener stays readable: pause instead of spinning.
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
             usleep(10 * 1000);
         return;
     }
-    size_t connections = 0;
+    size_t connections = 0, fromPeer = 0;
     {
         std::lock_guard<std::mutex> lock(map_mutex);
         connections = handler_map.size();
+        for (const auto& entry : handler_map)
+            if (entry.second->peer == peer.sin_addr.s_addr) ++fromPeer;
     }
     if (connections >= kMaxConnections) {
         fprintf(stderr, "WebSocket port: %d connections already served, one more refused\n",
                 static_cast<int>(kMaxConnections));
+        close(fd);
+        return;
+    }
+    if (fromPeer >= kMaxPerHost) {
+        char ip[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
+        fprintf(stderr, "WebSocket port: %s already holds %d connections, one more refused\n", ip,
+                static_cast<int>(kMaxPerHost));
         close(fd);
         return;
     }

@@ -81,6 +81,11 @@ public:
     static const int kPort = 9008;
     // Simultaneous connections; one more is accepted and closed at once.
     static constexpr size_t kMaxConnections = 256;
+    // No one client address holds more than this many of them, so a host that opens
+    // connections and leaves them idle cannot lock the operators out.
+    static constexpr size_t kMaxPerHost = kMaxConnections / 2;
+    // A connection that has not sent its handshake within this time is closed.
+    static constexpr int kHandshakeWaitMs = 30000;
 
     static Network_Interface* get_share_network_interface();
 
@@ -116,6 +121,8 @@ private:
     void acceptOne();
     void serve(int fd);
     std::shared_ptr<Websocket_Handler> findHandler(int fd);
+    // Closes the connections whose handshake is overdue.
+    void closeSilentConnections();
     // Forgets the connection on fd (only when it is still served by expected, if given).
     void removeConnection(int fd, const Websocket_Handler* expected);
 
@@ -123,6 +130,7 @@ private:
     // Payload of the frame being handled (the loop's own; one byte for a terminating NUL).
     std::vector<char> payload_buf = std::vector<char>(QEL_MAX_ENTRY + 1);
     int listen_fd = -1;
+    long long lastSweepMs = 0;
     std::mutex map_mutex;
     // A connection's socket is closed when the last holder of its handler lets go, so a reply
     // being written can never land on a new connection that reuses the number.

@@ -1,5 +1,8 @@
 #include "intake/websocket_handler.h"
 
+#include <strings.h>
+#include <sys/epoll.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -11,9 +14,15 @@ namespace {
 
 const char* const kWebSocketGuid = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
 
+// Header names are not case-sensitive (RFC 7230): "sec-websocket-key" from a client or a proxy
+// that writes names in small letters is the same header. The map holds one spelling per name
+// (see fetch_http_info).
 std::string valueOf(const std::map<std::string, std::string>& headers, const char* name) {
     auto it = headers.find(name);
-    return it == headers.end() ? std::string() : it->second;
+    if (it != headers.end()) return it->second;
+    for (const auto& h : headers)
+        if (strcasecmp(h.first.c_str(), name) == 0) return h.second;
+    return std::string();
 }
 
 // Appends prefix, value and suffix as one line of at most kLineSize - 1 characters; an
@@ -106,7 +115,15 @@ int Websocket_Handler::fetch_http_info(const char* data, size_t len,
         const std::string line(start, lineLen);
         const size_t sep = line.find(": ");
         if (sep == std::string::npos) continue;
-        headers[line.substr(0, sep)] = line.substr(sep + 2);
+        const std::string name = line.substr(0, sep);
+        // A repeated header keeps its last value, whatever the letter case of each line.
+        for (auto it = headers.begin(); it != headers.end();) {
+            if (strcasecmp(it->first.c_str(), name.c_str()) == 0 && it->first != name)
+                it = headers.erase(it);
+            else
+                ++it;
+        }
+        headers[name] = line.substr(sep + 2);
     }
     return first ? -1 : 0;
 }
@@ -155,7 +172,8 @@ bool Websocket_Handler::handshark(size_t requestLen) {
     const int len = parse_str(header_map, answer, sizeof answer);
     consume(requestLen);
     if (len <= 0) return false;
-    if (!writeAll(fd, answer, static_cast<size_t>(len), kWriteTimeoutMs)) return false;
+    std::lock_guard<std::mutex> lock(writeMutex);
+    if (!sendLocked(answer, static_cast<size_t>(len))) return false;
     ready = true;
     return true;
 }
@@ -241,7 +259,39 @@ bool Websocket_Handler::sendFrame(int opcode, const unsigned char* data, int len
     const int n = respond->mk_websocket_info(frame.data(), static_cast<int>(frame.size()), 1,
                                              opcode, 0, nullptr, data, len);
     if (n < 0) return true;  // nothing that could be sent
-    return writeAll(fd, frame.data(), static_cast<size_t>(n), kWriteTimeoutMs);
+    return sendLocked(reinterpret_cast<const char*>(frame.data()), static_cast<size_t>(n));
+}
+
+bool Websocket_Handler::sendLocked(const char* data, size_t len) {
+    const ClientOutput::Result r = output.send(fd, data, len);
+    if (r == ClientOutput::kFailed) {
+        if (output.overBound())
+            fprintf(stderr,
+                    "WebSocket port: replies not taken, more than %zu bytes unsent: socket %d cut "
+                    "off\n",
+                    ClientOutput::kDefaultBound, fd);
+        return false;
+    }
+    watchOutput(r == ClientOutput::kPending);
+    return true;
+}
+
+void Websocket_Handler::watchOutput(bool wanted) {
+    if (wanted == watchingOutput || epfd < 0) return;
+    struct epoll_event ev;
+    memset(&ev, 0, sizeof ev);
+    ev.events = wanted ? EPOLLIN | EPOLLOUT : EPOLLIN;
+    ev.data.fd = fd;
+    // Fails only once the connection has left the set, when nothing is to be watched.
+    if (epoll_ctl(epfd, EPOLL_CTL_MOD, fd, &ev) == 0) watchingOutput = wanted;
+}
+
+bool Websocket_Handler::flushOutput() {
+    std::lock_guard<std::mutex> lock(writeMutex);
+    const ClientOutput::Result r = output.flush(fd);
+    if (r == ClientOutput::kFailed) return false;
+    watchOutput(r == ClientOutput::kPending);
+    return true;
 }
 
 bool Websocket_Handler::ack(const char* data, int len) {

@@ -3,12 +3,14 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/CommandQueue.h"
+#include "intake/ClientOutput.h"
 #include "intake/websocket_request.h"
 #include "intake/websocket_respond.h"
 
@@ -41,12 +43,23 @@ public:
     // opcode; a joined message longer than QEL_MAX_ENTRY is dropped with a message.
     int processBuff(char* out, int outSize, int* outLen);
 
-    // Sends data as one text frame. False when the write failed or timed out (the connection
-    // is then to be dropped). Replies that arrive before the handshake is answered are dropped.
+    // Sends data as one text frame. False when the connection is to be dropped: its socket
+    // failed, or it has left more than ClientOutput's bound of replies unread. Replies that
+    // arrive before the handshake is answered are dropped. Never waits: what the socket does
+    // not take at once is kept and goes out in order once it has room (see flushOutput).
     bool ack(const char* data, int len);
+
+    // The epoll set the connection is in: while output is kept the connection is watched for
+    // room (EPOLLOUT) there too, and the event loop then calls flushOutput. -1: not watched.
+    void watchWith(int epollFd) { epfd = epollFd; }
+    // Writes the kept output as far as the socket takes it; false when the connection is to
+    // be dropped.
+    bool flushOutput();
 
     int getFd() const { return fd; }
     unsigned long serial = 0;  // tells this connection from earlier ones on the same socket
+    uint32_t peer = 0;         // the client's IPv4 address (network order)
+    long long acceptedMs = 0;  // when it was accepted (monotonic clock)
     int getStatus() const { return status; }
     const std::map<std::string, std::string>& headers() const { return header_map; }
 
@@ -70,8 +83,12 @@ private:
     // Answers the request held in the first requestLen bytes of buff, then drops those bytes.
     bool handshark(size_t requestLen);
     void consume(size_t n);
-    // Sends one frame (FIN set, unmasked); false when the write failed or timed out.
+    // Sends one frame (FIN set, unmasked); false when the connection is to be dropped.
     bool sendFrame(int opcode, const unsigned char* data, int len);
+    // Sends bytes through the output queue; writeMutex held.
+    bool sendLocked(const char* data, size_t len);
+    // Watches the socket for room (or stops) in the epoll set; writeMutex held.
+    void watchOutput(bool wanted);
     // Takes the payload of a decoded data frame (opcode 0-7) into the message being joined.
     int takeDataFrame(char* out, int outSize, int* outLen);
 
@@ -87,6 +104,10 @@ private:
     Websocket_Respond* respond;
     // Set once the handshake answer is out; replies wait for it so they never mix into it.
     std::atomic<bool> ready{false};
-    // Replies (reply thread) and control answers (event loop) never mix within a frame.
+    // Replies (reply thread) and control answers (event loop) never mix within a frame, and
+    // leave in the order they were given.
     std::mutex writeMutex;
+    ClientOutput output;
+    int epfd = -1;
+    bool watchingOutput = false;
 };

@@ -2,10 +2,11 @@
 // against in the same run (printed, never asserted; scripts/bench runs it without sanitizers):
 //
 //   bench_installation upload [MB]
-//     "update data block" over the WebSocket, each block acknowledged before the next, and all
-//     blocks sent back to back, against the same frames through the same socket with no
-//     command in them (the front end reads and drops them), in MB/s of file bytes:
-//     UPLOAD mb=8 block_kb=32 acked_mb_s=X streamed_mb_s=Y plain_mb_s=Z
+//     "update data block" over each command port, each block acknowledged before the next, and
+//     all blocks sent back to back, against the same texts through the same socket with no
+//     command in them (the front end reads and drops them), in MB/s of file bytes, one line
+//     per port:
+//     UPLOAD port=9008 mb=8 block_kb=32 acked_mb_s=X streamed_mb_s=Y plain_mb_s=Z
 //   bench_installation discovery
 //     "config get devices" on the text port with 255 fake decoders (15 boxes of 17), against
 //     the four quiet rounds of 2.5 s the discovery waits:
@@ -97,18 +98,51 @@ struct Controller {
 
 // --- upload ------------------------------------------------------------------------------------
 
-int upload(int megabytes) {
-    Controller c;
-    if (!c.start()) return 1;
+// One command port as the upload figure drives it: send a text, read the next reply.
+struct UploadPort {
+    virtual ~UploadPort() = default;
+    virtual bool send(const std::string& text) = 0;
+    virtual Json::Value next(std::chrono::milliseconds timeout) = 0;
+};
+
+struct WebUploadPort : UploadPort {
     qeltest::WebSocketClient web;
-    if (!c.op->run([&] { return web.connect(c.ctrl->ip(), 3s); })) {
-        fprintf(stderr, "bench_installation: %s\n", web.error().c_str());
-        return 1;
+    bool send(const std::string& text) override { return web.sendText(text); }
+    Json::Value next(std::chrono::milliseconds timeout) override {
+        return parsed(web.receiveText(timeout));
     }
-    web.sendText("config set login vorpl");
-    if (!acked(parsed(web.receiveText(3s)))) {
-        fprintf(stderr, "bench_installation: login refused\n");
-        return 1;
+};
+
+struct TextUploadPort : UploadPort {
+    qeltest::TcpClient tcp;
+    qeltest::JsonTexts texts{tcp};
+    bool send(const std::string& text) override { return tcp.send(text + ";", 10s); }
+    Json::Value next(std::chrono::milliseconds timeout) override {
+        return parsed(texts.next(timeout));
+    }
+};
+
+int uploadOn(Controller& c, bool web, int megabytes) {
+    std::unique_ptr<UploadPort> port;
+    if (web) {
+        auto w = std::make_unique<WebUploadPort>();
+        if (!c.op->run([&] { return w->web.connect(c.ctrl->ip(), 3s); })) {
+            fprintf(stderr, "bench_installation: %s\n", w->web.error().c_str());
+            return 1;
+        }
+        port = std::move(w);
+        port->send("config set login vorpl");
+        if (!acked(port->next(3s))) {
+            fprintf(stderr, "bench_installation: login refused\n");
+            return 1;
+        }
+    } else {
+        auto t = std::make_unique<TextUploadPort>();
+        if (!c.op->run([&] { return t->tcp.connect(c.ctrl->ip(), 8886, 3s); })) {
+            fprintf(stderr, "bench_installation: %s\n", t->tcp.error().c_str());
+            return 1;
+        }
+        port = std::move(t);
     }
 
     const size_t block = 32768;
@@ -126,48 +160,60 @@ int upload(int megabytes) {
         blocks.push_back("update data block " + std::to_string(at) + "," + std::to_string(block) +
                          "|" + qeltest::hexOf(bytes.substr(at, block)));
 
+    const std::string name = web ? "bench-web.bin" : "bench-text.bin";
     auto uploadOnce = [&](bool waitEach) -> double {
-        web.sendText("update data start bench.bin");
-        if (!acked(parsed(web.receiveText(3s)))) return -1;
+        port->send("update data start " + name);
+        if (!acked(port->next(3s))) return -1;
         const auto t0 = Clock::now();
         size_t ok = 0;
         for (const std::string& b : blocks) {
-            if (!web.sendText(b)) return -1;
-            if (waitEach && acked(parsed(web.receiveText(10s)))) ++ok;
+            if (!port->send(b)) return -1;
+            if (waitEach && acked(port->next(10s))) ++ok;
         }
         if (!waitEach)
             for (size_t i = 0; i < blocks.size(); ++i)
-                if (acked(parsed(web.receiveText(10s)))) ++ok;
+                if (acked(port->next(10s))) ++ok;
         const double s = secondsSince(t0);
-        web.sendText("update data stop bench.bin");
-        const bool stored = acked(parsed(web.receiveText(10s)));
+        port->send("update data stop " + name);
+        const bool stored = acked(port->next(10s));
         if (ok != blocks.size() || !stored) {
             fprintf(stderr, "bench_installation: %zu of %zu blocks acknowledged, stop %s\n", ok,
                     blocks.size(), stored ? "taken" : "refused");
             return -1;
         }
-        if (qeltest::readAll(c.ctrl->path("/dev/tftpboot/bench.bin")) != bytes)
+        if (qeltest::readAll(c.ctrl->path("/dev/tftpboot/" + name)) != bytes)
             fprintf(stderr, "bench_installation: the stored file differs from the upload\n");
         return s;
     };
     const double ackedS = uploadOnce(true);
     const double streamedS = uploadOnce(false);
 
-    // The same frames with their first letter changed: no command, so the front end reads
+    // The same texts with their first letter changed: no command, so the front end reads
     // and drops them. The round trip of a query behind them marks when the last was read.
     const auto t0 = Clock::now();
     for (std::string b : blocks) {
         b[0] = 'x';
-        if (!web.sendText(b)) return 1;
+        if (!port->send(b)) return 1;
     }
-    web.sendText("config get login");
-    const bool answered = parsed(web.receiveText(30s)).isMember("ack");
+    port->send("config get login");
+    const bool answered = port->next(30s).isMember("ack");
     const double plainS = secondsSince(t0);
     if (ackedS <= 0 || streamedS <= 0 || !answered) return 1;
     const double mb = total / 1048576.0;
-    printf("UPLOAD mb=%d block_kb=%zu acked_mb_s=%.2f streamed_mb_s=%.2f plain_mb_s=%.2f\n",
-           megabytes, block / 1024, mb / ackedS, mb / streamedS, mb / plainS);
+    printf(
+        "UPLOAD port=%d mb=%d block_kb=%zu acked_mb_s=%.2f streamed_mb_s=%.2f "
+        "plain_mb_s=%.2f\n",
+        web ? 9008 : 8886, megabytes, block / 1024, mb / ackedS, mb / streamedS, mb / plainS);
+    fflush(stdout);
     return 0;
+}
+
+int upload(int megabytes) {
+    Controller c;
+    if (!c.start()) return 1;
+    const int web = uploadOn(c, true, megabytes);
+    const int text = uploadOn(c, false, megabytes);
+    return web || text ? 1 : 0;
 }
 
 // --- discovery ---------------------------------------------------------------------------------

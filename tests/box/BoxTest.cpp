@@ -153,6 +153,9 @@ TEST_F(DoorTest, TextsThatReachOutsideTheRootAreRefused) {
         "cp /mnt/x --target-directory=" + outside,
         "cp -t" + outside + " /mnt/x",
         "cp -t /outside /mnt/x",
+        // -L follows links: a read of the canary through the link in the root.
+        "cp -L /mnt/canarylink /mnt/read",
+        "cp -rL /mnt/canarylink /mnt/read",
         "rm -f /*/../../canary",
         "rm -f /mnt/up/canary",
         "chmod 600 /mnt/canarylink",
@@ -197,6 +200,7 @@ TEST_F(DoorTest, TextsThatReachOutsideTheRootAreRefused) {
         box::pclose(f);
         expectCanaryUnchanged(cmd);
         EXPECT_EQ(box::planCommand(cmd).kind, box::DoorPlan::Refused) << cmd;
+        EXPECT_FALSE(exists(rootDir + "/mnt/read")) << cmd;
     }
     EXPECT_TRUE(exists(rootDir + "/mnt/x")) << "a refused text ran part of itself";
     std::string log = readFile(box::commandLogPath());

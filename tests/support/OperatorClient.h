@@ -29,8 +29,7 @@ public:
     bool connect(Box& box, const std::string& ip) override {
         return box.run([&] { return tcp_.connect(ip, 8886, std::chrono::seconds(3)); });
     }
-    // The ';' ends the command: the text port takes an unterminated one only once the client
-    // has been quiet for a while.
+    // The ';' ends the command (a long one without it waits until the client is quiet).
     bool send(const std::string& command) override { return tcp_.send(command + ";"); }
     std::optional<std::string> next(std::chrono::milliseconds timeout) override {
         return texts_.next(timeout);

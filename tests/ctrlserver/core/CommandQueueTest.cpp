@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -135,6 +137,31 @@ TEST(CommandQueue, ClearAndDestroyFreeEveryEntry) {
     auto* doomed = new CommandQueue();
     for (int i = 0; i < 10; ++i) add(*doomed, "left over");
     delete doomed;
+}
+
+TEST(CommandQueue, AnEntryAddedWakesTheWaiterAndAWakeUpGivenEarlyIsKept) {
+    CommandQueue q;
+    auto signal = std::make_shared<QueueSignal>();
+    q.SetSignal(signal);
+    EXPECT_FALSE(signal->wait(0));  // nothing added yet
+
+    // Added before the wait starts (the waiter was busy): the wait returns at once.
+    add(q, "early");
+    EXPECT_TRUE(signal->wait(0));
+    EXPECT_FALSE(signal->wait(0));  // taken by the wait above
+
+    // Added while the thread waits: it wakes long before its (generous) limit.
+    std::thread producer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        add(q, "late");
+    });
+    EXPECT_TRUE(signal->wait(20000));
+    producer.join();
+
+    q.SetSignal(nullptr);
+    add(q, "unwatched");
+    EXPECT_FALSE(signal->wait(0));
+    EXPECT_EQ(q.QueueLength(), 3);
 }
 
 }  // namespace

@@ -218,7 +218,6 @@ TEST_F(CommandThread, UploadBlocksRunWithoutThePauseButAStalledUploadDoesNotSpin
     // With a 10 ms pause per command these would need 2 s.
     ASSERT_TRUE(waitFor([&] { return webAck.QueueLength() == blocks; }, 1500));
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000));
-    EXPECT_EQ(ctrl->fastPoll, 1);
 
     // The upload stalls: the thread goes back to pausing instead of spinning.
     double before = threadCpuSeconds(loop);
@@ -228,7 +227,6 @@ TEST_F(CommandThread, UploadBlocksRunWithoutThePauseButAStalledUploadDoesNotSpin
 
     queueText(&webCmd, "4|config get devices");
     ASSERT_TRUE(waitFor([&] { return webAck.QueueLength() == blocks + 1; }));
-    EXPECT_EQ(ctrl->fastPoll, 0);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // runs with a dispatcher double that answers every command with
 // {"status":"success","cmd":"<the command>"}.
 #include <gtest/gtest.h>
+#include <json/json.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -16,8 +18,10 @@
 #include <vector>
 
 #include "support/Clients.h"
+#include "support/JsonTexts.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
+#include "support/UploadTexts.h"
 #include "support/WebSocketClient.h"
 
 using namespace std::chrono_literals;
@@ -101,6 +105,61 @@ TEST_F(Intake, HandshakeAnswerByteForByte) {
               "Sec-WebSocket-Location: ws://10.77.0.1:9008/\r\n"
               "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
               "Upgrade: websocket\r\n\r\n");
+}
+
+// Header names in any letter case, as HTTP allows (a proxy or a client that writes them in small
+// letters): the same answer and accept value.
+TEST_F(Intake, HandshakeHeaderNamesInAnyCase) {
+    const std::string lower =
+        "GET /ws HTTP/1.1\r\nhost: 10.77.0.1:9008\r\nupgrade: websocket\r\n"
+        "connection: Upgrade\r\nsec-websocket-key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+        "origin: http://10.77.0.2\r\nsec-websocket-version: 13\r\n\r\n";
+    const std::string mixed =
+        "GET /ws HTTP/1.1\r\nHOST: 10.77.0.1:9008\r\nUpgrade: websocket\r\n"
+        "CONNECTION: Upgrade\r\nSEC-WEBSOCKET-KEY: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+        "oRiGiN: http://10.77.0.2\r\n\r\n";
+    for (const std::string& request : {lower, mixed}) {
+        auto c = connect(9008);
+        ASSERT_TRUE(c->send(request));
+        auto answer = c->receiveUntil("\r\n\r\n", 2s);
+        ASSERT_TRUE(answer) << request;
+        EXPECT_EQ(*answer,
+                  "HTTP/1.1 101 Switching Protocols\r\n"
+                  "Connection: Upgrade\r\n"
+                  "Sec-WebSocket-Origin: http://10.77.0.2\r\n"
+                  "Sec-WebSocket-Location: ws://10.77.0.1:9008/\r\n"
+                  "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
+                  "Upgrade: websocket\r\n\r\n");
+        expectRoundTrip(*c, "config after the handshake");
+    }
+}
+
+// A real client nobody here wrote, on Node.js: the ws library checks the accept value and the
+// upgrade answer strictly.
+TEST_F(Intake, NodeWebSocketClient) {
+    if (access("/usr/share/nodejs/ws", F_OK) != 0 || access("/usr/bin/node", X_OK) != 0)
+        GTEST_SKIP() << "node and node-ws are not installed (scripts/setup installs them)";
+    const std::string script = R"(
+const WebSocket = require('ws');
+const ws = new WebSocket(process.argv[process.argv.length - 1]);
+const timer = setTimeout(() => { console.log('TIMEOUT'); process.exit(2); }, 10000);
+ws.on('open', () => ws.send('config get devices from node;vw add 2'));
+let n = 0;
+ws.on('message', (data) => {
+  console.log('CMD ' + JSON.parse(data.toString()).cmd);
+  if (++n === 2) ws.close(1000);
+});
+ws.on('close', (code) => { clearTimeout(timer); console.log('CLOSE ' + code); });
+ws.on('error', (e) => { console.log('ERROR ' + e.message); process.exit(1); });
+)";
+    auto client = op->start("/usr/bin/node", {"-e", script, "ws://10.77.0.1:9008/ws"},
+                            {"NODE_PATH=/usr/share/nodejs"});
+    ASSERT_TRUE(client);
+    const auto status = client->waitExit(20s);
+    ASSERT_TRUE(status) << client->output();
+    EXPECT_EQ(*status, 0) << client->output();
+    EXPECT_EQ(client->stdoutText(), "CMD config get devices from node\nCMD vw add 2\nCLOSE 1000\n")
+        << client->output();
 }
 
 TEST_F(Intake, TextFramesBecomeCommandsAndRepliesComeBackInOrder) {
@@ -258,52 +317,80 @@ TEST_F(Intake, RealWebSocketClientLibrary) {
     EXPECT_TRUE(server->running()) << server->output();
 }
 
-// Idle clients up to the cap on each port are kept; more are closed at once, and the port goes
-// on serving those it has and the next one once a place is free.
-TEST_F(Intake, ConnectionsPastTheCapAreClosedAndTheRestServed) {
-    const size_t kCap = 256, kTried = 300;
-    for (uint16_t port : {uint16_t(8886), uint16_t(9008)}) {
-        SCOPED_TRACE(port);
-        std::vector<std::unique_ptr<qeltest::TcpClient>> idle;
-        for (size_t i = 0; i < kTried; ++i) {
-            idle.push_back(connect(port));
-            if (port == 9008 && i < kCap) {
-                ASSERT_TRUE(idle.back()->send(upgradeRequest()));
-            }
-        }
-        size_t closed = 0;
-        for (size_t i = kCap; i < kTried; ++i)
-            if (idle[i]->receiveUntilClosed(2s)) ++closed;
-        EXPECT_EQ(closed, kTried - kCap);
-        if (port == 8886) {
-            ASSERT_TRUE(idle[0]->send("config first;"));
-            auto got = idle[0]->receiveExactly(echoReply("config first").size(), 3s);
-            ASSERT_TRUE(got);
-            EXPECT_EQ(*got, echoReply("config first"));
-        } else {
-            ASSERT_TRUE(idle[0]->receiveUntil("\r\n\r\n", 3s));
-            expectRoundTrip(*idle[0], "config first");
-        }
-        // Once one leaves, a new client takes its place.
-        idle[1]->close();
-        bool served = false;
-        for (int attempt = 0; attempt < 20 && !served; ++attempt) {
+// No one host holds more than half the places of a port, and the cap holds over all hosts; a
+// connection that sends no command (the text port) or no handshake (the WebSocket) within 30 s
+// is closed, so idle connections cannot keep the operators out. One wait covers both ports.
+TEST_F(Intake, IdleConnectionsCannotLockTheOperatorsOut) {
+    const size_t kCap = 256, kShare = 128;
+    qeltest::Box& second = net->addBox("op2", 3);
+    qeltest::Box& third = net->addBox("op3", 4);
+    ASSERT_TRUE(second.ok() && third.ok());
+    auto connectFrom = [&](qeltest::Box& box, uint16_t port) {
+        auto c = std::make_unique<qeltest::TcpClient>();
+        EXPECT_TRUE(box.run([&] { return c->connect(ctrl->ip(), port, 3s); })) << c->error();
+        return c;
+    };
+    struct Port {
+        uint16_t port;
+        std::vector<std::unique_ptr<qeltest::TcpClient>> first, second;
+        std::unique_ptr<qeltest::TcpClient> busy;  // has sent a command / its handshake
+    };
+    std::vector<Port> ports(2);
+    ports[0].port = 8886;
+    ports[1].port = 9008;
+    for (Port& p : ports) {
+        SCOPED_TRACE(p.port);
+        // One host: its share is kept, one more is closed at once.
+        for (size_t i = 0; i <= kShare; ++i) p.first.push_back(connectFrom(*op, p.port));
+        EXPECT_TRUE(p.first.back()->receiveUntilClosed(3s));
+        p.first.pop_back();
+        // A second host fills the port: its share up to the cap.
+        for (size_t i = 0; i < kCap - kShare; ++i) p.second.push_back(connectFrom(second, p.port));
+        auto late = connectFrom(third, p.port);
+        EXPECT_TRUE(late->receiveUntilClosed(3s)) << "past the cap";
+        // A place freed is taken by a working client.
+        p.second.back()->close();
+        p.second.pop_back();
+        bool kept = false;
+        for (int attempt = 0; attempt < 30 && !kept; ++attempt) {
             std::this_thread::sleep_for(100ms);
-            auto next = connect(port);
-            if (port == 8886) {
-                next->send("config next;");
-                auto got = next->receiveExactly(echoReply("config next").size(), 1s);
-                served = got && *got == echoReply("config next");
+            p.busy = connectFrom(third, p.port);
+            if (p.port == 8886) {
+                p.busy->send("config busy;");
+                auto got = p.busy->receiveExactly(echoReply("config busy").size(), 1s);
+                kept = got && *got == echoReply("config busy");
             } else {
-                next->send(upgradeRequest());
-                if (!next->receiveUntil("\r\n\r\n", 1s)) continue;
-                next->send(clientFrame(1, "config next"));
-                auto f = readFrame(*next, 1s);
-                served = f && f->payload == echoReply("config next");
+                p.busy->send(upgradeRequest());
+                kept = p.busy->receiveUntil("\r\n\r\n", 1s).has_value();
             }
         }
-        EXPECT_TRUE(served);
+        ASSERT_TRUE(kept);
     }
+    for (const char* port : {"Text port", "WebSocket port"})
+        EXPECT_TRUE(server->waitForStderr(std::string(port) + ": 10.77.0.2 already holds 128", 2s))
+            << server->stderrText();
+
+    // After 30 s the silent ones are closed; the one that spoke stays and is served.
+    for (Port& p : ports) {
+        SCOPED_TRACE(p.port);
+        EXPECT_TRUE(p.first.front()->receiveUntilClosed(45s));
+        size_t closed = 0;
+        for (auto& c : p.first)
+            if (c->receiveUntilClosed(5s)) ++closed;
+        for (auto& c : p.second)
+            if (c->receiveUntilClosed(5s)) ++closed;
+        EXPECT_EQ(closed, p.first.size() + p.second.size());
+        if (p.port == 8886) {
+            ASSERT_TRUE(p.busy->send("config still here;"));
+            auto got = p.busy->receiveExactly(echoReply("config still here").size(), 3s);
+            ASSERT_TRUE(got);
+            EXPECT_EQ(*got, echoReply("config still here"));
+        } else {
+            expectRoundTrip(*p.busy, "config still here");
+        }
+    }
+    EXPECT_TRUE(server->waitForStderr("sent no command within 30 s", 2s));
+    EXPECT_TRUE(server->waitForStderr("sent no handshake within 30 s", 2s));
     EXPECT_TRUE(server->running()) << server->output();
 }
 
@@ -319,6 +406,77 @@ TEST_F(Intake, TextPortJoinsACommandSentInPieces) {
     auto got = c->receiveExactly(expected.size(), 3s);
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, expected);
+}
+
+// A short command without ';' that arrived whole is taken at once: the client need not fall
+// quiet first. Line ends sent after it keep the connection busy; the reply still comes.
+TEST_F(Intake, TextPortTakesAWholeCommandWithoutItsSemicolonAtOnce) {
+    auto c = connect(8886);
+    ASSERT_TRUE(c->send("config no semicolon"));
+    std::string got;
+    for (int i = 0; i < 250 && got.find('}') == std::string::npos; ++i) {
+        ASSERT_TRUE(c->send("\n"));
+        got += c->receive(20ms);
+    }
+    Json::Value reply;
+    ASSERT_TRUE(Json::Reader().parse(got, reply, false))
+        << "the command waited for the client to fall quiet: " << got;
+    // The first line end may have joined it in the same read.
+    std::string cmd = reply["cmd"].asString();
+    if (!cmd.empty() && cmd.back() == '\n') cmd.pop_back();
+    EXPECT_EQ(cmd, "config no semicolon");
+
+    // A command longer than a segment that comes in pieces, without its ';', is one command.
+    const std::string big = "config " + std::string(70000 - 7, 'b');
+    ASSERT_TRUE(c->send(big.substr(0, 25000)));
+    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(c->send(big.substr(25000, 25000)));
+    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(c->send(big.substr(50000)));
+    auto whole = c->receiveExactly(echoReply(big).size(), 5s);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(*whole == echoReply(big)) << whole->substr(0, 80);
+}
+
+// One client that stops reading its replies holds up no one: the others' replies keep coming,
+// and the stalled one is cut off once more than its bound of replies waits for it.
+TEST_F(Intake, AClientThatStopsReadingDoesNotStallTheOthers) {
+    for (uint16_t port : {uint16_t(8886), uint16_t(9008)}) {
+        SCOPED_TRACE(port);
+        const bool web = port == 9008;
+        auto stalled = web ? webClient() : connect(port);
+        auto other = web ? webClient() : connect(port);
+        // A small receive window: the replies pile up at the controller, not in this socket.
+        int small = 16384;
+        setsockopt(stalled->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        // 60 kB commands, echoed: far more replies than the bound and every buffer between.
+        std::thread flood([&] {
+            const std::string command = "config " + std::string(60000, 's');
+            for (int i = 0; i < 400; ++i)
+                if (!stalled->send(web ? clientFrame(1, command) : command + ";", 5s)) break;
+        });
+        int answered = 0;
+        for (int i = 0; i < 30; ++i) {
+            const std::string command = "config other " + std::to_string(i);
+            if (web) {
+                ASSERT_TRUE(other->send(clientFrame(1, command)));
+                auto f = readFrame(*other, 5s);
+                if (f && f->payload == echoReply(command)) ++answered;
+            } else {
+                ASSERT_TRUE(other->send(command + ";"));
+                auto got = other->receiveExactly(echoReply(command).size(), 5s);
+                if (got && *got == echoReply(command)) ++answered;
+            }
+        }
+        EXPECT_EQ(answered, 30);
+        const std::string log =
+            web ? "WebSocket port: replies not taken" : "Text port: replies not taken";
+        EXPECT_TRUE(server->waitForStderr(log, 30s)) << server->stderrText();
+        flood.join();
+        EXPECT_TRUE(stalled->receiveUntilClosed(10s));
+        if (web) expectRoundTrip(*other, "config still served");
+    }
+    EXPECT_TRUE(server->running()) << server->output();
 }
 
 TEST_F(Intake, AnotherBoxFindsTheController) {
@@ -401,6 +559,71 @@ TEST(IntakeAlone, LearnsItsAddressOnceTheLinkIsUp) {
     }
     ASSERT_TRUE(d) << server->output();
     EXPECT_EQ(d->text, "config qel ack get controllers &SUCCEED &10.77.0.1");
+}
+
+// A 2 MiB file sent block by block, each block waiting for its answer, on each port of the real
+// controller: the stored file is what was sent. The text port's blocks come without ';': a
+// block that holds all the bytes it announces is taken without waiting for the client to fall
+// quiet.
+TEST(IntakeAlone, UploadsOnBothPortsStoreWhatWasSent) {
+    QEL_REQUIRE_TEST_NETWORK();
+    qeltest::TestNet net;
+    ASSERT_TRUE(net.ok()) << net.error();
+    qeltest::Box& box = net.addBox("ctrl", 1);
+    qeltest::Box& op = net.addBox("op", 2);
+    ASSERT_TRUE(box.ok() && op.ok());
+    ASSERT_EQ(mkdir(box.path("/mnt").c_str(), 0755), 0);
+    auto server = box.start(qeltest::programPath("ctrlserver"));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitForStderr("webServer Started", 15s)) << server->output();
+
+    std::string bytes(2 << 20, '\0');
+    uint32_t x = 2463534242u;
+    for (char& ch : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        ch = static_cast<char>(x);
+    }
+    const size_t kBlock = 32768;
+    auto status = [](const std::optional<std::string>& text) {
+        Json::Value v;
+        Json::Reader reader;
+        if (!text || !reader.parse(*text, v, false)) return std::string("no reply");
+        const Json::Value& a = v["ack"].isArray() ? v["ack"][0] : v["ack"];
+        return a["status"].asString();
+    };
+
+    qeltest::TcpClient text;
+    qeltest::JsonTexts textReplies(text);
+    ASSERT_TRUE(op.run([&] { return text.connect(box.ip(), 8886, 3s); })) << text.error();
+    qeltest::WebSocketClient web;
+    ASSERT_TRUE(op.run([&] { return web.connect(box.ip(), 3s); })) << web.error();
+    ASSERT_TRUE(web.sendText("config set login vorpl"));
+    ASSERT_EQ(status(web.receiveText(3s)), "success");
+
+    for (const bool onWeb : {false, true}) {
+        SCOPED_TRACE(onWeb ? "9008" : "8886");
+        const std::string name = onWeb ? "web.bin" : "text.bin";
+        auto ask = [&](const std::string& command) {
+            if (onWeb) {
+                EXPECT_TRUE(web.sendText(command));
+                return status(web.receiveText(10s));
+            }
+            EXPECT_TRUE(text.send(command, 10s));
+            return status(textReplies.next(10s));
+        };
+        ASSERT_EQ(ask("update data start " + name + (onWeb ? "" : ";")), "success");
+        for (size_t at = 0; at < bytes.size(); at += kBlock) {
+            const std::string block = "update data block " + std::to_string(at) + "," +
+                                      std::to_string(kBlock) + "|" +
+                                      qeltest::hexOf(bytes.substr(at, kBlock));
+            ASSERT_EQ(ask(block), "success") << "block at " << at;
+        }
+        ASSERT_EQ(ask("update data stop " + name + (onWeb ? "" : ";")), "success");
+        EXPECT_TRUE(qeltest::readAll(box.path("/dev/tftpboot/" + name)) == bytes);
+    }
+    EXPECT_TRUE(server->running()) << server->output();
 }
 
 // With port 9008 taken by someone else, the web front end has no listener, yet the command thread
