@@ -17,6 +17,14 @@ const char kScreenKeyword[] = "config set vs screen params";
 const char kCutEdgeKeyword[] = "config set vs rowcolumncutedge params";
 // Each token is held in a 128-byte field.
 const size_t kTokenMax = 127;
+// A decoder takes a cut only in 0..8 (8-pixel steps) and answers success for any other while
+// ignoring it, so a cut outside that range would be a change reported done that never happens.
+const unsigned kCutEdgeMax = 8;
+
+bool cutEdgeTaken(int horCut, int verCut) {
+    return static_cast<unsigned>(horCut) <= kCutEdgeMax &&
+           static_cast<unsigned>(verCut) <= kCutEdgeMax;
+}
 
 // The six grid keys from the working values, not saved.
 void writeGridKeys(QelConfig& conf) {
@@ -41,6 +49,7 @@ int VSServer::cmdVSSetScreen(char* cmd, unsigned) {
     if (!pVScreen || !vsReadNumbers(cmd, strlen(kScreenKeyword), kTokenMax, 4, a)) return -1;
     const int rows = a[0], columns = a[1], horCut = a[2], verCut = a[3];
     if (rows < 1 || rows > 4 || columns < 1 || columns > 4) return -1;
+    if (!cutEdgeTaken(horCut, verCut)) return -1;
     if (!wallTextsFit()) return -1;
     const int oldRows = iScreenRows, oldColumns = iScreenColumns;
     const int oldHorCut = iScreenHorCut, oldVerCut = iScreenVerCut;
@@ -126,6 +135,7 @@ int VSServer::rewriteWallFile(bool byCell) {
 int VSServer::cmdVSSetRowColumnCutEdge(char* cmd, unsigned) {
     std::vector<int> a;
     if (!pVScreen || !vsReadNumbers(cmd, strlen(kCutEdgeKeyword), kTokenMax, 2, a)) return -1;
+    if (!cutEdgeTaken(a[0], a[1])) return -1;
     if (!wallTextsFit()) return -1;
     iScreenHorCut = a[0];
     iScreenVerCut = a[1];

@@ -12,9 +12,11 @@
 //     the four quiet rounds of 2.5 s the discovery waits:
 //     DISCOVERY devices=255 found=N seconds=S rounds_s=10.0
 //   bench_installation switch FILE
-//     a decoder (rxplayer_playerdrive) switched between two RTSP servers of FILE: from the
-//     stop of the old stream to the first packet of the new one, against opening the same
-//     stream with libavformat until its first video packet, in the decoder's box:
+//     the real controller and a real decoder (rxplayer) with window 0 of a one-decoder wall,
+//     the source box serving FILE and FILE at 1280 x 720: from the operator's "config set vs
+//     url params" on the WebSocket to the first packet of the new stream taken by the
+//     decoder's decode channel, against opening the same stream with libavformat until its
+//     first video packet, in the decoder's box:
 //     SWITCH rounds=N switch_ms=median open_ms=median
 #include <json/json.h>
 #include <sys/stat.h>
@@ -29,6 +31,7 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -38,6 +41,7 @@ extern "C" {
 
 #include "support/Clients.h"
 #include "support/FakeDevice.h"
+#include "support/Installation.h"
 #include "support/JsonTexts.h"
 #include "support/Process.h"
 #include "support/TestNet.h"
@@ -281,72 +285,141 @@ double openTime(const std::string& url) {
     return s;
 }
 
+// Decode channel 0 of a decoder as its stand-in's snapshot shows it, taken at once (the "snap"
+// request): the picture width it was made for and the packets it took since then.
+struct Channel {
+    int width = 0;
+    long long packets = 0;
+};
+
+std::optional<Channel> channel0(qeltest::Box& dec) {
+    const std::string snap = dec.path("/sim/snap");
+    { std::ofstream(snap) << "1"; }
+    struct stat st;
+    const auto deadline = Clock::now() + 2s;
+    while (stat(snap.c_str(), &st) == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(2ms);
+    const Json::Value state = parsed(qeltest::readAll(dec.path("/sim/state.json")));
+    for (const Json::Value& c : state["vdec"])
+        if (c["chn"].asInt() == 0) return Channel{c["width"].asInt(), c["streams"].asInt64()};
+    return std::nullopt;
+}
+
+// Waits until decode channel 0 of the decoder plays a stream of the given width: made for it,
+// and fed its parameter sets and at least one packet of the stream itself.
+bool playsWidth(qeltest::Box& dec, int width, Clock::time_point deadline) {
+    while (Clock::now() < deadline) {
+        std::optional<Channel> c = channel0(dec);
+        if (c && c->width == width && c->packets >= 2) return true;
+    }
+    return false;
+}
+
+// The file again at 1280 x 720: a decoder switched between two streams of different sizes
+// makes its decode channel anew for the new one, which tells its packets from the old ones'.
+bool makeSmaller(const std::string& file, const std::string& out, std::string* log) {
+    return qeltest::runCommand({"ffmpeg",
+                                "-hide_banner",
+                                "-loglevel",
+                                "error",
+                                "-y",
+                                "-i",
+                                file,
+                                "-frames:v",
+                                "3000",
+                                "-vf",
+                                "scale=1280:720",
+                                "-c:v",
+                                "libx264",
+                                "-preset",
+                                "ultrafast",
+                                "-g",
+                                "50",
+                                "-bf",
+                                "0",
+                                "-pix_fmt",
+                                "yuv420p",
+                                "-f",
+                                "mpegts",
+                                out},
+                               log, 300s) == 0;
+}
+
+// The operator's command on the WebSocket; true when acknowledged with success.
+bool command(qeltest::WebSocketClient& web, const std::string& text) {
+    if (!web.sendText(text)) return false;
+    for (auto deadline = Clock::now() + 10s; Clock::now() < deadline;) {
+        const Json::Value v = parsed(web.receiveText(5s));
+        if (v.isMember("ack")) return acked(v);
+        if (v.isNull()) return false;
+    }
+    return false;
+}
+
 int switchSource(const std::string& file) {
     const int kRounds = 6;
-    qeltest::TestNet net;
-    if (!net.ok()) {
-        fprintf(stderr, "bench_installation: %s\n", net.error().c_str());
+    const int kWidths[2] = {1920, 1280};
+    char dir[] = "/tmp/qelswitch-XXXXXX";
+    if (!mkdtemp(dir)) return 1;
+    // The servers open the files for each session: they go only when the run ends.
+    std::unique_ptr<char, void (*)(char*)> removeDir(dir, [](char* d) {
+        std::error_code ec;
+        std::filesystem::remove_all(d, ec);
+    });
+    const std::string small = std::string(dir) + "/720p.ts";
+    std::string log;
+    if (!makeSmaller(file, small, &log)) {
+        fprintf(stderr, "bench_installation: the 720p stream could not be made: %s\n", log.c_str());
         return 1;
     }
-    qeltest::Box& dec = net.addBox("dec", 2);
-    qeltest::Box& srcA = net.addBox("srca", 3);
-    qeltest::Box& srcB = net.addBox("srcb", 4);
-    if (!dec.ok() || !srcA.ok() || !srcB.ok()) return 1;
-    std::filesystem::create_directories(dec.path("/mnt"));
-    const std::string server = std::string(QEL_SOURCE_DIR) + "/tests/support/rtsp_server.py";
-    std::vector<std::unique_ptr<qeltest::Process>> servers;
-    std::vector<std::string> urls;
-    for (qeltest::Box* b : {&srcA, &srcB}) {
-        servers.push_back(
-            b->start(server, {"--address", b->ip(), "--port", "8554", "--file", file}));
-        if (!servers.back() || !servers.back()->waitForStdout("ready", 10s)) {
-            fprintf(stderr, "bench_installation: RTSP server did not start\n");
+    qeltest::InstallationOptions io;
+    io.decoders = 1;
+    io.streamFiles = {file, small};
+    qeltest::Installation inst;
+    std::string why;
+    if (!inst.start(io, &why)) {
+        fprintf(stderr, "bench_installation: %s\n", why.c_str());
+        return 1;
+    }
+    qeltest::Box& dec = inst.decoderBox(0);
+    qeltest::WebSocketClient web;
+    if (!inst.operatorBox().run([&] { return web.connect(inst.ctrlBox().ip(), 3s); })) {
+        fprintf(stderr, "bench_installation: %s\n", web.error().c_str());
+        return 1;
+    }
+    const std::string cam = qeltest::Installation::sourceIp();
+    auto url = [&](int k) {
+        return "config set vs url params 0 ipsource " + cam + " " + std::to_string(k);
+    };
+    // A wall of one decoder with window 0 over its screen, playing stream 0.
+    for (const std::string& c :
+         {std::string("config set login vorpl"), std::string("config set vs screen params 1 1 0 0"),
+          "config set vs src params 0 " + qeltest::Installation::decoderIp(0), url(0),
+          std::string("config set vs win params 0 0 1920 0 1080")})
+        if (!command(web, c)) {
+            fprintf(stderr, "bench_installation: \"%s\" was not acknowledged\n", c.c_str());
             return 1;
         }
-        urls.push_back("rtsp://" + b->ip() + ":8554/main");
-    }
-    auto drive = dec.start(qeltest::programPath("rxplayer_playerdrive"));
-    if (!drive || !drive->waitForStdout("playerdrive ready", 20s)) {
-        fprintf(stderr, "bench_installation: the decoder did not start\n");
-        return 1;
-    }
-    auto client = dec.run([] { return qeltest::UdpSocket(0); });
-    auto ask = [&](const std::string& cmd, std::chrono::milliseconds wait) {
-        client.sendTo(dec.ip(), 9901, cmd);
-        auto d = client.receive(wait);
-        return d ? d->text : std::string();
-    };
-    auto firstFrames = [&](Clock::time_point deadline) {
-        while (Clock::now() < deadline) {
-            const Json::Value st = parsed(ask("state", 2s));
-            if (st["slots"][0]["frames"].asInt() > 0) return true;
-            std::this_thread::sleep_for(2ms);
-        }
-        return false;
-    };
-
-    ask("start 0 " + urls[0], 20s);
-    if (!firstFrames(Clock::now() + 20s)) {
-        fprintf(stderr, "bench_installation: the first stream does not play\n");
+    if (!playsWidth(dec, kWidths[0], Clock::now() + 30s)) {
+        fprintf(stderr, "bench_installation: the decoder does not play the first stream\n");
         return 1;
     }
     std::vector<double> switched, opened;
     for (int r = 0; r < kRounds; ++r) {
-        std::this_thread::sleep_for(1s);
-        const std::string& next = urls[(r + 1) % 2];
+        std::this_thread::sleep_for(2s);
+        const int k = (r + 1) % 2;
         const auto t0 = Clock::now();
-        ask("stop 0", 10s);
-        ask("start 0 " + next, 20s);
-        if (!firstFrames(t0 + 20s)) {
-            fprintf(stderr, "bench_installation: %s does not play\n", next.c_str());
+        if (!web.sendText(url(k))) return 1;
+        if (!playsWidth(dec, kWidths[k], t0 + 30s)) {
+            fprintf(stderr, "bench_installation: the switch to stream %d did not play\n", k);
             continue;
         }
         switched.push_back(secondsSince(t0) * 1000);
-        const double o = dec.run([&] { return openTime(next); });
+        // The acknowledgement left before the decoder was asked; it is read here.
+        parsed(web.receiveText(1s));
+        const double o = dec.run([&] { return openTime(qeltest::Installation::streamUrl(k)); });
         if (o > 0) opened.push_back(o * 1000);
     }
-    ask("stop 0", 10s);
-    drive->stop(10s);
     printf("SWITCH rounds=%zu switch_ms=%.0f open_ms=%.0f\n", switched.size(), median(switched),
            median(opened));
     return switched.empty() ? 1 : 0;

@@ -1,8 +1,8 @@
 // The demo: a whole installation on the private test network (the controller, four decoders
 // and a source box with two live RTSP test patterns: colour bars and a moving ball) driven over the
 // WebSocket as an operator would, printing each command and its parsed replies. After each step the
-// four decoders' screens are put side by side as they hang on the wall, with the bezel gaps, into
-// <out>/wall.png.
+// decoders' screens are put where they hang on the wall as the controller holds it (its grid,
+// the decoder in each cell, the bezel gaps its cut edge stands for) into <out>/wall.png.
 //
 //   demo_run [--out DIR] [--once] [--stream FILE]...
 //
@@ -80,6 +80,42 @@ std::string say(qeltest::WebSocketClient& web, const std::string& command) {
     return "";
 }
 
+// The wall as the controller holds it ("config get vs screen params"), each cell's decoder
+// given by its screen file; false when the controller gave no wall.
+bool askWall(qeltest::WebSocketClient& web, qeltest::Installation& inst, demo::WallLayout& wall) {
+    if (!web.sendText("config get vs screen params")) return false;
+    Json::Value info;
+    const auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+        std::optional<std::string> text = web.receiveText(5s);
+        if (!text) return false;
+        Json::Value v;
+        Json::Reader reader;
+        if (!reader.parse(*text, v, false) || !v.isObject()) continue;
+        if (v.isMember("vsscreeninfo")) {
+            const Json::Value& list = v["vsscreeninfo"];
+            info = list.isArray() ? list[0] : list;
+        }
+        if (v.isMember("ack")) break;
+    }
+    if (!info.isObject() || !info["vsrow"].isIntegral() || !info["vscolumn"].isIntegral())
+        return false;
+    wall.rows = info["vsrow"].asInt();
+    wall.columns = info["vscolumn"].asInt();
+    wall.horCut = info["vshorcut"].asInt();
+    wall.verCut = info["vsvercut"].asInt();
+    wall.screens.clear();
+    for (int c = 0; c < wall.rows * wall.columns; ++c) {
+        const std::string ip = info["vsdeviplist[" + std::to_string(c) + "]"].asString();
+        std::string screen;
+        for (int i = 0; i < inst.decoderCount(); ++i)
+            if (ip == qeltest::Installation::decoderIp(i))
+                screen = inst.decoderBox(i).path("/sim/screen.ppm");
+        wall.screens.push_back(screen);
+    }
+    return true;
+}
+
 struct Step {
     const char* what;
     std::vector<std::string> commands;
@@ -152,10 +188,12 @@ int main(int argc, char** argv) {
     std::vector<Step> steps = {
         {"log in", {"config set login vorpl"}},
         {"the devices the controller found", {"config get decoders", "config get ipsources"}},
-        {"a 2 x 2 wall of the four decoders with a bezel cut",
+        {"a 2 x 2 wall of the four decoders with a bezel cut of 4 and 2 (8 pixels a step): each "
+         "screen hides 4 x 8 = 32 pixels at its inner left and right edges and 2 x 8 = 16 at "
+         "its inner top and bottom ones, for bezels of 64 and 32 pixels between the screens",
          {"config set vs screen params 2 2 0 0", "config set vs src params 0 10.77.0.2",
           "config set vs src params 1 10.77.0.3", "config set vs src params 2 10.77.0.4",
-          "config set vs src params 3 10.77.0.5", "config set vs rowcolumncutedge params 32 18"}},
+          "config set vs src params 3 10.77.0.5", "config set vs rowcolumncutedge params 4 2"}},
         {"stream 1 across the wall",
          {"config set vs url params 0 ipsource " + cam + " 0",
           "config set vs win params 0 0 3840 0 2160"}},
@@ -188,13 +226,15 @@ int main(int argc, char** argv) {
             // Give the decoders time to open their streams and draw a few frames.
             pause(8s);
         }
-        std::vector<std::string> screens;
-        for (int i = 0; i < inst.decoderCount(); ++i)
-            screens.push_back(inst.decoderBox(i).path("/sim/screen.ppm"));
+        demo::WallLayout wall;
+        if (!askWall(web, inst, wall)) {
+            printf("  ! wall picture not written: the controller gave no wall\n");
+            continue;
+        }
         std::string note;
         // wall.png is the wall now; step-N.png keeps each step's picture.
         const std::string kept = o.out + "/step-" + std::to_string(n) + ".png";
-        if (demo::writeWallPicture(screens, 2, 2, 32, 18, {kept, picture}, &note))
+        if (demo::writeWallPicture(wall, {kept, picture}, &note))
             printf("  wall picture: %s%s\n", picture.c_str(), note.c_str());
         else
             printf("  ! wall picture not written: %s\n", note.c_str());

@@ -15,7 +15,6 @@ namespace demo {
 
 namespace {
 
-const int kScreenWidth = 1920, kScreenHeight = 1080;
 const uint8_t kBezel[3] = {40, 40, 40};
 
 // Skips blanks and comment lines between the header fields of a PPM.
@@ -133,23 +132,39 @@ bool writePng(const Picture& p, const std::string& path, std::string* why) {
     return true;
 }
 
-Picture composeWall(const std::vector<std::string>& screens, int rows, int columns, int horCut,
-                    int verCut, std::string* note) {
-    const int cw = kScreenWidth / 2, ch = kScreenHeight / 2;
-    const int gx = horCut, gy = verCut;  // 2 x cut at half scale
-    Picture wall;
-    wall.width = columns * cw + (columns - 1) * gx;
-    wall.height = rows * ch + (rows - 1) * gy;
-    wall.rgb.resize(static_cast<size_t>(wall.width) * wall.height * 3);
-    for (size_t i = 0; i < wall.rgb.size(); i += 3) memcpy(&wall.rgb[i], kBezel, 3);
-    for (int cell = 0; cell < rows * columns; ++cell) {
-        const int x0 = (cell % columns) * (cw + gx), y0 = (cell / columns) * (ch + gy);
+int gapWidth(const WallLayout& wall) {
+    return 8 * wall.horCut;
+}
+
+int gapHeight(const WallLayout& wall) {
+    return 8 * wall.verCut;
+}
+
+Picture composeWall(const WallLayout& wall, std::string* note) {
+    const int cw = kCellWidth, ch = kCellHeight;
+    const int gx = gapWidth(wall), gy = gapHeight(wall);
+    Picture out;
+    if (wall.rows < 1 || wall.columns < 1 || gx < 0 || gy < 0) {
+        if (note) *note += " (no wall)";
+        return out;
+    }
+    out.width = wall.columns * cw + (wall.columns - 1) * gx;
+    out.height = wall.rows * ch + (wall.rows - 1) * gy;
+    out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
+    for (size_t i = 0; i < out.rgb.size(); i += 3) memcpy(&out.rgb[i], kBezel, 3);
+    for (int cell = 0; cell < wall.rows * wall.columns; ++cell) {
+        const int x0 = (cell % wall.columns) * (cw + gx), y0 = (cell / wall.columns) * (ch + gy);
         Picture s;
-        const bool have = cell < static_cast<int>(screens.size()) && readPpm(screens[cell], s);
-        if (!have && note) *note += " (no screen from decoder " + std::to_string(cell + 1) + ")";
+        const std::string file =
+            cell < static_cast<int>(wall.screens.size()) ? wall.screens[cell] : std::string();
+        const bool have = !file.empty() && readPpm(file, s);
+        if (!have && note)
+            *note += file.empty()
+                         ? " (cell " + std::to_string(cell) + " is free)"
+                         : " (no screen from the decoder in cell " + std::to_string(cell) + ")";
         for (int y = 0; y < ch; ++y)
             for (int x = 0; x < cw; ++x) {
-                uint8_t* d = &wall.rgb[(static_cast<size_t>(y0 + y) * wall.width + x0 + x) * 3];
+                uint8_t* d = &out.rgb[(static_cast<size_t>(y0 + y) * out.width + x0 + x) * 3];
                 if (!have) {
                     memset(d, 0, 3);
                     continue;
@@ -159,15 +174,16 @@ Picture composeWall(const std::vector<std::string>& screens, int rows, int colum
                 memcpy(d, &s.rgb[(static_cast<size_t>(sy) * s.width + sx) * 3], 3);
             }
     }
-    return wall;
+    return out;
 }
 
-bool writeWallPicture(const std::vector<std::string>& screens, int rows, int columns, int horCut,
-                      int verCut, const std::vector<std::string>& paths, std::string* note) {
+bool writeWallPicture(const WallLayout& wall, const std::vector<std::string>& paths,
+                      std::string* note) {
     std::string why;
-    Picture wall = composeWall(screens, rows, columns, horCut, verCut, note);
+    Picture picture = composeWall(wall, note);
+    if (picture.rgb.empty()) return false;
     for (const std::string& path : paths)
-        if (!writePng(wall, path, &why)) {
+        if (!writePng(picture, path, &why)) {
             if (note) *note = why;
             return false;
         }

@@ -1,6 +1,6 @@
-// The wall as a picture: the decoders' screens (binary PPM files, one per decoder, in cell
-// order) laid out rows x columns at half size, with the bezels between them drawn as gaps, and
-// written as a PNG.
+// The wall as a picture: each decoder's screen (a binary PPM file) drawn at half size in the
+// cell of the wall it hangs in, with the bezels between the screens drawn as gaps as wide as
+// the wall's cut edge says they are, and written as a PNG.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +24,30 @@ bool readPng(const std::string& path, Picture& out);
 // a file). False with the reason in *why.
 bool writePng(const Picture& p, const std::string& path, std::string* why);
 
-// Lays out the screens; a screen that cannot be read stays black and is named in *note. The
-// gaps are twice the bezel cut (both neighbours' edges), at the picture's half scale.
-Picture composeWall(const std::vector<std::string>& screens, int rows, int columns, int horCut,
-                    int verCut, std::string* note);
+// The wall as the controller holds it: the grid, the cut-edge values (0..8: a decoder hides 8
+// output pixels per step at each inner edge of its screen, so a cut stands for a bezel as wide
+// as what it hides) and the screen file of the decoder in each cell, in cell order ("" for a
+// free cell).
+struct WallLayout {
+    int rows = 0, columns = 0;
+    int horCut = 0, verCut = 0;
+    std::vector<std::string> screens;
+};
+
+// Picture pixels of one screen (half of the 1920 x 1080 output).
+const int kCellWidth = 960, kCellHeight = 540;
+
+// Picture pixels between two neighbouring screens: both neighbours hide 8 x cut output pixels
+// at their shared edge, which at half scale is 8 x cut.
+int gapWidth(const WallLayout& wall);
+int gapHeight(const WallLayout& wall);
+
+// Lays out the screens; a free cell or a screen that cannot be read stays black and is named
+// in *note.
+Picture composeWall(const WallLayout& wall, std::string* note);
 
 // Composes the wall once and writes it to every path given.
-bool writeWallPicture(const std::vector<std::string>& screens, int rows, int columns, int horCut,
-                      int verCut, const std::vector<std::string>& paths, std::string* note);
+bool writeWallPicture(const WallLayout& wall, const std::vector<std::string>& paths,
+                      std::string* note);
 
 }  // namespace demo

@@ -143,6 +143,26 @@ TEST_F(GridTest, CutEdgeRewritesTheFileAndSendsPastAFreeCell) {
     EXPECT_EQ(cut("2 2"), 0);
 }
 
+// A decoder takes a cut only in 0..8 and ignores any other while answering success, so the
+// controller refuses it before anything changes or is sent.
+TEST_F(GridTest, CutsTheDecodersIgnoreAreRefused) {
+    VSServer& m = wall();
+    const std::string before = readBytes(kWallFile);
+    for (const char* args : {"9 2", "2 9", "32 18", "-1 2", "2 -8"}) {
+        EXPECT_EQ(cut(args), -1) << args;
+        EXPECT_EQ(screen(std::string("2 2 ") + args), -1) << args;
+        EXPECT_EQ(screen(std::string("3 3 ") + args), -1) << args;
+        EXPECT_TRUE(take().empty()) << args;
+        EXPECT_EQ(readBytes(kWallFile), before) << args;
+        EXPECT_EQ(m.pVScreen->horCut, 2) << args;
+        EXPECT_EQ(m.pVScreen->rows, 2) << args;
+        EXPECT_EQ(iScreenVerCut, 2) << args;
+    }
+    EXPECT_EQ(cut("8 0"), 0);
+    EXPECT_EQ(take().size(), 4u);
+    EXPECT_EQ(value(kWallFile, "screenHorCut"), 8);
+}
+
 TEST_F(GridTest, RefusedSplitsChangeNothing) {
     VSServer& m = wall();
     const std::string before = readBytes(kWallFile);

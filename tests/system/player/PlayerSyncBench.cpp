@@ -6,8 +6,9 @@
 // taken from one decoder's stream time and "syncmode 0" and "sync 0 BASE 200" go to both at
 // once. Then "disp 0" is asked of both, and of the answer pairs taken within 2 ms of each other
 // the frames between the two pictures on display are printed:
-//   P6 max_frames=X median_frames=Y
-// QEL_P6_READRATE sets ffmpeg's read rate (default 1, the file's own pace).
+//   P6 max_frames=X median_frames=Y read_rate=R
+// QEL_P6_READRATE sets ffmpeg's read rate (default 1, the file's own pace); the line says which
+// rate was used.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -30,6 +31,12 @@ namespace {
 constexpr double kFrameUs = 40000;  // 25 frames a second
 constexpr long long kPairUs = 2000;
 constexpr int kPairs = 200;
+
+// ffmpeg's read rate of the source: 1 is the stream's own pace.
+const char* readRate() {
+    const char* r = getenv("QEL_P6_READRATE");
+    return r && *r ? r : "1";
+}
 
 std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
@@ -91,8 +98,7 @@ int main(int argc, char** argv) {
 
     const std::string group = "udp://239.77.0.1:5004";
     auto ffmpeg = src.start(
-        "ffmpeg", {"-hide_banner", "-loglevel", "error", "-readrate",
-                   getenv("QEL_P6_READRATE") ? getenv("QEL_P6_READRATE") : "1", "-stream_loop",
+        "ffmpeg", {"-hide_banner", "-loglevel", "error", "-readrate", readRate(), "-stream_loop",
                    "-1", "-i", file, "-c", "copy", "-f", "mpegts", group + "?pkt_size=1316&ttl=1"});
     if (!ffmpeg) return fail("ffmpeg");
     for (Decoder* d : {&a, &b}) {
@@ -158,7 +164,8 @@ int main(int argc, char** argv) {
     ffmpeg->stop();
     if (frames.empty()) return fail("no answer pairs within 2 ms");
     std::sort(frames.begin(), frames.end());
-    printf("P6 max_frames=%.2f median_frames=%.2f\n", frames.back(), frames[frames.size() / 2]);
+    printf("P6 max_frames=%.2f median_frames=%.2f read_rate=%s\n", frames.back(),
+           frames[frames.size() / 2], readRate());
     fprintf(stderr, "%zu answer pairs\n", frames.size());
     return 0;
 }

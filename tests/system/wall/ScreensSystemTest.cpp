@@ -78,6 +78,12 @@ TEST_F(ScreensSystem, TheWallIsLaidOutOnTheDecoders) {
     expectWire(cuts);
     EXPECT_EQ(fileKey(wallFile(), "screenHorCut"), 4);
 
+    // A cut the decoders would ignore (they take 0..8) fails and reaches none of them.
+    const std::string wide = "config set vs rowcolumncutedge params 32 18";
+    EXPECT_EQ(ask(wide), oldAck(wide, false));
+    expectWire({});
+    EXPECT_EQ(fileKey(wallFile(), "screenHorCut"), 4);
+
     // A new grid: every old decoder back to its empty state, in cell order.
     const std::string grid = "config set vs screen params 1 2 4 3";
     EXPECT_EQ(ask(grid), oldAck(grid, true));
