@@ -65,6 +65,12 @@ int setDeviceName(Command& c, const Entry& e) {
         if (*w.end) name = w.end + 1;
         echo = c.upTo(w.end);
     }
+    // '#' separates the fields of a device's answer: a name holding one would be read back
+    // as other fields of that device. Refused, with nothing stored or sent.
+    if (name.find('#') != std::string::npos) {
+        c.ack(false, echo);
+        return 1;
+    }
     name = reply::utf8Prefix(name, kModelNameMax);
     c.vs().blUpdateVScreenUnicastDevName(address.c_str(), name.c_str());
     const int r = c.dev().cmdQelDev(&queued[0], &address[0]);

@@ -198,6 +198,8 @@ int setDeviceAlias(Command& c, const Entry& e) {
     const FoundDevice d = findDevice(c, &VSServer::blGetDeviceInfoByUsingAliasHostName, w.at(0));
     if (!d.hasIp()) return newAck(c, e, false);
     std::string alias = w.at(1);
+    // '#' separates the fields of a device's answer: refused, with nothing stored or sent.
+    if (alias.find('#') != std::string::npos) return newAck(c, e, false);
     const char* text = nullptr;
     if (d.kind == QEL_KIND_ENCODER) {
         text = "config set encoder name ";

@@ -440,9 +440,12 @@ public:
     int cmdVSSetUrl(char* cmd, unsigned flag);
     // The matrix and multiview road: decoder rx becomes the current unicast slot (source
     // "NULL": its existing slot, if any), split sent when layout is 1, source put on window
-    // win (0..4), and the change carried into the scenes' current presets. Always true.
+    // win (0..4), and the change carried into the scenes' current presets. "NULL" on a decoder
+    // in no slot only clears that decoder (split when layout is 1, window win emptied). False,
+    // with no other decoder touched, when rx cannot be made the current slot.
     bool blSetVScreenUnicastSenceSrcUrlSplit(char* rx, char* source, int split, int win,
                                              int layout);
+    bool clearUnslottedDecoder(const std::string& ip, int split, int win, int layout);
 
     // "config set multicast url params" window type source stream: one source on every
     // decoder (wall cells, unicast slots, then every other decoder).

@@ -251,8 +251,11 @@ int VSServer::cmdVSSetDbl(char* cmd, ArrayList<VWin>& list, unsigned) {
     long long h0, h1, v0, v1;
     if (enter) {
         // The split places holding the window's corners; a window without a place of its own
-        // searches none, and so gets -1 for every edge.
-        vsCornerBox(live, pVWinPos, pVWinPos[w]->used ? VS_WALL_WINDOWS : 0, h0, h1, v0, v1);
+        // searches none, and so gets -1 for every edge. Only the current grid's places count:
+        // a smaller grid leaves the records of the cells it dropped in place, and those would
+        // hold corners of the new cells.
+        const int places = pVWinPos[w]->used ? liveWallCells() * VS_CELL_WINDOWS : 0;
+        vsCornerBox(live, pVWinPos, places, h0, h1, v0, v1);
         vsKeepBeforeFull(vWinDbl, live, w);
     } else {
         vWinDbl.used = 0;

@@ -9,6 +9,14 @@ SourceTables vsSourceTablesOfType(const std::string& type) {
                                                      : SourceTables::IpSources;
 }
 
+const char* vsSourceTypeOf(DevServer& dev, const std::string& address) {
+    std::string url, name;
+    if (!vsFindSource(dev, address, SourceTables::Encoders, 0, url, name) &&
+        vsFindSource(dev, address, SourceTables::IpSources, 0, url, name))
+        return "ipsource";
+    return "esource";
+}
+
 bool vsFindSource(DevServer& dev, const std::string& address, SourceTables tables, int stream,
                   std::string& url, std::string& name) {
     ArrayList<Encoder> list;

@@ -13,6 +13,10 @@ enum class SourceTables { Encoders, IpSources, Both };
 // other the IP cameras.
 SourceTables vsSourceTablesOfType(const std::string& type);
 
+// The type token that names the table holding address: "esource" for an encoder (or an address
+// in neither table), "ipsource" for an IP camera.
+const char* vsSourceTypeOf(DevServer& dev, const std::string& address);
+
 // The first record of the tables whose address equals address exactly: its url 0 for stream 0,
 // url 1 for stream 1, an empty url for any other stream, and its name (its address when the
 // name is empty). False, with url and name untouched, when no record matches.

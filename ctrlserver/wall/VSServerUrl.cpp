@@ -74,17 +74,26 @@ int VSServer::cmdVSSetUrl(char* cmd, unsigned) {
 bool VSServer::blSetVScreenUnicastSenceSrcUrlSplit(char* rx, char* source, int split, int win,
                                                    int layout) {
     const std::string ip(rx ? rx : ""), src(source ? source : "");
+    if (ip.empty() || win < 0 || win >= VS_CELL_WINDOWS) return false;
     if (src == "NULL") {
-        for (int s = 0; s < UNICAST_SLOTS; ++s) {
+        int slot = -1;
+        for (int s = 0; pUnicast && s < UNICAST_SLOTS; ++s) {
             if (pUnicast->ip[s] != ip) continue;
+            slot = s;
             pUnicast->curIndex = s;
             iUnicastCurIndex = s;
             confUnicast->WriteInt("unicastCurIndex", s, true);
             break;
         }
+        // A decoder in no unicast slot has no window record to empty: it gets its own clear,
+        // and the current slot, another decoder's, is left alone.
+        if (slot < 0) return clearUnslottedDecoder(ip, split, win, layout);
     } else {
         std::string text = "config set unicast src params 0 " + ip;
-        cmdUnicastSetRXScreen(&text[0], 1, 1);
+        // A refused placement leaves another decoder's slot current: nothing more is sent.
+        if (cmdUnicastSetRXScreen(&text[0], 1, 1) < 0 || !pUnicast || iUnicastCurIndex < 0 ||
+            iUnicastCurIndex >= UNICAST_SLOTS || pUnicast->ip[iUnicastCurIndex] != ip)
+            return false;
     }
     const int window = iUnicastCurIndex * VS_CELL_WINDOWS + win;
     auto setUrl = [&](const std::string& what) {
@@ -100,6 +109,20 @@ bool VSServer::blSetVScreenUnicastSenceSrcUrlSplit(char* rx, char* source, int s
     if (src != "CLEAR") setUrl(src);
     carryUnicastIntoScenes(ip, src, split, win);
     return true;
+}
+
+bool VSServer::clearUnslottedDecoder(const std::string& ip, int split, int win, int layout) {
+    std::vector<std::string> texts;
+    if (layout == 1) {
+        if (split != 1 && split != 4 && split != 5) return false;
+        texts.push_back(vsSplitText(ip, split, 0));
+    }
+    texts.push_back(vsUrlText(ip, win, VS_UNUSED_WINDOW));
+    for (const std::string& t : texts)
+        if (t.empty()) return false;
+    VSTextBatch batch(*this);
+    for (const std::string& t : texts) batch.sendAlways(ip, t);
+    return batch.result() == 0;
 }
 
 void VSServer::carryUnicastIntoScenes(const std::string& rx, const std::string& source, int split,

@@ -76,6 +76,9 @@ int VSServer::checkUnicastRXisUsed(const char* ip, int split) {
     const int cur = iUnicastCurIndex;
     if (cur < 0 || cur >= UNICAST_SLOTS) return 0;
     const std::string key(ip);
+    // The current slot must be this decoder's: another decoder's name and sources would be
+    // copied into the places that show this one.
+    if (pUnicast->ip[cur] != key) return 0;
     const std::string name = pUnicast->name[cur];
     const int source = VS_CELL_WINDOWS * cur;
 

@@ -73,9 +73,11 @@ static void reenterWin(VSServer& m, int s, int p, long long w, long long x0, lon
     m.cmdVSSetSenceWin(&text[0], scratch, direct);
 }
 
+// The type names the table the source is in: the scene handlers search only the one it names,
+// and the names resolve to encoders and IP cameras alike.
 static void reenterUrl(VSServer& m, int s, int p, long long w, const std::string& address) {
-    std::string text =
-        text256("config set sence vs url params %d %d %lld esource %s 0", s, p, w, address.c_str());
+    std::string text = text256("config set sence vs url params %d %d %lld %s %s 0", s, p, w,
+                               vsSourceTypeOf(m.devServer, address), address.c_str());
     m.cmdVSSetSenceUrl(&text[0], 0);
 }
 
@@ -341,8 +343,8 @@ int VSServer::cmdVSSetSceneTXToVWAndDisplay(std::string sceneName, std::string a
     for (int d = 0; d < WALL_CELLS; ++d) {
         if (rec.disIP[d].empty() || rec.disSplitnum[d] == 0) continue;
         for (int k = 0; k < std::min(rec.disSplitnum[d], VS_CELL_WINDOWS); ++k) {
-            std::string t = text256("config set sence display url params %d %d %d %d esource %s 0",
-                                    s, p, d, k, address.c_str());
+            std::string t = text256("config set sence display url params %d %d %d %d %s %s 0", s, p,
+                                    d, k, vsSourceTypeOf(devServer, address), address.c_str());
             cmdDisplaySetUrl(&t[0], 0);
         }
     }

@@ -65,7 +65,7 @@ const CommandRow kCommandRows[] = {
     {"config qel set decoders display ip", 0, Target::None, true, false, cmdDecodersDisplayIp},
     {"config qel set splitundis params", 3, Target::Ip, true, false, cmdSplitUndisParams},
     {"config qel set split params", 3, Target::Ip, true, false, cmdSplitParams},
-    {"config qel set url params", 3, Target::Ip, true, false, cmdUrlParams},
+    {"config qel set url params", 3, Target::Ip, true, false, cmdUrlParams, true},
     {"config qel set layer params", 3, Target::Ip, true, false, cmdLayerParams},
     {"config qel set display params", 3, Target::Ip, true, false, cmdDisplayParams},
     {"config qel set clip params", 8, Target::Ip, true, false, cmdClipParams},
@@ -115,21 +115,38 @@ int splitFields(char* text, size_t len, size_t start, int n, char** str) {
     return found;
 }
 
-bool targetMatches(Target target, const char* field1) {
+namespace {
+
+// The controller ends some texts in a blank and a line end ("config qel set rx display ip
+// 10.77.0.2 \n"), which a command of one field keeps in its address: the address is read
+// without its trailing blanks and line ends. nullptr for a field too long to be an address.
+const char* trimmedAddress(const char* field, char* buf, size_t size) {
+    if (field == nullptr) return nullptr;
+    size_t n = strlen(field);
+    while (n > 0 && strchr(" \t\r\n", field[n - 1]) != nullptr) --n;
+    if (n >= size) return nullptr;
+    memcpy(buf, field, n);
+    buf[n] = 0;
+    return buf;
+}
+
+}  // namespace
+
+bool targetMatches(Target target, const char* field) {
+    if (target == Target::None || target == Target::Mac) return true;  // MACs: the verbs compare
+    char buf[64];
+    const char* field1 = trimmedAddress(field, buf, sizeof buf);
+    if (field1 == nullptr) return false;
     switch (target) {
-        case Target::None:
-        case Target::Mac:  // the network commands compare the MACs themselves
-            return true;
         case Target::IpOrBroadcast:
-            if (field1 && strcmp(field1, "255.255.255.255") == 0) return true;
+            if (strcmp(field1, "255.255.255.255") == 0) return true;
             return isOwnAddress(field1);
         case Target::IpOrAllDecoder:
-            if (field1 && strcmp(field1, "ALLDECODER") == 0) return true;
+            if (strcmp(field1, "ALLDECODER") == 0) return true;
             return isOwnAddress(field1);
-        case Target::Ip:
+        default:
             return isOwnAddress(field1);
     }
-    return false;
 }
 
 bool fieldInt(const char* field, int* v) {
@@ -159,6 +176,8 @@ void handleCommandIn(const CommandRow* rows, int count, char* text, ReplySink& o
     char* str[QEL_MAX_FIELDS + 1] = {nullptr};
     int n = row->fields > QEL_MAX_FIELDS ? QEL_MAX_FIELDS : row->fields;
     int found = splitFields(text, len, row->fromStart ? 0 : strlen(row->literal), n, str);
+    // A text ending in the blank before its last field has that field empty.
+    if (found < 0 && row->emptyLast && n > 0 && str[n] != nullptr) found = n;
     if (found < n) return;
     if (n > 0 && row->target != Target::None && !targetMatches(row->target, str[1])) return;
     if (row->target == Target::Mac && str[1][0] == 0) return;

@@ -37,6 +37,9 @@ struct CommandRow {
     bool only18;             // matches only while the window model is 18
     bool fromStart;          // older verbs: fields are cut from the text's first character
     CommandHandler handler;  // nullptr: recognised but not served by this program yet
+    // The last field may be empty (the text ends in the blank before it): the URL commands,
+    // whose empty URL clears the window.
+    bool emptyLast = false;
 };
 
 extern const CommandRow kCommandRows[];

@@ -32,7 +32,7 @@ const CommandRow kTcpCommandRows[] = {
     {"config set mac", 1, Target::None, false, false, cmdSetMac},
     {"config qel set splitundis params", 3, Target::Ip, true, false, cmdTcpSplitUndisParams},
     {"config qel set split params", 3, Target::Ip, true, false, cmdTcpSplitParams},
-    {"config qel set url params", 3, Target::Ip, true, false, cmdTcpUrlParams},
+    {"config qel set url params", 3, Target::Ip, true, false, cmdTcpUrlParams, true},
     {"config qel set layer params", 3, Target::Ip, true, false, cmdLayerParams},
     {"config qel set display params", 3, Target::Ip, true, false, cmdDisplayParams},
     {"config qel set clip params", 8, Target::Ip, true, false, cmdClipParams},

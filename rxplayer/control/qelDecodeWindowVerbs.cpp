@@ -338,13 +338,19 @@ void cmdTcpSplitUndisParams(char** str, ReplySink& out) {
     splitUndisVerb(str, out, "call qelSetSplitPara()", false);
 }
 
+// The url field of a URL command; an empty one (the controller's text for a source without
+// that stream ends in the blank before it) clears the window, as "unused_window" does.
+static const char* urlOrUnused(const char* field) {
+    return field[0] == 0 ? "unused_window" : field;
+}
+
 void cmdUrlParams(char** str, ReplySink& out) {
-    if (setUrlWithStandby(windowField(str[2]), str[3]))
+    if (setUrlWithStandby(windowField(str[2]), urlOrUnused(str[3])))
         out.reply("config qel ack set url params #SUCCEED ");
 }
 
 void cmdTcpUrlParams(char** str, ReplySink& out) {
-    if (setUrlSimple(windowField(str[2]), str[3]))
+    if (setUrlSimple(windowField(str[2]), urlOrUnused(str[3])))
         out.reply("config qel ack set url params #SUCCEED ");
 }
 

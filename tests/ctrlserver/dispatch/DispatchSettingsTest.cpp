@@ -64,6 +64,17 @@ TEST_F(DispatchSettings, NameCommandsRenameTheModelAndQueueTheNameAsTyped) {
     EXPECT_EQ(model->pVScreen->name[0], "RX");
 }
 
+// '#' separates the fields of a device's answer: a name holding one is refused.
+TEST_F(DispatchSettings, ANameWithAHashIsRefusedWithNothingSent) {
+    std::vector<Reply> r;
+    const std::string sent =
+        sentWhile([&] { r = ask("config set decoder name 10.77.0.2 Hall #5 #9"); });
+    EXPECT_EQ(jsonOf(r),
+              std::vector<Json::Value>{oldAck("config set decoder name 10.77.0.2", false)});
+    EXPECT_EQ(sent.find("config qel set decoder name"), std::string::npos) << sent;
+    EXPECT_EQ(model->pVScreen->name[0], "RX1");
+}
+
 TEST_F(DispatchSettings, OverlongNameAndParameterCommandsFail) {
     const std::string longAddress = "config set decoder name " + std::string(128, '1') + " X";
     const std::string longName = "config set decoder name 10.77.0.2 " + std::string(230, 'n');

@@ -225,6 +225,8 @@ TEST_F(StageOne, PasswordRebootHdmiAliasAndDisplayCommands) {
          {"config qel set decoder name 10.77.0.3 Lobby"}},
         {"config set device alias", {"new- config set device alias"}},
         {"config set device alias nobody x", {"new- config set device alias"}},
+        // '#' separates the fields of a device's answer: such a name is refused.
+        {"config set device alias dec2 Hall#5", {"new- config set device alias"}},
         // Over 255 characters: stage two's pass-through answers, in the old envelope.
         {longAlias, {"old- " + longAlias}},
         {"config show device dec1",

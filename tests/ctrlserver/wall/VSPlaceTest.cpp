@@ -152,6 +152,22 @@ TEST_F(ScreensTest, ToggleEnlargesToTheQuarterAndBack) {
     EXPECT_EQ(m.vWinDbl.win, 80);
 }
 
+// A smaller grid leaves the larger one's place records behind (cell 4 of a 3 x 3 wall lies
+// where cell 3 of a 2 x 2 one does): only the current grid's places count.
+TEST_F(ScreensTest, ToggleAfterASmallerGridTakesTheQuarter) {
+    VSServer& m = wall();
+    ASSERT_EQ(run(&VSServer::cmdVSSetScreen, "config set vs screen params 3 3 0 0"), 0);
+    for (int c = 0; c < 9; ++c) m.pVScreen->ip[c] = cellIp(c);
+    ASSERT_EQ(run(&VSServer::cmdVSSetSplit, "config set vs split params 255 1 0"), 0);
+    ASSERT_EQ(run(&VSServer::cmdVSSetScreen, "config set vs screen params 2 2 0 0"), 0);
+    for (int c = 0; c < 4; ++c) m.pVScreen->ip[c] = cellIp(c);
+    ASSERT_EQ(run(&VSServer::cmdVSSetSplit, "config set vs split params 3 4 0"), 0);
+    ASSERT_GE(move(15, 2000, 2500, 1100, 1400), 0);
+    take();
+    EXPECT_GE(dbl(15), 0);
+    EXPECT_TRUE(rectIs(*m.pVWinOrg[15], 1920, 2879, 1080, 1615));
+}
+
 TEST_F(ScreensTest, ToggleAcrossABorderTakesThePlacesOfBothCells) {
     VSServer& m = wall();
     ASSERT_GE(move(0, 1000, 2500, 100, 900), 0);

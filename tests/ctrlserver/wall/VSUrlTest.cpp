@@ -143,7 +143,7 @@ TEST_F(AdapterTest, NullMakesTheDecodersSlotCurrent) {
     EXPECT_EQ(m.pUWin[2]->url, VS_UNUSED_WINDOW);
 }
 
-TEST_F(AdapterTest, NullWithoutAnySlotTouchesNoScene) {
+TEST_F(AdapterTest, NullWithoutAnySlotClearsThatDecoderAloneAndTouchesNoScene) {
     VSServer& m = wall();
     iUnicastCurIndex = -1;
     m.pUnicast->curIndex = -1;
@@ -151,8 +151,25 @@ TEST_F(AdapterTest, NullWithoutAnySlotTouchesNoScene) {
     iSenceScreenRows[2] = iSenceScreenColumns[2] = 2;
     m.pVSenceScreen[2][m.pVSence[2]->curPreset]->screenIP[0] = freeIp(0);
     EXPECT_TRUE(adapt(freeIp(0), "NULL", 4, 0, 1));
-    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(take(), (std::vector<std::string>{vsSplitText(freeIp(0), 4, 0),
+                                                url(freeIp(0), 0, VS_UNUSED_WINDOW)}));
     EXPECT_EQ(m.pVSenceScreen[2][m.pVSence[2]->curPreset]->screenSplitnum[0], 1);
+}
+
+// The slot routed last stays current, but it is another decoder's: it is not touched.
+TEST_F(AdapterTest, NullOnADecoderInNoSlotLeavesTheCurrentSlotAlone) {
+    VSServer& m = wall();
+    ASSERT_TRUE(adapt(freeIp(1), "10.0.1.1", 1, 0, 1));
+    take();
+    EXPECT_TRUE(adapt(freeIp(0), "NULL", 1, 0, 1));
+    EXPECT_EQ(take(), (std::vector<std::string>{vsSplitText(freeIp(0), 1, 0),
+                                                url(freeIp(0), 0, VS_UNUSED_WINDOW)}));
+    EXPECT_EQ(m.pUnicast->curIndex, 0);
+    EXPECT_EQ(m.pUWin[0]->url, kMain);
+    EXPECT_EQ(m.checkUnicastRXisUsed(freeIp(0).c_str(), 1), 0);
+    // A window outside the decoder's five is refused with nothing sent.
+    EXPECT_FALSE(adapt(freeIp(1), "10.0.1.1", 1, 5, 1));
+    EXPECT_TRUE(take().empty());
 }
 
 TEST_F(AdapterTest, TheChangeIsCarriedIntoTheScenesCurrentPreset) {

@@ -76,7 +76,11 @@ TEST_F(Server, TargetCheck) {
     } cases[] = {
         {Target::Ip, "10.77.0.2", true},
         {Target::Ip, "10.77.0.3", false},
-        {Target::Ip, "10.77.0.2 ", false},
+        // The address without the blank and line end some controller texts end in.
+        {Target::Ip, "10.77.0.2 ", true},
+        {Target::Ip, "10.77.0.2 \n", true},
+        {Target::Ip, "10.77.0.2 x", false},
+        {Target::Ip, " 10.77.0.2", false},
         {Target::Ip, "", false},  // eth1 has no address
         {Target::Ip, "empty", false},
         {Target::Ip, "255.255.255.255", false},
@@ -113,6 +117,11 @@ TEST_F(Server, RepliesLeaveFromTheReplySocket) {
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].text, "config qel ack set rx display ip #SUCCEED ");
     EXPECT_EQ(r[0].from, ReplyFrom::AckSocket);
+    EXPECT_EQ(iDisplayCurInfoIP, 1);
+    iDisplayCurInfoIP = 0;
+    // As the controller sends it, ending in a blank and a line end.
+    EXPECT_EQ(texts("config qel set rx display ip 10.77.0.2 \n"),
+              Texts{"config qel ack set rx display ip #SUCCEED "});
     EXPECT_EQ(iDisplayCurInfoIP, 1);
     iDisplayCurInfoIP = 0;
 

@@ -172,6 +172,29 @@ TEST_F(WindowVerbs, Window16IsTheSeventeenthWithStandbySlot10) {
     EXPECT_EQ(changes(), std::vector<std::string>{"17:1/2"});
 }
 
+// The controller's text for a source without the stream asked for has an empty URL and ends in
+// the blank before it: the window is emptied, as "unused_window" would.
+TEST_F(WindowVerbs, AnEmptyUrlEmptiesTheWindow) {
+    for (const std::string w : {"2", "16"}) {
+        SCOPED_TRACE(w);
+        const int slot = w == "16" ? 17 : 2;
+        EXPECT_EQ(texts("config qel set url params 10.77.0.2 " + w + " rtsp://192.0.2.9/a"),
+                  Texts{kUrlOk});
+        changes();
+        take();
+        EXPECT_EQ(texts("config qel set url params 10.77.0.2 " + w + " "), Texts{kUrlOk});
+        EXPECT_EQ(url(slot), "unused_window");
+        EXPECT_EQ(changes().size(), 1u);
+        EXPECT_EQ(mainLine(slot + 1), "unused_window");
+        take();
+        // Already empty: nothing more.
+        EXPECT_TRUE(texts("config qel set url params 10.77.0.2 " + w + " ").empty());
+    }
+    // The URL field alone may be empty: a text ending in the blank before the window is not a
+    // URL command.
+    EXPECT_TRUE(texts("config qel set url params 10.77.0.2 ").empty());
+}
+
 TEST_F(WindowVerbs, UrlsThatAreDroppedOrOnlyStored) {
     const std::string big(512, 'u');
     for (const std::string& bad :
