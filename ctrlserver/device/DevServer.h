@@ -67,12 +67,13 @@ public:
     // that gets refusals instead of a queue (and memory) that grows without end.
     static constexpr int QEL_DEV_QUEUE_MAX = 1024;
     // Queues a controller-side command for CmdProcess and returns 0 at once; arg is unused.
-    // -1, with a message, when the text is too long or the queue is full.
+    // A text too long for any buffer is dropped with a message (still 0); -1, with a message,
+    // when the queue is full.
     int cmdQelDev(char* cmd, char* arg);
     // Queues the texts of one change as a whole, back to back, or none of them: 0, or -1 with
-    // a message when they do not fit (a text too long, or the queue would pass
-    // QEL_DEV_QUEUE_MAX). A group larger than the bound itself is taken only into an empty
-    // queue, so a large scene recall waits for nothing to be ahead of it and is never cut.
+    // a message when they would take the queue past QEL_DEV_QUEUE_MAX. Over-long texts are
+    // dropped alone, as by cmdQelDev. A group larger than the bound itself is taken only into an
+    // empty queue, so a large scene recall waits for nothing to be ahead of it and is never cut.
     int cmdQelDevGroup(const std::vector<std::string>& texts);
     // Sends one controller-side command to port 8888 of ip (broadcast for "255.255.255.255")
     // and mirrors it into the tables and files; returns 0. cmd must be writable. A text that

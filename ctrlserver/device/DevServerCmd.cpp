@@ -70,25 +70,27 @@ int DevServer::cmdQelDev(char* cmd, char*) {
 }
 
 int DevServer::cmdQelDevGroup(const std::vector<std::string>& texts) {
-    if (texts.empty()) return 0;
+    // A text no buffer could take out again is dropped alone, as it always was.
+    std::vector<const std::string*> kept;
     for (const std::string& t : texts) {
-        if (t.size() >= static_cast<size_t>(QEL_MAX_ENTRY)) {
+        if (t.size() >= static_cast<size_t>(QEL_MAX_ENTRY))
             env << "cmdQelDev: command of " << static_cast<int>(t.size()) << " bytes dropped\n";
-            return -1;
-        }
+        else
+            kept.push_back(&t);
     }
+    if (kept.empty()) return 0;
     std::lock_guard<std::mutex> lock(cmdQueueAddMutex);
     CommandQueue* q = cmdQueue();
     const int waiting = q->QueueLength();
-    const int n = static_cast<int>(texts.size());
+    const int n = static_cast<int>(kept.size());
     const bool fits = waiting == 0 || n <= QEL_DEV_QUEUE_MAX - waiting;
     if (!fits) {
         env << "device command queue full (" << waiting << " waiting, at most " << QEL_DEV_QUEUE_MAX
             << "): " << n << " text(s) refused\n";
         return -1;
     }
-    for (const std::string& t : texts) {
-        std::string copy(t);
+    for (const std::string* t : kept) {
+        std::string copy(*t);
         q->AddNode(reinterpret_cast<unsigned char*>(&copy[0]), static_cast<int>(copy.size()));
     }
     return 0;

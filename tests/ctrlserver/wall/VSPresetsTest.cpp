@@ -225,11 +225,16 @@ TEST_F(PresetsTest, AFailedBlockWriteLeavesThePresetsAsTheyWere) {
     ASSERT_EQ(save("Lobby 0 2"), 1);
     m.pVScreen->ip[0] = "10.0.0.40";
     for (int w = 0; w < 20; ++w) m.pVWin[w]->url = "rtsp://10.0.0.9/new" + std::to_string(w);
+    unlink(file(winFile(0, 2, 15)).c_str());
     ASSERT_EQ(mkdir(file(winFile(0, 2, 15)).c_str(), 0755), 0);
     tick();
     const auto before = modelFiles();
+    std::string keys[3];
+    for (int p = 0; p < 3; ++p) keys[p] = readBytes(keyFile(0, p));
     EXPECT_EQ(save("Lobby 0 2"), -1);
-    EXPECT_EQ(changedSince(before), std::set<std::string>());
+    // No block was touched; the key files were written back as they were.
+    EXPECT_EQ(only(changedSince(before), "Win"), std::set<std::string>());
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(readBytes(keyFile(0, p)), keys[p]) << p;
     ASSERT_EQ(rmdir(file(winFile(0, 2, 15)).c_str()), 0);
     EXPECT_EQ(save("Lobby 0 2"), 1);
     EXPECT_EQ(keyOf(readKeys(keyFile(0, 2)), "screenIP_00"), Json::Value("10.0.0.40"));
