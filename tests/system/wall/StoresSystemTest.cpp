@@ -2,7 +2,11 @@
 // cannot be written while the others can, FIFOs where files belong, settings across a restart
 // after SIGKILL, and 20 operators changing the wall faster than the decoders are told. Four
 // fake decoders in the wall's cells (10.77.0.2 to 10.77.0.5); commands on the text port.
+#include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +150,69 @@ TEST_F(StoresSystem, AWriteThatFailsIsAFailureAndKeepsWhatWasStored) {
     EXPECT_TRUE(status(create));
     EXPECT_TRUE(status(add));
     EXPECT_TRUE(status(split));
+    EXPECT_EQ(server->stop(), 0);
+}
+
+// A nearly full disk: /mnt/sence is a small tmpfs (in a mount namespace of this test's own)
+// filled up to a few pages, so the preset key files still fit and the window blocks do not.
+// The save answers failure; after SIGKILL and a restart every scene file is as before; with
+// room again the same save succeeds.
+TEST_F(StoresSystem, APresetSaveOnANearlyFullDiskFailsAndKeepsTheOldPreset) {
+    placeWall();
+    EXPECT_TRUE(status("scene save preset Lobby 1 1"));
+    datagrams(0);
+    server->stop();
+    text.close();
+
+    ASSERT_EQ(unshare(CLONE_NEWNS), 0) << strerror(errno);
+    ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0) << strerror(errno);
+    const std::string dir = ctrl->path("/mnt/sence");
+    const std::string aside = ctrl->path("/mnt/sence-aside");
+    ASSERT_EQ(rename(dir.c_str(), aside.c_str()), 0);
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=8m"), 0) << strerror(errno);
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{dir};
+    ASSERT_EQ(::system(("cp -a '" + aside + "'/. '" + dir + "'/").c_str()), 0);
+    const auto before = filesIn(dir);
+    // Room for one preset key file being replaced and 8 pages more: the key files fit, the
+    // twenty window blocks the save changes (a page each) do not.
+    const long long keyPages =
+        static_cast<long long>(readAll(dir + "/qelconfVSence_00_00.ini").size()) / 4096 + 1;
+    struct statvfs vfs;
+    ASSERT_EQ(statvfs(dir.c_str(), &vfs), 0);
+    const long long room =
+        static_cast<long long>(vfs.f_bavail) * vfs.f_bsize - (keyPages + 8) * 4096;
+    ASSERT_GT(room, 0);
+    const std::string fill = dir + "/zz-filler";
+    {
+        const int fd = open(fill.c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(posix_fallocate(fd, 0, room), 0);
+        close(fd);
+    }
+
+    server = ctrl->start(qeltest::programPath("ctrlserver"));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitForStderr("webServer Started", 10s)) << server->output();
+    ASSERT_TRUE(net->boxes().back()->run([&] { return text.connect(ctrl->ip(), 8886, 3s); }));
+    // Every cell on split 4: all twenty windows of the wall differ from the stored preset.
+    for (int c = 0; c < 4; ++c)
+        EXPECT_TRUE(status("config set vs split params " + std::to_string(c) + " 4 0"));
+    datagrams(0);
+    EXPECT_FALSE(status("scene save preset Lobby 1 1")) << server->output();
+    // The key files were written; a block was not, and the key files went back.
+    EXPECT_TRUE(server->waitForStderr("window blocks not written", 5s));
+
+    restart();
+    auto after = filesIn(dir);
+    after.erase("zz-filler");
+    EXPECT_EQ(after, before);
+    ASSERT_EQ(unlink(fill.c_str()), 0);
+    EXPECT_TRUE(status("scene save preset Lobby 1 1"));
+    EXPECT_NE(filesIn(dir), before);
     EXPECT_EQ(server->stop(), 0);
 }
 
