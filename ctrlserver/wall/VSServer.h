@@ -584,8 +584,9 @@ private:
     // A change that writes many window blocks opens a batch first and commits it once every
     // block is known: the blocks are written all or none (QelConfig::ReplaceFiles), so a
     // disk that fills up midway leaves every old block as it was. commitBlockBatch gives
-    // true when all were written (or there was nothing to write).
-    void beginBlockBatch();
+    // true when all were written (or there was nothing to write). beginBlockBatch gives false
+    // when a batch is open already: the caller then leaves the commit to whoever opened it.
+    bool beginBlockBatch();
     bool commitBlockBatch();
 
     // While a block batch is open, saveWinBlock keeps each changed block (file, bytes)

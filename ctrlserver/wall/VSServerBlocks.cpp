@@ -29,8 +29,9 @@ int VSServer::saveWinBlock(QelConfig* store, const VWin* win) {
     if (!opened) got = WIN_BLOCK_SIZE;
     unsigned char block[WIN_BLOCK_SIZE];
     encodeWinBlock(*win, block);
-    // Otherwise only a whole block on disk can count as unchanged: a short file loads as
-    // missing, so comparing against its zero-padded bytes would leave it unrepaired for good.
+    // Otherwise only a whole block on disk counts as unchanged (got == WIN_BLOCK_SIZE): a
+    // short file loads as missing, so comparing against its zero-padded bytes would leave it
+    // unrepaired for good.
     if (blockBatchOpen) {
         // A block this batch already holds is replaced whatever the disk has: the disk does
         // not show the held one yet.
@@ -51,9 +52,11 @@ int VSServer::saveWinBlock(QelConfig* store, const VWin* win) {
     return store->SaveBlock(0, block, WIN_BLOCK_SIZE);
 }
 
-void VSServer::beginBlockBatch() {
+bool VSServer::beginBlockBatch() {
+    if (blockBatchOpen) return false;  // the open batch takes these blocks too
     blockBatchOpen = true;
     blockBatch.clear();
+    return true;
 }
 
 bool VSServer::commitBlockBatch() {

@@ -155,7 +155,7 @@ int VSServer::cmdVSSaveSencePreset(char* cmd, unsigned) {
         if (recs[k]) pVSenceScreen[s][k] = std::move(recs[k]);
 
     // The window blocks of both loops below are written all or none at the end.
-    beginBlockBatch();
+    const bool ownBatch = beginBlockBatch();
 
     // Wall windows: every cell first gets the one-window layout at its place on the scene
     // wall, then each window of a cell with a decoder takes the live window.
@@ -212,7 +212,7 @@ int VSServer::cmdVSSaveSencePreset(char* cmd, unsigned) {
             saveIniDisWin(s, k, w);
         }
     }
-    if (!commitBlockBatch()) {
+    if (ownBatch && !commitBlockBatch()) {
         // The blocks on disk are all the old ones: the key files go back to match them.
         envir() << "scene " << s << ": window blocks not written; preset " << p << " not saved\n";
         for (int k = 0; k < VS_PRESETS; ++k) {

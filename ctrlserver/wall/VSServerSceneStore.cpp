@@ -145,7 +145,7 @@ int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& n
     }
     // The new blocks are written all or none; when they cannot be, the key files go back to
     // what they held, so the scene stored before is the one a restart finds.
-    if (how.saveBlocks) beginBlockBatch();
+    const bool ownBatch = how.saveBlocks && beginBlockBatch();
     for (int p = 0; p < VS_PRESETS; ++p) {
         const int last = how.saveBlocks ? VS_CELL_WINDOWS * cells : VS_WALL_WINDOWS;
         for (int w = 0; w < last; ++w) {
@@ -157,7 +157,7 @@ int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& n
                 removeIniSenceWin(s, p, w);
         }
     }
-    if (how.saveBlocks && !commitBlockBatch()) {
+    if (ownBatch && !commitBlockBatch()) {
         envir() << "scene " << s << ": window blocks not written; key files put back\n";
         change.undo();
         return -1;
