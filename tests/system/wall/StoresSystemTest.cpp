@@ -259,6 +259,41 @@ TEST_F(StoresSystem, ASplitOverEmptySceneCellsSurvivesARestart) {
     EXPECT_EQ(server->stop(), 0);
 }
 
+// Window-mode counts out of range in the list file (capacity -3, count 9 over one stored
+// mode): the list shows four slots with the stored mode, writes nothing, and an add goes
+// behind the stored mode instead of over it.
+TEST_F(StoresSystem, OutOfRangeModeCountsLeaveTheModesUsable) {
+    EXPECT_TRUE(status("config set add winmode First"));
+    server->stop();
+    text.close();
+    const std::string list = ctrl->path("/mnt/qelconfVWinModeAll.ini");
+    {
+        std::ofstream out(list, std::ios::trunc);
+        out << R"({"config": [{"modeMax": -3}, {"modeActive": 9}]})";
+    }
+    const std::string first = readAll(ctrl->path("/mnt/qelconfVWinMode_00.ini"));
+    ASSERT_FALSE(first.empty());
+    server = ctrl->start(qeltest::programPath("ctrlserver"));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitForStderr("webServer Started", 10s)) << server->output();
+    ASSERT_TRUE(net->boxes().back()->run([&] { return text.connect(ctrl->ip(), 8886, 3s); }));
+
+    const std::string stored = readAll(list);
+    Json::Value modes;
+    const std::string get = "config get winmodes";
+    EXPECT_EQ(ask(get, &modes), oldAck(get, true));
+    ASSERT_TRUE(modes["winmode"].isArray()) << modes;
+    ASSERT_EQ(modes["winmode"].size(), 4u) << modes;
+    EXPECT_EQ(modes["winmode"][0]["modename"], Json::Value("First"));
+    EXPECT_EQ(modes["winmode"][0]["modeactive"], Json::Value(1));
+    EXPECT_EQ(readAll(list), stored);
+
+    EXPECT_TRUE(status("config set add winmode Second"));
+    EXPECT_EQ(readAll(ctrl->path("/mnt/qelconfVWinMode_00.ini")), first);
+    EXPECT_EQ(fileKey(list, "modeActive"), 2);
+    EXPECT_EQ(server->stop(), 0);
+}
+
 // 20 operators move windows every 100-400 ms, far faster than one decoder text each 15 ms
 // can follow. Every command is answered; a refused one sends none of its texts, an accepted
 // one all of them, in order; and what is still queued when the operators stop stays within the
