@@ -5,8 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "box/Box.h"
 
@@ -29,6 +33,41 @@ private:
 
 const mode_t kNewFileMode = 0644;
 
+// Failed writes of the calling thread since it started; see failedWrites().
+thread_local unsigned long threadFailedWrites = 0;
+
+// Counts and reports one write that did not reach the file.
+void writeFailed(const std::string& file, const char* why) {
+    ++threadFailedWrites;
+    fprintf(stderr, "cannot write %s: %s\n", file.c_str(), why);
+}
+
+// Opens path for reading without ever waiting: a FIFO or a device standing where a store's
+// file should be would otherwise block the caller until someone writes to it. Anything but a
+// regular file is refused with a line on standard error and counts as missing, as a directory
+// does. -1 when there is nothing to read.
+int openRegularForRead(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (!S_ISDIR(st.st_mode))
+            fprintf(stderr, "%s is not a regular file: not read\n", path.c_str());
+        close(fd);
+        return -1;
+    }
+    // Reads of a regular file never wait anyway; blocking mode keeps them simple.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Whether something other than a regular file stands at path (a FIFO, a device, a directory):
+// a store never writes through one nor replaces it.
+bool blockedBySpecialFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 bool writeAll(int fd, const char* data, size_t len) {
     while (len > 0) {
         ssize_t n = write(fd, data, len);
@@ -44,7 +83,7 @@ bool writeAll(int fd, const char* data, size_t len) {
 bool readWholeFile(const std::string& path, std::string& out) {
     out.clear();
     if (path.empty()) return false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegularForRead(path);
     if (fd < 0) return false;
     char chunk[65536];
     for (;;) {
@@ -57,23 +96,57 @@ bool readWholeFile(const std::string& path, std::string& out) {
     return true;
 }
 
+// Writes these bytes to a new temporary file beside path (same directory, so a rename can
+// put it in place), with the old file's permissions. With sync the data reaches the disk
+// first. False, counted and reported, when path holds something other than a regular file or
+// the bytes cannot all be written; nothing is left behind then.
+bool writeBeside(const std::string& path, const char* data, size_t len, bool sync,
+                 std::string& tmp) {
+    if (path.empty()) return false;
+    if (blockedBySpecialFile(path)) {
+        writeFailed(path, "not a regular file");
+        return false;
+    }
+    tmp = path + ".tmp-XXXXXX";
+    int fd = mkostemp(&tmp[0], O_CLOEXEC);
+    if (fd < 0) {
+        writeFailed(path, strerror(errno));
+        return false;
+    }
+    struct stat old;
+    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : kNewFileMode);
+    bool ok = writeAll(fd, data, len);
+    int err = ok ? 0 : (errno ? errno : ENOSPC);
+    if (ok && sync && fsync(fd) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        writeFailed(path, strerror(err));
+        unlink(tmp.c_str());
+    }
+    return ok;
+}
+
+// Puts a file written by writeBeside in place of path.
+bool installBeside(const std::string& tmp, const std::string& path) {
+    if (rename(tmp.c_str(), path.c_str()) == 0) return true;
+    writeFailed(path, strerror(errno));
+    unlink(tmp.c_str());
+    return false;
+}
+
 // Replaces path with exactly these bytes: they go to a temporary file in the same directory,
 // which is then renamed over the old file, so whoever opens path sees the old content or the
 // new one, never a part. With sync the data reaches the disk before the rename, so a power
 // loss cannot leave an empty file either. The old file's permissions are kept.
 bool replaceFile(const std::string& path, const char* data, size_t len, bool sync) {
-    if (path.empty()) return false;
-    std::string tmp = path + ".tmp-XXXXXX";
-    int fd = mkostemp(&tmp[0], O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat old;
-    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : kNewFileMode);
-    bool ok = writeAll(fd, data, len);
-    if (ok && sync) ok = fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    if (ok) ok = rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(tmp.c_str());
-    return ok;
+    std::string tmp;
+    return writeBeside(path, data, len, sync, tmp) && installBeside(tmp, path);
 }
 
 // The "config" array of a document, or null when the document has none.
@@ -172,12 +245,7 @@ int QelConfig::Erase() {
     SemLock lock(sem);
     const std::string path = box::path(file);
     if (path.empty()) return 0;
-    if (mode == MODE_BLOCK) {
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
-        if (fd < 0) return 0;
-        close(fd);
-        return 1;
-    }
+    if (mode == MODE_BLOCK) return replaceFile(path, "", 0, false) ? 1 : 0;
     Json::Value doc = root.isObject() ? root : Json::Value(Json::objectValue);
     doc["config"] = Json::Value(Json::arrayValue);
     const std::string text = doc.toStyledString();
@@ -185,6 +253,29 @@ int QelConfig::Erase() {
     root.swap(doc);
     indexKeys();
     return 1;
+}
+
+int QelConfig::ReplaceFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<std::pair<std::string, std::string>> written;  // temporary file, target
+    for (const auto& f : files) {
+        const std::string path = box::path(f.first);
+        std::string tmp;
+        if (path.empty() || !writeBeside(path, f.second.data(), f.second.size(), false, tmp)) {
+            for (const auto& w : written) unlink(w.first.c_str());
+            return 0;
+        }
+        written.emplace_back(tmp, path);
+    }
+    // A rename within a directory needs no room, so once every new file is written the old
+    // ones are replaced together.
+    bool ok = true;
+    for (const auto& w : written)
+        if (!installBeside(w.first, w.second)) ok = false;
+    return ok ? 1 : 0;
+}
+
+unsigned long QelConfig::failedWrites() {
+    return threadFailedWrites;
 }
 
 int QelConfig::Remove() {
@@ -268,22 +359,23 @@ int QelConfig::WriteInt(std::string key, int value, bool save) {
     return save ? saveLocked() : 1;
 }
 
-int QelConfig::LoadBlock(int offset, unsigned char* buf, int len) {
+int QelConfig::LoadBlock(int offset, unsigned char* buf, int len, int* got) {
     SemLock lock(sem);
-    return loadBlockLocked(offset, buf, len);
+    return loadBlockLocked(offset, buf, len, got);
 }
 
 int QelConfig::LoadBlockByName(std::string newFile, int offset, unsigned char* buf, int len) {
     SemLock lock(sem);
     file = std::move(newFile);
-    return loadBlockLocked(offset, buf, len);
+    return loadBlockLocked(offset, buf, len, nullptr);
 }
 
-int QelConfig::loadBlockLocked(int offset, unsigned char* buf, int len) {
+int QelConfig::loadBlockLocked(int offset, unsigned char* buf, int len, int* got) {
+    if (got) *got = 0;
     if (mode != MODE_BLOCK) return 1;
     const std::string path = box::path(file);
     if (path.empty()) return 0;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegularForRead(path);
     if (fd < 0) return 0;
     if (buf && len > 0 && offset >= -1) {
         // pread writes only the bytes it returns, so the rest of buf keeps its content.
@@ -296,6 +388,7 @@ int QelConfig::loadBlockLocked(int offset, unsigned char* buf, int len) {
             if (n <= 0) break;
             done += static_cast<size_t>(n);
         }
+        if (got) *got = static_cast<int>(done);
     }
     close(fd);
     return 1;
@@ -321,9 +414,18 @@ int QelConfig::saveBlockLocked(int offset, unsigned char* buf, int len) {
     // No fsync here: a scene change rewrites hundreds of window blocks, and the rename alone
     // already keeps a dying program from leaving a cut block.
     if (offset == 0) return replaceFile(path, data, static_cast<size_t>(len), false) ? 1 : 0;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kNewFileMode);
-    if (fd < 0) return 0;
+    if (blockedBySpecialFile(path)) {
+        writeFailed(path, "not a regular file");
+        return 0;
+    }
+    int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, kNewFileMode);
+    if (fd < 0) {
+        writeFailed(path, strerror(errno));
+        return 0;
+    }
     bool ok = writeAll(fd, data, static_cast<size_t>(len));
     if (close(fd) != 0) ok = false;
+    if (!ok) writeFailed(path, "short write");
     return ok ? 1 : 0;
 }

@@ -13,6 +13,11 @@
 //   or an integer outside the int range) is not converted: the read gives its default.
 // - Save and SaveBlock at offset 0 write a temporary file beside the target and rename it over
 //   the old one, so a program that dies mid-write leaves the old file or the new one.
+// - Only regular files are read or written. Anything else at the path (a FIFO, a device, a
+//   directory) counts as a missing file when read, is never opened for writing nor replaced,
+//   and makes a save fail; a FIFO is never opened in a way that could wait.
+// - Every write that fails is reported on standard error with its file and counted for the
+//   calling thread (failedWrites), so a command can tell that something it changed was not kept.
 // - Every public operation takes the object's lock, Load, Save and Remove included.
 #pragma once
 
@@ -22,6 +27,8 @@
 
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class QelConfig {
 public:
@@ -73,13 +80,23 @@ public:
     // LoadBlock reads up to len bytes from offset (-1: from the start) into buf; bytes not read
     // (short file, offset past the end) keep their old content. 1 when the file was opened,
     // 0 when it could not be (buf untouched). An offset below -1 reads nothing.
-    int LoadBlock(int offset, unsigned char* buf, int len);
+    // got, when given, receives the number of bytes actually read.
+    int LoadBlock(int offset, unsigned char* buf, int len, int* got = nullptr);
     // offset 0: the file becomes exactly these len bytes (atomic replace); any other offset
     // (-1 in practice): the bytes are appended, creating the file when missing. 1 when the
     // bytes were written, 0 otherwise.
     int SaveBlock(int offset, unsigned char* buf, int len);
     int LoadBlockByName(std::string file, int offset, unsigned char* buf, int len);
     int SaveBlockByName(std::string file, int offset, unsigned char* buf, int len);
+
+    // Writes of any store that failed on the calling thread since it started. A caller takes
+    // the count before a change and compares after it.
+    static unsigned long failedWrites();
+    // Replaces each file (box path, new bytes) all or none: every new content is written
+    // beside its file first, and only when all of them are written are they renamed over the
+    // old files. 1 when every file was replaced; 0 when one could not be written, and then no
+    // file changed.
+    static int ReplaceFiles(const std::vector<std::pair<std::string, std::string>>& files);
 
     std::string fileName() const;
     int fileMode() const { return mode; }
@@ -92,7 +109,7 @@ private:
     // it is held.
     int loadLocked();
     int saveLocked();
-    int loadBlockLocked(int offset, unsigned char* buf, int len);
+    int loadBlockLocked(int offset, unsigned char* buf, int len, int* got);
     int saveBlockLocked(int offset, unsigned char* buf, int len);
     // The value of the last element holding key, or null when none does.
     const Json::Value* findLast(const std::string& key) const;

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/ArrayList.h"
 #include "core/Device.h"
@@ -61,8 +62,19 @@ public:
     int iUpdateQelDevice(int kind, std::string ip, std::string name, int status);
 
     // --- Command sending thread -----------------------------------------------------------
+    // Most texts the command queue holds. CmdProcess sends one about every 15 ms, so a
+    // full queue is some fifteen seconds of backlog; an operator changing the wall faster than
+    // that gets refusals instead of a queue (and memory) that grows without end.
+    static constexpr int QEL_DEV_QUEUE_MAX = 1024;
     // Queues a controller-side command for CmdProcess and returns 0 at once; arg is unused.
+    // A text too long for any buffer is dropped with a message (still 0); -1, with a message,
+    // when the queue is full.
     int cmdQelDev(char* cmd, char* arg);
+    // Queues the texts of one change as a whole, back to back, or none of them: 0, or -1 with
+    // a message when they would take the queue past QEL_DEV_QUEUE_MAX. Over-long texts are
+    // dropped alone, as by cmdQelDev. A group larger than the bound itself is taken only into an
+    // empty queue, so a large scene recall waits for nothing to be ahead of it and is never cut.
+    int cmdQelDevGroup(const std::vector<std::string>& texts);
     // Sends one controller-side command to port 8888 of ip (broadcast for "255.255.255.255")
     // and mirrors it into the tables and files; returns 0. cmd must be writable. A text that
     // matches no row, an ip that is not a dotted IPv4 address or a wire text over 1023 bytes is
@@ -185,4 +197,7 @@ private:
 
     pthread_t cmdThread;
     bool cmdThreadStarted;
+    // Makes the room check and the adding of a text or group one step, so two writers
+    // cannot both fill the last places; CmdProcess only takes texts out.
+    std::mutex cmdQueueAddMutex;
 };

@@ -66,12 +66,33 @@ bool splitRename(const char* rest, std::string& address, std::string& name) {
 
 int DevServer::cmdQelDev(char* cmd, char*) {
     if (!cmd) return 0;
-    size_t len = strlen(cmd);
-    if (len >= static_cast<size_t>(QEL_MAX_ENTRY)) {
-        env << "cmdQelDev: command of " << static_cast<int>(len) << " bytes dropped\n";
-        return 0;
+    return cmdQelDevGroup(std::vector<std::string>{std::string(cmd)});
+}
+
+int DevServer::cmdQelDevGroup(const std::vector<std::string>& texts) {
+    // A text no buffer could take out again is dropped alone, as it always was.
+    std::vector<const std::string*> kept;
+    for (const std::string& t : texts) {
+        if (t.size() >= static_cast<size_t>(QEL_MAX_ENTRY))
+            env << "cmdQelDev: command of " << static_cast<int>(t.size()) << " bytes dropped\n";
+        else
+            kept.push_back(&t);
     }
-    cmdQueue()->AddNode(reinterpret_cast<unsigned char*>(cmd), static_cast<int>(len));
+    if (kept.empty()) return 0;
+    std::lock_guard<std::mutex> lock(cmdQueueAddMutex);
+    CommandQueue* q = cmdQueue();
+    const int waiting = q->QueueLength();
+    const int n = static_cast<int>(kept.size());
+    const bool fits = waiting == 0 || n <= QEL_DEV_QUEUE_MAX - waiting;
+    if (!fits) {
+        env << "device command queue full (" << waiting << " waiting, at most " << QEL_DEV_QUEUE_MAX
+            << "): " << n << " text(s) refused\n";
+        return -1;
+    }
+    for (const std::string* t : kept) {
+        std::string copy(*t);
+        q->AddNode(reinterpret_cast<unsigned char*>(&copy[0]), static_cast<int>(copy.size()));
+    }
     return 0;
 }
 

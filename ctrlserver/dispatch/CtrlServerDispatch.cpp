@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/QelConfig.h"
 #include "device/DevServer.h"
 #include "reply/ReplyBuilders.h"
 #include "reply/ReplyFrame.h"
@@ -99,6 +100,8 @@ int runStage(CtrlServer& server, bool stageOne, char* text, int len, unsigned in
         }
         if (!matched) result = stageOne ? 0 : passToDevices(c);
     }
+    // Texts built after the last acknowledgement (or by a command that sends none).
+    server.vsServer->endTextGroup();
     if (result >= 1) {
         c.deliver();
     } else if (c.pending() > 0) {
@@ -111,7 +114,14 @@ int runStage(CtrlServer& server, bool stageOne, char* text, int len, unsigned in
 }  // namespace
 
 Command::Command(CtrlServer& s, char* text, unsigned int web)
-    : server(s), cmd(text), fromWeb(web), buffer(kReplyBufferSize, '\0'), tagLength(0) {
+    : server(s),
+      cmd(text),
+      fromWeb(web),
+      buffer(kReplyBufferSize, '\0'),
+      tagLength(0),
+      failedWritesAtStart(QelConfig::failedWrites()) {
+    // The command's decoder texts are queued as one whole when it is answered.
+    if (server.vsServer) server.vsServer->beginTextGroup();
     tagLength = tagLengthOf(text);
     if (tagLength > 0) {
         memcpy(buffer.data(), text, tagLength);
@@ -126,6 +136,14 @@ void Command::queue() {
 }
 
 void Command::ack(Envelope envelope, bool success, const std::string& echo) {
+    // A change is a success only when all of it was kept and all of it goes out: a file
+    // that could not be written (reported by the store) or decoder texts the full device
+    // queue refused make the answer a failure. This is the one place a refusal is decided.
+    if (QelConfig::failedWrites() != failedWritesAtStart) success = false;
+    if (server.vsServer) {
+        if (server.vsServer->endTextGroup() < 0) success = false;
+        server.vsServer->beginTextGroup();
+    }
     std::string text = echo;
     if (envelope == Envelope::New)
         BuildNewAckJsonString(success ? 1 : 0, &text[0], out(), outSize());

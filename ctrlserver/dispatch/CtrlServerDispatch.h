@@ -80,6 +80,8 @@ private:
     std::vector<char> buffer;  // tag, '|', JSON, NUL
     size_t tagLength;          // bytes of "tag|"; 0 without a tag
     std::vector<std::string> replies;
+    // QelConfig::failedWrites() when the command arrived.
+    unsigned long failedWritesAtStart;
 };
 
 // --- Reading arguments -----------------------------------------------------------------------

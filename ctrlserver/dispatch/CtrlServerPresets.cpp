@@ -166,6 +166,7 @@ int getMultiView(Command& c, const Entry& e) {
 int savePreset(Command& c, const Entry& e) {
     Words w;
     if (!readWords(stageOneArgument(c, e), 3, kSceneNameMax, w)) return newAck(c, e, false);
+    if (w.at(0).size() > VS_SCENE_NAME_MAX) return newAck(c, e, false);
     const int scene = wordNumber(w.at(1), -1);
     const int preset = wordNumber(w.at(2), -1);
     if (preset < 1 || preset > 3 || scene < 1 || scene > 5) return newAck(c, e, false);

@@ -18,7 +18,9 @@
 #pragma once
 
 #include <functional>
+#include <thread>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,9 @@ const int VS_WALL_WINDOWS = 80;  // live wall, each scene wall, each scene's dis
 const int VS_UNICAST_WINDOWS = 1000;
 const int VS_CELL_WINDOWS = 5;  // windows of one decoder cell
 const int VS_WINMODES = WINMODE_COUNT;
+// Longest scene name, in bytes, that any command stores, looks up or edits: a name that one
+// command could store and another could not name would leave the scene out of reach.
+const size_t VS_SCENE_NAME_MAX = 63;
 // Size of each out text buffer of the device lookups.
 const int VS_LOOKUP_TEXT_SIZE = 64;
 
@@ -381,8 +386,16 @@ public:
 
     // Every decoder text of the model goes through here on its way to DevServer::cmdQelDev;
     // devTextTap, when set, sees each text first (tests watch the texts through it).
+    // While the calling thread holds a text group, its texts are kept back and
+    // endTextGroup queues them as one whole (DevServer::cmdQelDevGroup): a change whose
+    // texts do not all fit sends none of them.
     int queueDevText(const std::string& text);
     std::function<void(const std::string&)> devTextTap;
+    // Starts keeping back the calling thread's texts (texts kept already stay kept).
+    void beginTextGroup();
+    // Queues the kept texts as one group and stops keeping: 0, or -1 when the device queue
+    // refused them all. Does nothing (0) when the calling thread holds no group.
+    int endTextGroup();
 
     // --- Live wall screens: window placement, full-window toggle, grid, cut edge, split and
     // decoder placement (VSServerPlace.cpp, VSServerGrid.cpp, VSServerSplit.cpp; texts in
@@ -571,4 +584,22 @@ private:
     bool storedBlockUsable(const QelConfig& store);
     // The save of all four families.
     int saveWinBlock(QelConfig* store, const VWin* win);
+    // A change that writes many window blocks opens a batch first and commits it once every
+    // block is known: the blocks are written all or none (QelConfig::ReplaceFiles), so a
+    // disk that fills up midway leaves every old block as it was. commitBlockBatch gives
+    // true when all were written (or there was nothing to write). beginBlockBatch gives false
+    // when a batch is open already: the caller then leaves the commit to whoever opened it.
+    bool beginBlockBatch();
+    bool commitBlockBatch();
+
+    // While a block batch is open, saveWinBlock keeps each changed block (file, bytes)
+    // here instead of writing it; commitBlockBatch writes them all or none.
+    bool blockBatchOpen = false;
+    std::vector<std::pair<std::string, std::string>> blockBatch;
+
+    // The texts kept back for the thread holding the text group (see queueDevText).
+    std::mutex textGroupMutex;
+    bool textGroupOpen = false;
+    std::thread::id textGroupOwner;
+    std::vector<std::string> textGroup;
 };

@@ -68,8 +68,33 @@ int queueParams(VSServer& model, int (DevServer::*fetch)(ArrayList<Record>&), Fo
 
 int VSServer::queueDevText(const std::string& text) {
     if (devTextTap) devTextTap(text);
+    {
+        std::lock_guard<std::mutex> lock(textGroupMutex);
+        if (textGroupOpen && textGroupOwner == std::this_thread::get_id()) {
+            textGroup.push_back(text);
+            return 0;
+        }
+    }
     std::string copy(text);
     return devServer.cmdQelDev(&copy[0], nullptr);
+}
+
+void VSServer::beginTextGroup() {
+    std::lock_guard<std::mutex> lock(textGroupMutex);
+    if (textGroupOpen) return;
+    textGroupOpen = true;
+    textGroupOwner = std::this_thread::get_id();
+}
+
+int VSServer::endTextGroup() {
+    std::vector<std::string> texts;
+    {
+        std::lock_guard<std::mutex> lock(textGroupMutex);
+        if (!textGroupOpen || textGroupOwner != std::this_thread::get_id()) return 0;
+        textGroupOpen = false;
+        texts.swap(textGroup);
+    }
+    return devServer.cmdQelDevGroup(texts);
 }
 
 int VSServer::cmdSetRXParams(const char* ip, const char* luma, const char* contrast,

@@ -58,6 +58,10 @@ int vsRebuildKeyFile(ConfStore& store, const std::function<void(QelConfig&)>& fi
 }
 
 QelConfig& VSKeyFilesChange::add(ConfStore& store, bool copy) {
+    if (committed_) {  // a new change after a commit: the old stores are no longer needed
+        files_.clear();
+        committed_ = false;
+    }
     for (auto& f : files_)
         if (f.first == &store) return *f.second;
     ConfStore next(copy ? store->Copy() : new QelConfig());
@@ -83,9 +87,20 @@ bool VSKeyFilesChange::commit() {
         files_.clear();
         return false;
     }
-    for (auto& f : files_) *f.first = std::move(f.second);
-    files_.clear();
+    // The replaced stores are kept, so that undo can put them back.
+    for (auto& f : files_) std::swap(*f.first, f.second);
+    committed_ = true;
     return true;
+}
+
+void VSKeyFilesChange::undo() {
+    if (!committed_) return;
+    for (auto& f : files_) {
+        f.second->Save((*f.first)->fileName());
+        std::swap(*f.first, f.second);
+    }
+    files_.clear();
+    committed_ = false;
 }
 
 int vsGridCells(int rows, int columns) {

@@ -99,6 +99,9 @@ public:
     QelConfig& replace(ConfStore& store);
     // True when every file was written (or nothing was to be written).
     bool commit();
+    // After a commit: writes the old documents back and puts the old stores in place, for a
+    // change whose later step failed. Does nothing before a commit.
+    void undo();
     // The file that could not be written by the last commit ("" when none).
     const std::string& failedFile() const { return failed_; }
 
@@ -106,4 +109,5 @@ private:
     QelConfig& add(ConfStore& store, bool copy);
     std::vector<std::pair<ConfStore*, ConfStore>> files_;
     std::string failed_;
+    bool committed_ = false;
 };

@@ -7,11 +7,37 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "box/Box.h"
+#include "wall/ModeFile.h"
 #include "wall/VSServer.h"
 #include "wall/VSServerUtil.h"
 #include "wall/WinBlock.h"
+
+namespace {
+
+// Longest name or address a wall record takes from a key file, and longest url or picture
+// source. A hand-edited file may hold texts of any length; one too long for the replies would
+// make a whole list unanswerable, so each is cut here, as a window block's texts are.
+const size_t kKeyNameMax = 63;
+const size_t kKeyUrlMax = 127;
+
+// The text stored under key ("" when missing), cut to max bytes, never inside a UTF-8
+// sequence; a cut is logged.
+std::string readKeyText(UsageEnvironment& env, QelConfig& conf, const std::string& key,
+                        size_t max) {
+    std::string text = conf.ReadString(key, "");
+    const size_t keep = winBlockTextLength(text, max + 1);
+    if (keep < text.size()) {
+        env << conf.fileName().c_str() << ": " << key.c_str() << " of "
+            << static_cast<int>(text.size()) << " bytes cut to " << static_cast<int>(keep) << "\n";
+        text.resize(keep);
+    }
+    return text;
+}
+
+}  // namespace
 
 bool VSServer::storedBlockUsable(const QelConfig& store) {
     const std::string name = store.fileName();
@@ -85,11 +111,11 @@ void VSServer::loadUnicast() {
         const std::string nameKey = vsNumbered("unicastname_%02d", i);
         const std::string splitKey = vsNumbered("unicastsplitnum_%02d", i);
         if (stored) {
-            pUnicast->ip[i] = conf.ReadString(ipKey, "");
+            pUnicast->ip[i] = readKeyText(envir(), conf, ipKey, kKeyNameMax);
             if (pUnicast->ip[i].empty()) {
                 pUnicast->splitnum[i] = 0;
             } else {
-                pUnicast->name[i] = conf.ReadString(nameKey, "");
+                pUnicast->name[i] = readKeyText(envir(), conf, nameKey, kKeyNameMax);
                 pUnicast->splitnum[i] = conf.ReadInt(splitKey, 0);
             }
         } else {
@@ -126,8 +152,8 @@ void VSServer::layoutUnicastWindows() {
 void VSServer::loadMulticast() {
     confMulticast.reset(new QelConfig("/mnt/qelconfMulticast.ini", QelConfig::MODE_KEYVALUE));
     pMulticast.reset(new Multicast());
-    pMulticast->winUrl = confMulticast->ReadString("winUrl", "");
-    pMulticast->winUrlName = confMulticast->ReadString("winUrlName", "");
+    pMulticast->winUrl = readKeyText(envir(), *confMulticast, "winUrl", kKeyUrlMax);
+    pMulticast->winUrlName = readKeyText(envir(), *confMulticast, "winUrlName", kKeyNameMax);
 }
 
 void VSServer::loadHVratio() {
@@ -162,16 +188,35 @@ void VSServer::loadHVratio() {
 
 void VSServer::loadWinModes() {
     confVWinModeAll.reset(new QelConfig("/mnt/qelconfVWinModeAll.ini", QelConfig::MODE_KEYVALUE));
-    // Only four slots exist: a stored capacity or count outside them would address a fifth.
-    const int modeMax = confVWinModeAll->ReadInt("modeMax", 4);
-    const int modeActive = confVWinModeAll->ReadInt("modeActive", 0);
-    vwMode.modeMax = modeMax < 0 ? 0 : modeMax > VS_WINMODES ? VS_WINMODES : modeMax;
-    vwMode.modeActive = modeActive < 0                ? 0
-                        : modeActive > vwMode.modeMax ? vwMode.modeMax
-                                                      : modeActive;
     for (int m = 0; m < VS_WINMODES; ++m)
         confVWinMode[m].reset(
             new QelConfig(vsNumbered("/mnt/qelconfVWinMode_%02d.ini", m), QelConfig::MODE_BLOCK));
+    // Only four slots exist: a stored capacity outside 1..4 would address a fifth, or none.
+    int modeMax = confVWinModeAll->ReadInt("modeMax", VS_WINMODES);
+    if (modeMax < 1 || modeMax > VS_WINMODES) {
+        envir() << "/mnt/qelconfVWinModeAll.ini: modeMax " << modeMax << " out of range; "
+                << VS_WINMODES << " taken\n";
+        modeMax = VS_WINMODES;
+    }
+    // A count outside the capacity is taken as the slots up to the last one holding a valid
+    // mode, so that the next add goes behind every stored mode and never over one.
+    int modeActive = confVWinModeAll->ReadInt("modeActive", 0);
+    if (modeActive < 0 || modeActive > modeMax) {
+        int found = 0;
+        for (int m = 0; m < modeMax; ++m) {
+            std::vector<unsigned char> bytes;
+            readModeFile(m, bytes);
+            std::string name;
+            if (bytes.size() >= static_cast<size_t>(MODE_BLOCK_SIZE) &&
+                modeFileName(bytes.data(), bytes.size(), name))
+                found = m + 1;
+        }
+        envir() << "/mnt/qelconfVWinModeAll.ini: modeActive " << modeActive << " out of range; "
+                << found << " taken from the mode files\n";
+        modeActive = found;
+    }
+    vwMode.modeMax = modeMax;
+    vwMode.modeActive = modeActive;
 }
 
 void VSServer::loadScenes() {
@@ -200,10 +245,10 @@ void VSServer::loadScene(int s) {
 void VSServer::loadScenePreset(int s, int p) {
     QelConfig& conf = *confVSence[s][p];
     // The scene's header: the last preset's values remain.
-    sSenceScreenName[s] = conf.ReadString("screensenceName", "");
+    sSenceScreenName[s] = readKeyText(envir(), conf, "screensenceName", VS_SCENE_NAME_MAX);
     iSenceScreenId[s] = conf.ReadInt("screensenceId", 0);
     iSenceScreenValid[s] = conf.ReadInt("screensenceValid", 0);
-    sSenceScreenPicSrc[s] = conf.ReadString("screensencePicSrc", "");
+    sSenceScreenPicSrc[s] = readKeyText(envir(), conf, "screensencePicSrc", kKeyUrlMax);
     iSenceScreenCurPreset[s] = conf.ReadInt("screensenceCurPreset", 0);
     iSenceScreenRows[s] = conf.ReadInt("screenRows", 0);
     iSenceScreenColumns[s] = conf.ReadInt("screenColumns", 0);
@@ -231,20 +276,23 @@ void VSServer::loadScenePreset(int s, int p) {
         cells = 0;
     }
     for (int c = 0; c < cells; ++c) {
-        rec.screenIP[c] = conf.ReadString(vsNumbered("screenIP_%02d", c), "");
-        if (rec.screenIP[c].empty()) continue;  // split 1, no name, as the record starts
+        rec.screenIP[c] = readKeyText(envir(), conf, vsNumbered("screenIP_%02d", c), kKeyNameMax);
+        // A cell without a decoder keeps its stored split too: a split command for all
+        // cells stores it, and the cell's windows are laid out by it.
         rec.screenSplitnum[c] = conf.ReadInt(vsNumbered("screenSplitnum_%02d", c), 1);
-        rec.screenName[c] = conf.ReadString(vsNumbered("screenName_%02d", c), "");
+        if (rec.screenIP[c].empty()) continue;  // no name, as the record starts
+        rec.screenName[c] =
+            readKeyText(envir(), conf, vsNumbered("screenName_%02d", c), kKeyNameMax);
     }
     iRScreenWidth = conf.ReadInt("disWidth", 1920);
     iRScreenHeight = conf.ReadInt("disHeight", 1080);
     rec.disWidth = static_cast<uint32_t>(iRScreenWidth);
     rec.disHeight = static_cast<uint32_t>(iRScreenHeight);
     for (int d = 0; d < WALL_CELLS; ++d) {
-        rec.disIP[d] = conf.ReadString(vsNumbered("disIP_%02d", d), "");
+        rec.disIP[d] = readKeyText(envir(), conf, vsNumbered("disIP_%02d", d), kKeyNameMax);
         if (rec.disIP[d].empty()) continue;
         rec.disSplitnum[d] = conf.ReadInt(vsNumbered("disSplitnum_%02d", d), 1);
-        rec.disName[d] = conf.ReadString(vsNumbered("disName_%02d", d), "");
+        rec.disName[d] = readKeyText(envir(), conf, vsNumbered("disName_%02d", d), kKeyNameMax);
     }
 
     for (int w = 0; w < VS_WALL_WINDOWS; ++w)
@@ -347,13 +395,14 @@ void VSServer::loadStoredLiveWall() {
     // The grid was checked before this branch was chosen.
     const int cells = wallGridCells(iScreenRows, iScreenColumns);
     for (int c = 0; c < cells; ++c) {
-        pVScreen->ip[c] = conf.ReadString(vsNumbered("screenIP_%02d", c), "");
+        pVScreen->ip[c] = readKeyText(envir(), conf, vsNumbered("screenIP_%02d", c), kKeyNameMax);
         if (pVScreen->ip[c].empty()) {
             pVScreen->splitnum[c] = 1;
             continue;
         }
         pVScreen->splitnum[c] = conf.ReadInt(vsNumbered("screenSplitnum_%02d", c), 1);
-        pVScreen->name[c] = conf.ReadString(vsNumbered("screenName_%02d", c), "");
+        pVScreen->name[c] =
+            readKeyText(envir(), conf, vsNumbered("screenName_%02d", c), kKeyNameMax);
     }
     for (int w = 0; w < VS_WALL_WINDOWS; ++w)
         loadWin(confVWin[w], vsNumbered("/mnt/qelconfVWin_%02d.ini", w), pVWinOrg[w], pVWin[w],

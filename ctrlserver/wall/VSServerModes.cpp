@@ -159,13 +159,11 @@ int VSServer::saveModeIni(int slot, char* name) {
 
 int VSServer::blGetWinMode(VWMode& mode) {
     if (!confVWinModeAll) return 0;
-    int c = confVWinModeAll->ReadInt("modeMax", 4);
-    if (c > VS_WINMODES) {
-        writeModeList(VS_WINMODES, vwMode.modeActive);
-        c = VS_WINMODES;
-    }
+    // The counts as loaded (out-of-range ones already mended at start): a query writes
+    // nothing.
+    const int c = vwMode.modeMax < VS_WINMODES ? vwMode.modeMax : VS_WINMODES;
     mode.modeMax = c;
-    mode.modeActive = confVWinModeAll->ReadInt("modeActive", 0);
+    mode.modeActive = vwMode.modeActive;
     for (int i = 0; i < c; ++i) {
         if (!confVWinMode[i]) return 0;
         std::vector<unsigned char> bytes;

@@ -37,6 +37,7 @@ int VSServer::cmdVSSaveSencePreset(char* cmd, unsigned) {
     std::vector<std::string> tokens;
     if (!vsCommandTokens(&copy[0], strlen(kSaveKeyword), kPresetTokenMax, tokens)) return -1;
     const std::string name = tokens.empty() ? std::string() : tokens[0];
+    if (name.size() > VS_SCENE_NAME_MAX) return -1;
     int s = 0, p = 0;
     if (!vsTokenIntAt(tokens, 1, s) || !vsTokenIntAt(tokens, 2, p)) return -1;
     if (static_cast<unsigned>(s) >= VS_SCENES || static_cast<unsigned>(p) >= VS_PRESETS) return -1;
@@ -130,8 +131,13 @@ int VSServer::cmdVSSaveSencePreset(char* cmd, unsigned) {
             return -1;
         }
     }
-    for (int k = 0; k < VS_PRESETS; ++k)
-        if (fresh[k]) confVSence[s][k] = std::move(fresh[k]);
+    // The stores replaced are kept until the window blocks are written too.
+    ConfStore previous[VS_PRESETS];
+    for (int k = 0; k < VS_PRESETS; ++k) {
+        if (!fresh[k]) continue;
+        previous[k] = std::move(confVSence[s][k]);
+        confVSence[s][k] = std::move(fresh[k]);
+    }
 
     // The model follows the files.
     pVSence[s]->curPreset = static_cast<uint8_t>(p);
@@ -147,6 +153,9 @@ int VSServer::cmdVSSaveSencePreset(char* cmd, unsigned) {
     }
     for (int k = 0; k < VS_PRESETS; ++k)
         if (recs[k]) pVSenceScreen[s][k] = std::move(recs[k]);
+
+    // The window blocks of both loops below are written all or none at the end.
+    const bool ownBatch = beginBlockBatch();
 
     // Wall windows: every cell first gets the one-window layout at its place on the scene
     // wall, then each window of a cell with a decoder takes the live window.
@@ -202,6 +211,16 @@ int VSServer::cmdVSSaveSencePreset(char* cmd, unsigned) {
             *disOrg = *pUWinOrg[w];
             saveIniDisWin(s, k, w);
         }
+    }
+    if (ownBatch && !commitBlockBatch()) {
+        // The blocks on disk are all the old ones: the key files go back to match them.
+        envir() << "scene " << s << ": window blocks not written; preset " << p << " not saved\n";
+        for (int k = 0; k < VS_PRESETS; ++k) {
+            if (!previous[k]) continue;
+            previous[k]->Save(confVSence[s][k]->fileName());
+            confVSence[s][k] = std::move(previous[k]);
+        }
+        return -1;
     }
     return 1;
 }

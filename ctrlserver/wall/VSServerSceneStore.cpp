@@ -95,10 +95,10 @@ int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& n
         }
     }
 
+    VSKeyFilesChange change;
     if (how.freshFiles) {
         // Each file becomes exactly the rebuilt keys, replaced whole; when one cannot be
         // written, those already replaced get their old documents back and nothing changes.
-        VSKeyFilesChange change;
         for (int p = 0; p < VS_PRESETS; ++p)
             writeSceneKeys(change.replace(confVSence[s][p]), keys, *recs[p], cells, false);
         if (!change.commit()) {
@@ -143,6 +143,9 @@ int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& n
             createScreenWinPosSence(s, p, x, y, cellW, cellH, 1, VS_CELL_WINDOWS * c);
         }
     }
+    // The new blocks are written all or none; when they cannot be, the key files go back to
+    // what they held, so the scene stored before is the one a restart finds.
+    const bool ownBatch = how.saveBlocks && beginBlockBatch();
     for (int p = 0; p < VS_PRESETS; ++p) {
         const int last = how.saveBlocks ? VS_CELL_WINDOWS * cells : VS_WALL_WINDOWS;
         for (int w = 0; w < last; ++w) {
@@ -153,6 +156,11 @@ int VSServer::rebuildScene(int s, int valid, int curPreset, const std::string& n
             else
                 removeIniSenceWin(s, p, w);
         }
+    }
+    if (ownBatch && !commitBlockBatch()) {
+        envir() << "scene " << s << ": window blocks not written; key files put back\n";
+        change.undo();
+        return -1;
     }
     return 0;
 }

@@ -10,8 +10,7 @@
 
 namespace {
 
-// Longest scene name the new-style commands and the dispatcher's words hold.
-const size_t kNameMax = 63;
+const size_t kNameMax = VS_SCENE_NAME_MAX;
 // Longest token of the create and delete-by-number commands.
 const size_t kTokenMax = 127;
 // Longest token of "scene remove".

@@ -657,4 +657,86 @@ TEST_F(QelConfigTest, KilledSaveLeavesAWholeFile) {
     }
 }
 
+// ---- Files that are not regular ----
+
+// A FIFO at a store's path: loading, saving and block calls come back at once (a blocking
+// open would wait for a writer forever), each counts as missing or failed, and the FIFO stays.
+// The calls run in a child, so a regression ends in a time-out, not a hung test.
+TEST_F(QelConfigTest, FifoAtTheFileNeitherBlocksNorIsReplaced) {
+    ASSERT_EQ(mkfifo(real(kFile).c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(real("/mnt/win.bin").c_str(), 0644), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(20);
+        int bad = 0;
+        const unsigned long before = QelConfig::failedWrites();
+        {
+            QelConfig store(kFile, QelConfig::MODE_KEYVALUE);
+            store.SetSaveOnDestroy(false);
+            if (store.Load() != 0) bad |= 1;
+            if (store.WriteInt("a", 1, true) != 0) bad |= 2;
+            if (store.Erase() != 0) bad |= 4;
+        }
+        QelConfig block("/mnt/win.bin", QelConfig::MODE_BLOCK);
+        unsigned char buf[4] = {7, 7, 7, 7};
+        int got = -1;
+        if (block.LoadBlock(0, buf, 4, &got) != 0 || got != 0 || buf[0] != 7) bad |= 8;
+        if (block.SaveBlock(0, buf, 4) != 0) bad |= 16;
+        if (block.SaveBlock(-1, buf, 4) != 0) bad |= 32;
+        if (QelConfig::failedWrites() != before + 4) bad |= 64;
+        _exit(bad);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the calls hung or crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    struct stat st;
+    ASSERT_EQ(stat(real(kFile).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(stat(real("/mnt/win.bin").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(QelConfigTest, FailedWritesAreCountedPerThread) {
+    QelConfig nodir("/nodir/b.bin", QelConfig::MODE_BLOCK);
+    unsigned char a[2] = {1, 2};
+    const unsigned long before = QelConfig::failedWrites();
+    EXPECT_EQ(nodir.SaveBlock(0, a, 2), 0);
+    EXPECT_EQ(QelConfig::failedWrites(), before + 1);
+    unsigned long other = 0;
+    std::thread([&] { other = QelConfig::failedWrites(); }).join();
+    EXPECT_EQ(other, 0u);
+    QelConfig good("/mnt/b.bin", QelConfig::MODE_BLOCK);
+    EXPECT_EQ(good.SaveBlock(0, a, 2), 1);
+    EXPECT_EQ(QelConfig::failedWrites(), before + 1);
+}
+
+// Several files replaced together: when one cannot be written (here a directory stands at
+// its path), none changes and no temporary file is left.
+TEST_F(QelConfigTest, ReplaceFilesIsAllOrNothing) {
+    put("/mnt/a.bin", "old-a");
+    put("/mnt/c.bin", "old-c");
+    ASSERT_EQ(mkdir(real("/mnt/b.bin").c_str(), 0755), 0);
+    EXPECT_EQ(QelConfig::ReplaceFiles(
+                  {{"/mnt/a.bin", "new-a"}, {"/mnt/b.bin", "new-b"}, {"/mnt/c.bin", "new-c"}}),
+              0);
+    EXPECT_EQ(get("/mnt/a.bin"), "old-a");
+    EXPECT_EQ(get("/mnt/c.bin"), "old-c");
+    ASSERT_EQ(rmdir(real("/mnt/b.bin").c_str()), 0);
+    EXPECT_EQ(QelConfig::ReplaceFiles(
+                  {{"/mnt/a.bin", "new-a"}, {"/mnt/b.bin", "new-b"}, {"/mnt/c.bin", "new-c"}}),
+              1);
+    EXPECT_EQ(get("/mnt/a.bin"), "new-a");
+    EXPECT_EQ(get("/mnt/b.bin"), "new-b");
+    EXPECT_EQ(get("/mnt/c.bin"), "new-c");
+    DIR* d = opendir(real("/mnt").c_str());
+    ASSERT_NE(d, nullptr);
+    int entries = 0;
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.') ++entries;
+    closedir(d);
+    EXPECT_EQ(entries, 3);
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "DevServerFixture.h"
 
@@ -183,6 +185,31 @@ TEST_F(DevServerCmdTest, OverlongTextsAreNotQueued) {
     EXPECT_EQ(server->cmdQelDev(&big[0], nullptr), 0);
     EXPECT_EQ(server->cmdQelDev(nullptr, nullptr), 0);
     EXPECT_EQ(server->cmdQueue()->QueueLength(), 0);
+}
+
+// The queue holds at most QEL_DEV_QUEUE_MAX texts. A group is taken whole or refused whole;
+// one larger than the bound only into an empty queue. (The sending thread takes one text about
+// every 15 ms, far slower than these calls.)
+TEST_F(DevServerCmdTest, TheQueueIsBoundedAndGroupsAreTakenWholeOrNotAtAll) {
+    const int bound = DevServer::QEL_DEV_QUEUE_MAX;
+    std::string text = "config set url params 10.77.0.250 0 x";
+    int refusedAt = -1;
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 2 * bound && refusedAt < 0; ++i)
+        if (server->cmdQelDev(&text[0], nullptr) < 0) refusedAt = i;
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_GE(refusedAt, bound);
+    EXPECT_NE(log.find("device command queue full"), std::string::npos) << log;
+    const int before = server->cmdQueue()->QueueLength();
+    EXPECT_LE(before, bound);
+    EXPECT_EQ(server->cmdQelDevGroup(std::vector<std::string>(100, text)), -1);
+    EXPECT_LE(server->cmdQueue()->QueueLength(), before);
+
+    server->cmdQueue()->ClearQueue();
+    EXPECT_EQ(server->cmdQelDevGroup(std::vector<std::string>(bound + 50, text)), 0);
+    EXPECT_GT(server->cmdQueue()->QueueLength(), bound);
+    EXPECT_EQ(server->cmdQelDevGroup({text}), -1);
+    server->cmdQueue()->ClearQueue();
 }
 
 }  // namespace

@@ -148,6 +148,8 @@ TEST_F(ModesTest, AFailedWriteKeepsTheCountAndTheFiles) {
     EXPECT_EQ(storedName(0), "Evening");
 }
 
+// A capacity outside the four slots is taken as four; a count outside the capacity as the
+// slots up to the last valid mode file (none here). A count within it is kept.
 TEST_F(ModesTest, StoredCountsAreHeldToTheFourSlots) {
     fresh();
     ASSERT_FALSE(HasFatalFailure());
@@ -155,20 +157,20 @@ TEST_F(ModesTest, StoredCountsAreHeldToTheFourSlots) {
         int max, active;
         int wantMax, wantActive;
     };
-    const Case cases[] = {{7, 9, 4, 4}, {-3, 2, 0, 0}, {2, 5, 2, 2}, {4, -1, 4, 0}, {3, 1, 3, 1}};
+    const Case cases[] = {{7, 9, 4, 0}, {-3, 2, 4, 2}, {2, 5, 2, 0}, {4, -1, 4, 0}, {3, 1, 3, 1}};
     for (const Case& c : cases) {
         writeKeys(kList, listKeys(c.max, c.active));
         VSServer& m = start();
         EXPECT_EQ(m.vwMode.modeMax, c.wantMax) << c.max;
         EXPECT_EQ(m.vwMode.modeActive, c.wantActive) << c.active;
     }
-    // A stored capacity above four is written back by the listing.
+    // The listing shows the capacity taken and writes nothing.
     writeKeys(kList, listKeys(7, 1));
     start();
     VWMode mode;
     EXPECT_EQ(model->blGetWinMode(mode), 1);
     EXPECT_EQ(mode.modeMax, 4);
-    EXPECT_EQ(readKeys(kList), listKeys(4, 1));
+    EXPECT_EQ(readKeys(kList), listKeys(7, 1));
 }
 
 TEST_F(ModesTest, RestoreTakesTheStoredModeAndRefusesCorruptFiles) {

@@ -6,6 +6,7 @@
 
 #include "ScreensFixture.h"
 #include "wall/VSServerUtil.h"
+#include "wall/WinBlock.h"
 
 namespace {
 
@@ -214,6 +215,33 @@ TEST_F(PresetsTest, AFailedKeyWriteLeavesThePresetsAsTheyWere) {
     EXPECT_EQ(changedSince(before), std::set<std::string>());
     EXPECT_EQ(int(m.pVSence[0]->curPreset), 1);
     EXPECT_EQ(m.pVSenceScreen[0][2]->screenIP[0], "10.0.0.10");
+}
+
+// The key files fit but one window block cannot be written (a directory stands at its path):
+// the save fails and every file, keys and blocks, is as it was.
+TEST_F(PresetsTest, AFailedBlockWriteLeavesThePresetsAsTheyWere) {
+    VSServer& m = lobby();
+    ASSERT_EQ(save("Lobby 0 1"), 1);
+    ASSERT_EQ(save("Lobby 0 2"), 1);
+    m.pVScreen->ip[0] = "10.0.0.40";
+    for (int w = 0; w < 20; ++w) m.pVWin[w]->url = "rtsp://10.0.0.9/new" + std::to_string(w);
+    unlink(file(winFile(0, 2, 15)).c_str());
+    ASSERT_EQ(mkdir(file(winFile(0, 2, 15)).c_str(), 0755), 0);
+    tick();
+    const auto before = modelFiles();
+    std::string keys[3];
+    for (int p = 0; p < 3; ++p) keys[p] = readBytes(keyFile(0, p));
+    EXPECT_EQ(save("Lobby 0 2"), -1);
+    // No block was touched; the key files were written back as they were.
+    EXPECT_EQ(only(changedSince(before), "Win"), std::set<std::string>());
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(readBytes(keyFile(0, p)), keys[p]) << p;
+    ASSERT_EQ(rmdir(file(winFile(0, 2, 15)).c_str()), 0);
+    EXPECT_EQ(save("Lobby 0 2"), 1);
+    EXPECT_EQ(keyOf(readKeys(keyFile(0, 2)), "screenIP_00"), Json::Value("10.0.0.40"));
+    EXPECT_EQ(
+        decodeWinBlock(reinterpret_cast<const unsigned char*>(readBytes(winFile(0, 2, 15)).data()))
+            .url,
+        "rtsp://10.0.0.9/new15");
 }
 
 // --- Load and recall ------------------------------------------------------------------------

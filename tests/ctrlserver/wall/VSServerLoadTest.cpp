@@ -9,6 +9,7 @@
 #include "WallModelFixture.h"
 #include "WallFiles.h"
 #include "WallModelGen.h"
+#include "wall/ModeFile.h"
 
 using namespace wallgen;
 
@@ -453,7 +454,131 @@ TEST_F(WallModelLoadTable, StoredValueRules) {
              EXPECT_EQ(m.pDisWinPos[4][2][0]->x1, 999);
          },
          nullptr},
+        {"a scene cell without a decoder keeps its stored split",
+         [](WallModelTest& t) {
+             KeyList k = firstStartScene(2);
+             for (auto& kv : k)
+                 if (kv.first.rfind("screenSplitnum_", 0) == 0) kv.second = 4;
+             for (int p = 0; p < 3; ++p) t.writeKeys(scenePath(2, p), k);
+         },
+         [](WallModelTest&, VSServer& m) {
+             for (int p = 0; p < 3; ++p)
+                 for (int c = 0; c < 4; ++c) EXPECT_EQ(m.pVSenceScreen[2][p]->screenSplitnum[c], 4);
+         },
+         nullptr},
+        {"over-long names and addresses are cut, never inside a UTF-8 sequence",
+         [](WallModelTest& t) {
+             t.writeKeys("/mnt/qelconfVscreen.ini",
+                         {{"screenRows", 2},
+                          {"screenColumns", 2},
+                          {"screenIP_00", std::string(400, '1')},
+                          {"screenName_00", std::string(62, 'n') + "\xc3\xa9"}});
+             t.writeKeys("/mnt/qelconfMulticast.ini",
+                         {{"winUrl", std::string(300, 'u')}, {"winUrlName", "m"}});
+             KeyList k = firstStartScene(1);
+             k[0].second = std::string(400, 's');
+             for (int p = 0; p < 3; ++p) t.writeKeys(scenePath(1, p), k);
+         },
+         [](WallModelTest&, VSServer& m) {
+             EXPECT_EQ(m.pVScreen->ip[0], std::string(63, '1'));
+             EXPECT_EQ(m.pVScreen->name[0], std::string(62, 'n'));
+             EXPECT_EQ(m.pMulticast->winUrl, std::string(127, 'u'));
+             EXPECT_EQ(m.pMulticast->winUrlName, "m");
+             EXPECT_EQ(m.pVSence[1]->name, std::string(63, 's'));
+         },
+         "bytes cut to"},
     });
+}
+
+// Window-mode counts that address no slot: the capacity is taken as the four slots, the count
+// as the slots up to the last valid mode file, so that an add never overwrites a stored mode.
+TEST_F(WallModelLoadTable, OutOfRangeModeCountsFollowTheModeFiles) {
+    auto mode = [](const char* name) {
+        std::unique_ptr<ModeSnapshot> snap(new ModeSnapshot());
+        snap->name = name;
+        const std::vector<unsigned char> b = encodeModeFile(*snap);
+        return std::string(b.begin(), b.end());
+    };
+    const std::string one = mode("one"), two = mode("two");
+    struct Counts {
+        int modeMax, modeActive, slots, wantMax, wantActive;
+    };
+    for (const Counts& c : {Counts{-3, -1, 2, 4, 2}, Counts{9, 7, 1, 4, 1}, Counts{4, -1, 0, 4, 0},
+                            Counts{3, 1, 1, 3, 1}}) {
+        run({{"mode counts",
+              [&](WallModelTest& t) {
+                  t.writeKeys("/mnt/qelconfVWinModeAll.ini",
+                              {{"modeMax", c.modeMax}, {"modeActive", c.modeActive}});
+                  if (c.slots > 0) t.writeBytes("/mnt/qelconfVWinMode_00.ini", one);
+                  if (c.slots > 1) t.writeBytes("/mnt/qelconfVWinMode_01.ini", two);
+              },
+              [&](WallModelTest& t, VSServer& m) {
+                  SCOPED_TRACE(std::to_string(c.modeMax) + " " + std::to_string(c.modeActive));
+                  EXPECT_EQ(m.vwMode.modeMax, c.wantMax);
+                  EXPECT_EQ(m.vwMode.modeActive, c.wantActive);
+                  // The list query writes nothing.
+                  const std::string list = t.readBytes("/mnt/qelconfVWinModeAll.ini");
+                  VWMode got;
+                  EXPECT_EQ(m.blGetWinMode(got), 1);
+                  EXPECT_EQ(got.modeMax, c.wantMax);
+                  EXPECT_EQ(t.readBytes("/mnt/qelconfVWinModeAll.ini"), list);
+                  if (c.slots > 0 && c.wantActive > 0) {
+                      EXPECT_EQ(got.modeName[0], "one");
+                  }
+                  std::string name = "three";
+                  ASSERT_LT(c.wantActive, c.wantMax);
+                  EXPECT_EQ(m.blAddWinMode(&name[0]), 1);
+                  if (c.slots > 0) {
+                      EXPECT_EQ(t.readBytes("/mnt/qelconfVWinMode_00.ini"), one);
+                  }
+                  if (c.slots > 1) {
+                      EXPECT_EQ(t.readBytes("/mnt/qelconfVWinMode_01.ini"), two);
+                  }
+                  std::string added;
+                  const std::string bytes =
+                      t.readBytes("/mnt/qelconfVWinMode_0" + std::to_string(c.wantActive) + ".ini");
+                  EXPECT_TRUE(modeFileName(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                           bytes.size(), added));
+                  EXPECT_EQ(added, "three");
+              },
+              nullptr}});
+    }
+}
+
+// A FIFO where a key file or a window block belongs neither stops the start nor is replaced:
+// it loads as missing, and a save of that window fails at once.
+TEST_F(WallModelLoadTable, FifosLoadAsMissingAndAreNeverWritten) {
+    run({{"FIFOs at the ratio file and at a live-wall block",
+          [](WallModelTest& t) {
+              ASSERT_EQ(unlink(t.file("/mnt/qelconfHVratio.ini").c_str()), 0);
+              ASSERT_EQ(mkfifo(t.file("/mnt/qelconfHVratio.ini").c_str(), 0644), 0);
+              ASSERT_EQ(unlink(t.file("/mnt/qelconfVWin_03.ini").c_str()), 0);
+              ASSERT_EQ(mkfifo(t.file("/mnt/qelconfVWin_03.ini").c_str(), 0644), 0);
+          },
+          [](WallModelTest& t, VSServer& m) {
+              EXPECT_EQ(m.pHVratio->hor, 16);
+              m.pVWin[3]->url = "rtsp://10.0.0.9/x";
+              const unsigned long before = QelConfig::failedWrites();
+              EXPECT_EQ(m.saveIniWin(3), 0);
+              EXPECT_EQ(QelConfig::failedWrites(), before + 1);
+              for (const char* f : {"/mnt/qelconfHVratio.ini", "/mnt/qelconfVWin_03.ini"}) {
+                  struct stat st;
+                  ASSERT_EQ(stat(t.file(f).c_str(), &st), 0);
+                  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << f;
+              }
+          },
+          "not a regular file"}});
+}
+
+// A block file shorter than a block loads as missing; the next save of its window writes it
+// whole, even when the record equals the short file's bytes padded with zeros.
+TEST_F(WallModelTest, AShortBlockFileIsRepairedByTheNextSave) {
+    VSServer& m = start();
+    *m.pVWin[9] = VWin();
+    writeBytes("/mnt/qelconfVWin_09.ini", std::string(100, '\0'));
+    EXPECT_EQ(m.saveIniWin(9), 1);
+    EXPECT_EQ(readBytes("/mnt/qelconfVWin_09.ini"), std::string(204, '\0'));
+    EXPECT_EQ(m.saveIniWin(9), 0);
 }
 
 TEST_F(WallModelLoadTable, CorruptFilesLoadAsMissing) {
