@@ -84,47 +84,24 @@ TEST_F(RxInput, UnusableAddressesNamesAndNumbersAreRefused) {
               "config qel ack set connect #SUCCEED ");
 }
 
-// A pseudo-terminal whose other end is the box's /dev/ttyAMA1.
-class Port {
-public:
-    explicit Port(qeltest::Box& b) {
-        int slave = -1;
-        char name[128];
-        if (openpty(&master_, &slave, name, nullptr, nullptr) != 0) return;
-        close(slave);
-        mkdir(b.path("/dev").c_str(), 0755);
-        ok_ = symlink(name, b.path("/dev/ttyAMA1").c_str()) == 0;
-    }
-    ~Port() {
-        if (master_ >= 0) close(master_);
-    }
-    bool ok() const { return ok_; }
-    // What the program wrote to the port within the time-out, up to want bytes.
-    std::string written(std::chrono::milliseconds timeout, size_t want) {
-        std::string out;
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (out.size() < want && std::chrono::steady_clock::now() < end) {
-            fd_set rd;
-            FD_ZERO(&rd);
-            FD_SET(master_, &rd);
-            timeval tv{0, 50 * 1000};
-            if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
-            char buf[512];
-            ssize_t n = read(master_, buf, sizeof buf);
-            if (n > 0) out.append(buf, static_cast<size_t>(n));
-        }
-        return out;
-    }
+if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
+char buf[512];
+ssize_t n = read(master_, buf, sizeof buf);
+if (n > 0) out.append(buf, static_cast<size_t>(n));
+}
+return out;
+}
 
 private:
-    int master_ = -1;
-    bool ok_ = false;
-};
+int master_ = -1;
+bool ok_ = false;
+}
+;
 
 TEST_F(RxInput, ALongSerialDatagramReachesThePortWholeOrIsDroppedWithALine) {
     qeltest::Box& ctrl = net->addBox("ctrl", 1);
     qeltest::Box& dec = decoderBox("dec", 2, "02:00:00:00:00:02");
-    Port port(dec);
+    rxsys::PortInBox port(dec);
     ASSERT_TRUE(port.ok());
     auto p = startDecoder(dec);
     ASSERT_TRUE(p);

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 #include <json/json.h>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/select.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -88,4 +94,42 @@ protected:
     std::unique_ptr<qeltest::TestNet> net;
 };
 
-}  // namespace rxsys
+// A pseudo-terminal whose other end is linked at a box's /dev/ttyAMA1.
+class PortInBox {
+public:
+    explicit PortInBox(qeltest::Box& b) {
+        int slave = -1;
+        char name[128];
+        if (openpty(&master_, &slave, name, nullptr, nullptr) != 0) return;
+        slave_ = name;
+        close(slave);
+        mkdir(b.path("/dev").c_str(), 0755);
+        ok_ = symlink(slave_.c_str(), b.path("/dev/ttyAMA1").c_str()) == 0;
+    }
+    ~PortInBox() {
+        if (master_ >= 0) close(master_);
+    }
+    bool ok() const { return ok_; }
+    speed_t speed() const {
+        termios t;
+        memset(&t, 0, sizeof t);
+        int fd = open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) return 0;
+        tcgetattr(fd, &t);
+        close(fd);
+        return cfgetospeed(&t);
+    }
+    void type(const std::string& bytes) {
+        if (write(master_, bytes.data(), bytes.size()) < 0) ADD_FAILURE() << "write to the port";
+    }
+    // What the program wrote to the port within the time-out.
+    std::string written(std::chrono::milliseconds timeout, size_t want) {
+        std::string out;
+        auto end = std::chrono::steady_clock::now() + timeout;
+        while (out.size() < want && std::chrono::steady_clock::now() < end) {
+            fd_set rd;
+            FD_ZERO(&rd);
+            FD_SET(master_, &rd);
+            timeval tv{0, 50 * 1000};
+
+        }  // namespace rxsys

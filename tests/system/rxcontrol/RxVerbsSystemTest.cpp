@@ -27,56 +27,20 @@ using devops::writeFile;
 
 namespace {
 
-// A pseudo-terminal whose other end is linked at a box's /dev/ttyAMA1.
-class PortInBox {
-public:
-    explicit PortInBox(qeltest::Box& b) {
-        int slave = -1;
-        char name[128];
-        if (openpty(&master_, &slave, name, nullptr, nullptr) != 0) return;
-        slave_ = name;
-        close(slave);
-        mkdir(b.path("/dev").c_str(), 0755);
-        ok_ = symlink(slave_.c_str(), b.path("/dev/ttyAMA1").c_str()) == 0;
-    }
-    ~PortInBox() {
-        if (master_ >= 0) close(master_);
-    }
-    bool ok() const { return ok_; }
-    speed_t speed() const {
-        termios t;
-        memset(&t, 0, sizeof t);
-        int fd = open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) return 0;
-        tcgetattr(fd, &t);
-        close(fd);
-        return cfgetospeed(&t);
-    }
-    void type(const std::string& bytes) {
-        if (write(master_, bytes.data(), bytes.size()) < 0) ADD_FAILURE() << "write to the port";
-    }
-    // What the program wrote to the port within the time-out.
-    std::string written(std::chrono::milliseconds timeout, size_t want) {
-        std::string out;
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (out.size() < want && std::chrono::steady_clock::now() < end) {
-            fd_set rd;
-            FD_ZERO(&rd);
-            FD_SET(master_, &rd);
-            timeval tv{0, 50 * 1000};
-            if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
-            char buf[256];
-            ssize_t n = read(master_, buf, sizeof buf);
-            if (n > 0) out.append(buf, static_cast<size_t>(n));
-        }
-        return out;
-    }
+if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
+char buf[256];
+ssize_t n = read(master_, buf, sizeof buf);
+if (n > 0) out.append(buf, static_cast<size_t>(n));
+}
+return out;
+}
 
 private:
-    int master_ = -1;
-    std::string slave_;
-    bool ok_ = false;
-};
+int master_ = -1;
+std::string slave_;
+bool ok_ = false;
+}
+;
 
 template <typename F>
 bool eventually(F cond, std::chrono::milliseconds timeout) {
@@ -95,7 +59,7 @@ TEST_F(RxVerbs, ControllerSetsSerialAndSplitAndThePortIsBridged) {
     mkdir(ctrl.path("/mnt").c_str(), 0755);
     qeltest::Box& left = decoderBox("left", 2, "02:00:00:00:00:02");
     qeltest::Box& plain = decoderBox("plain", 3, "02:00:00:00:00:03");
-    PortInBox port(left);
+    rxsys::PortInBox port(left);
     ASSERT_TRUE(port.ok());
     auto p2 = startDecoder(left);
     auto p3 = startDecoder(plain);
