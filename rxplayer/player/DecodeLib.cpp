@@ -98,8 +98,8 @@ int qelInitLib(int iServer, ZURIR_VO_INTF_SYNC_E video_out) {
     SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
     SDL_EventState(SDL_USEREVENT, SDL_IGNORE);
 
-    pengine_mutex = SDL_CreateMutex();
-    pevent_mutex = SDL_CreateMutex();
+    if (pengine_mutex == nullptr) pengine_mutex = SDL_CreateMutex();
+    if (pevent_mutex == nullptr) pevent_mutex = SDL_CreateMutex();
     qelInitNUL();
     initFlushPacket();
 

@@ -22,6 +22,8 @@ std::string winFile(int w) {
 }
 
 TEST(LibStart, LoadsOrCreatesTheWindowFilesAndStartsOnce) {
+    // A player that another case of this process started goes back to unstarted.
+    ASSERT_TRUE(qelResetForTest());
     ASSERT_FALSE(playertest::makeBoxRoot().empty());
     // Window 0 and 1 files are missing; 3 is out of range, 5 is empty; the counter exists.
     unlink(winFile(0).c_str());
@@ -100,7 +102,7 @@ struct SizeCase {
 };
 
 TEST(SetWinWidthHeight, AdmitsBySizeClassAndWindowCount) {
-    ASSERT_TRUE(playertest::ensurePlayer());
+    ASSERT_TRUE(playertest::startFreshPlayer());
     const SizeCase cases[] = {
         {18, 0, 1920, 1088, 0, 1080}, {18, 1, 1921, 1080, -1, 0}, {18, 2, 1920, 1089, -1, 0},
         {18, 3, 1280, 720, 0, 720},   {18, 4, 720, 576, 0, 1},    {18, 4, 352, 288, 0, 0},

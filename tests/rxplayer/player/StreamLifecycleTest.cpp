@@ -23,7 +23,7 @@ std::vector<int> videoSends(int chn) {
 class StreamLifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         threadsBefore = playertest::threadCount();
         qelsim::clearCalls();
     }
@@ -182,7 +182,7 @@ TEST_F(StreamLifecycle, StoppingAnIdleSlotChangesNothingAndRestartStopsTheOldStr
 namespace {
 
 TEST(InitPacket, ParameterSetsAreCopiedWholeOrNotAtAll) {
-    ASSERT_TRUE(playertest::ensurePlayer());
+    ASSERT_TRUE(playertest::startFreshPlayer());
     AVFormatContext* ic = avformat_alloc_context();
     AVStream* st = avformat_new_stream(ic, nullptr);
     for (int size : {33, 128, 129, 0}) {

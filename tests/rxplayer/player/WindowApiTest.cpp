@@ -67,7 +67,7 @@ bool sameRect(const Rect& a, const Rect& b) {
 class WindowApi : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         qelsim::clearCalls();
     }
     void TearDown() override { playertest::resetSlots(); }
