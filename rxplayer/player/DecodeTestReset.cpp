@@ -1,6 +1,8 @@
 // Puts the player back to the state of a process that has not started it yet, so that tests
 // can start it afresh in each case. The program itself never calls this: the library starts
 // once per process.
+#include <SDL/SDL.h>
+
 #include <cstring>
 
 #include "DecodeState.h"
@@ -35,5 +37,7 @@ bool qelResetForTest() {
     SAMPLE_VIDEO_OPEN_TIMEOUT = 500;
     qelSetSyncClose(1);
     memset(sample_vo_win_s, 0, sizeof sample_vo_win_s);
+    // The next start chooses SDL's drivers again.
+    SDL_Quit();
     return stopped;
 }

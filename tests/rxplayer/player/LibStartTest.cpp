@@ -1,3 +1,4 @@
+#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -93,6 +94,22 @@ TEST(LibStart, MissingCounterFileIsCreatedAndOtherWindowCountsReadNoWindowFile) 
             exit(none && readFile(box::path("/mnt/power.ini")) == "5000\n" ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+TEST(LibStart, RunsOnSdlDummyDriversWhateverTheEnvironmentNames) {
+    // Drivers inherited from a desktop session: x11 without a display fails SDL's start, alsa
+    // would open the host's sound.
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    unsetenv("DISPLAY");
+    ASSERT_TRUE(playertest::startFreshPlayer());
+    EXPECT_STREQ(getenv("SDL_VIDEODRIVER"), "dummy");
+    EXPECT_STREQ(getenv("SDL_AUDIODRIVER"), "dummy");
+    char name[32] = "";
+    ASSERT_NE(SDL_VideoDriverName(name, sizeof name), nullptr);
+    EXPECT_STREQ(name, "dummy");
+    ASSERT_NE(SDL_AudioDriverName(name, sizeof name), nullptr);
+    EXPECT_STREQ(name, "dummy");
 }
 
 struct SizeCase {
