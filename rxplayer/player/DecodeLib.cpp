@@ -83,6 +83,12 @@ int qelInitLib(int iServer, ZURIR_VO_INTF_SYNC_E video_out) {
     if (display_disable) video_disable = 1;
     if (audio_disable) flags &= ~SDL_INIT_AUDIO;
     flags |= SDL_INIT_NOPARACHUTE;
+#ifndef QEL_BOX_TARGET
+    // Nothing in the program sets an SDL timer (SDL_Delay and SDL_GetTicks need none), and
+    // SDL's timer subsystem runs a thread that wakes every millisecond for the life of the
+    // process: a PC build leaves it out.
+    flags &= ~SDL_INIT_TIMER;
+#endif
 
     createCounterFile();
 
