@@ -5,6 +5,7 @@
 //                               each (at least 9), alternating, with their median and spread
 //   player_bench load URL [S]   P3: 18 slots playing URL for S seconds (60), six of them fed
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,6 +72,9 @@ uint64_t qelsimStreams(int chn) {
 double childCpu(const std::vector<std::string>& argv) {
     pid_t pid = fork();
     if (pid == 0) {
+        // What the sides print is not the figure's.
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDOUT_FILENO);
         std::vector<char*> args;
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -88,6 +92,8 @@ double childCpu(const std::vector<std::string>& argv) {
 // slot 0 until every video packet has been counted, and ends. Status 0 when every packet was
 // counted and fed.
 int feedOnce(const char* file, int packets) {
+    // The library logs as ffmpeg does on the other side: errors only.
+    av_log_set_level(AV_LOG_ERROR);
     if (!startPlayer()) return 1;
     // The stand-in's files of the start-up (the state and the on-screen display's picture) are
     // written now, before the stream starts, in every run alike.
