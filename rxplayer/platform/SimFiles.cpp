@@ -193,14 +193,12 @@ bool writeAtomically(const std::string& path, const std::string& data) {
 std::string buildPpm(const FbPicture& pic) {
     const Framebuffer& fb = pic.fb;
     std::string out = fmtArgs("P6\n%u %u\n255\n", fb.xres, fb.yres);
-    out.reserve(out.size() + static_cast<size_t>(fb.xres) * fb.yres * 3);
-    for (uint32_t y = 0; y < fb.yres; ++y) {
-        for (uint32_t x = 0; x < fb.xres; ++x) {
-            uint8_t rgb[3] = {0, 0, 0};
-            fbPictureRgb(pic, x, y, rgb);
-            out.append(reinterpret_cast<const char*>(rgb), 3);
-        }
-    }
+    // Sized once and filled in place: a 1080p picture is six million bytes.
+    size_t at = out.size();
+    out.resize(at + static_cast<size_t>(fb.xres) * fb.yres * 3, '\0');
+    uint8_t* rgb = reinterpret_cast<uint8_t*>(&out[at]);
+    for (uint32_t y = 0; y < fb.yres; ++y)
+        for (uint32_t x = 0; x < fb.xres; ++x, rgb += 3) fbPictureRgb(pic, x, y, rgb);
     return out;
 }
 

@@ -67,6 +67,7 @@ int qelInitLib(int iServer, ZURIR_VO_INTF_SYNC_E video_out) {
                  : qelDrvLib_Init_ORG(iChannelNum, static_cast<unsigned char>(video_out), 0);
     if (rc != 0) {
         DbgOut("qelLib Init third part h264Lib failed!\n");
+        fprintf(stderr, "qelLib Init third part h264Lib failed!\n");
         SDL_mutexV(hiH264LibInit);
         return -1;
     }
@@ -82,15 +83,27 @@ int qelInitLib(int iServer, ZURIR_VO_INTF_SYNC_E video_out) {
     if (display_disable) video_disable = 1;
     if (audio_disable) flags &= ~SDL_INIT_AUDIO;
     flags |= SDL_INIT_NOPARACHUTE;
+#ifndef QEL_BOX_TARGET
+    // Nothing in the program sets an SDL timer (SDL_Delay and SDL_GetTicks need none), and
+    // SDL's timer subsystem runs a thread that wakes every millisecond for the life of the
+    // process: a PC build leaves it out.
+    flags &= ~SDL_INIT_TIMER;
+#endif
 
     createCounterFile();
 
-    // A PC has no box display or sound device; SDL must not open the host's.
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+#ifndef QEL_BOX_TARGET
+    // A PC has no box display or sound device, and SDL must never open the host's: a driver
+    // inherited from the environment (x11 without a display, alsa) would make the start fail
+    // or open the host's sound. The player only needs SDL's threads and timers.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+#endif
     if (SDL_Init(flags)) {
         DbgOut("Could not initialize SDL - %s\n", SDL_GetError());
         DbgOut("(Did you set the DISPLAY variable?)\n");
+        // Without SDL no slot exists and no stream can ever play: say so where it is seen.
+        fprintf(stderr, "Could not initialize SDL - %s\n", SDL_GetError());
         return -1;
     }
     SDL_EventState(SDL_ACTIVEEVENT, SDL_IGNORE);
@@ -98,8 +111,8 @@ int qelInitLib(int iServer, ZURIR_VO_INTF_SYNC_E video_out) {
     SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
     SDL_EventState(SDL_USEREVENT, SDL_IGNORE);
 
-    pengine_mutex = SDL_CreateMutex();
-    pevent_mutex = SDL_CreateMutex();
+    if (pengine_mutex == nullptr) pengine_mutex = SDL_CreateMutex();
+    if (pevent_mutex == nullptr) pevent_mutex = SDL_CreateMutex();
     qelInitNUL();
     initFlushPacket();
 
@@ -107,6 +120,7 @@ int qelInitLib(int iServer, ZURIR_VO_INTF_SYNC_E video_out) {
         VideoState* is = stream_open();
         if (is == nullptr) {
             DbgOut("Failed to initialize VideoState!\n");
+            fprintf(stderr, "Failed to initialize VideoState!\n");
             return -1;
         }
         is->hiID = is->hiWin = s;

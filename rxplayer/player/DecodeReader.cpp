@@ -297,6 +297,10 @@ int read_thread(void* arg) {
         ret = -1;
         goto fail;
     }
+    // A reader whose start gave up on it, or that is being stopped, leaves the window to the
+    // slot that plays there: it neither adapts the window, nor takes it over, nor sets its
+    // decode channel up again.
+    if (is->abort_request) goto fail;
     {
         const AVCodecParameters* vp = is->video_st->codecpar;
         if (qelSetWinWidthHeight(d, vp->width, vp->height) != 0) {
@@ -315,8 +319,8 @@ int read_thread(void* arg) {
     is->ptsDiff = 0;
     is->iSkipAudioCnt = 300;
     is->FrameCounterTemp = -2;
-    // A reader being stopped must not take the window from the slot that plays there.
-    if ((d == 17 || s <= 9) && !is->abort_request) {
+    if (is->abort_request) goto fail;
+    if (d == 17 || s <= 9) {
         storeInitPacket(is->video_st, d);
         int i = channelIndexOf(d);
         decode_ChannelUse[i] = decode_ChannelPre[i].load();

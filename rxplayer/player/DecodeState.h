@@ -206,6 +206,11 @@ void frameAudioPacket(int noHeader, int channels, const uint8_t* data, int size,
                       const uint8_t header[4], std::vector<uint8_t>& scratch,
                       const std::function<void(int, const uint8_t*, int)>& send);
 
+// For tests: stops every slot, frees the slot records and puts the player's globals and the
+// window records back as before qelInitLib, which may then be called again. False when a
+// reader did not end (its record is then left to it).
+bool qelResetForTest();
+
 // The monotonic clock as a timeval, and in milliseconds.
 struct timeval monotonicNow();
 int64_t monotonicMs();

@@ -131,17 +131,12 @@ bool checkStarted(int w) {
     return true;
 }
 
-// The parameter sets of slot w's open video stream, into its init packet.
+// The parameter sets of slot w's open video stream, into its init packet, by the reader's
+// rule: parameter sets too large for the packet leave it empty, never cut.
 void copyExtradata(int w) {
-    VideoState* is = vsm[w];
-    if (w >= QEL_INIT_PKT_NUM || pktInit[w].data == nullptr) return;
-    const AVStream* st = is->video_st;
+    const AVStream* st = vsm[w]->video_st;
     if (st == nullptr || st->codecpar == nullptr) return;
-    int n = st->codecpar->extradata_size;
-    if (st->codecpar->extradata == nullptr || n < 0) n = 0;
-    if (n > QEL_INIT_PKT_SIZE) n = QEL_INIT_PKT_SIZE;
-    if (n > 0) memcpy(pktInit[w].data, st->codecpar->extradata, n);
-    pktInit[w].size = n;
+    storeInitPacket(st, w);
 }
 
 // Advances the stream start counter /mnt/power.ini by 4, wrapping to 5000 at 8000.

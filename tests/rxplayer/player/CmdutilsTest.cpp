@@ -100,7 +100,7 @@ TEST(Cmdutils, PrintErrorLogsTheFileAndTheText) {
 }
 
 TEST(Cpu, LibrariesRunWithoutCpuFlagsOnceThePlayerStarts) {
-    ASSERT_TRUE(playertest::ensurePlayer());
+    ASSERT_TRUE(playertest::startFreshPlayer());
     EXPECT_EQ(av_get_cpu_flags(), 0);
     init_opts();
     EXPECT_NE(sws_opts, nullptr);

@@ -1,3 +1,4 @@
+#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,6 +23,8 @@ std::string winFile(int w) {
 }
 
 TEST(LibStart, LoadsOrCreatesTheWindowFilesAndStartsOnce) {
+    // A player that another case of this process started goes back to unstarted.
+    ASSERT_TRUE(qelResetForTest());
     ASSERT_FALSE(playertest::makeBoxRoot().empty());
     // Window 0 and 1 files are missing; 3 is out of range, 5 is empty; the counter exists.
     unlink(winFile(0).c_str());
@@ -93,6 +96,22 @@ TEST(LibStart, MissingCounterFileIsCreatedAndOtherWindowCountsReadNoWindowFile) 
         ::testing::ExitedWithCode(0), "");
 }
 
+TEST(LibStart, RunsOnSdlDummyDriversWhateverTheEnvironmentNames) {
+    // Drivers inherited from a desktop session: x11 without a display fails SDL's start, alsa
+    // would open the host's sound.
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    unsetenv("DISPLAY");
+    ASSERT_TRUE(playertest::startFreshPlayer());
+    EXPECT_STREQ(getenv("SDL_VIDEODRIVER"), "dummy");
+    EXPECT_STREQ(getenv("SDL_AUDIODRIVER"), "dummy");
+    char name[32] = "";
+    ASSERT_NE(SDL_VideoDriverName(name, sizeof name), nullptr);
+    EXPECT_STREQ(name, "dummy");
+    ASSERT_NE(SDL_AudioDriverName(name, sizeof name), nullptr);
+    EXPECT_STREQ(name, "dummy");
+}
+
 struct SizeCase {
     int windows, win, width, height;
     int rc;
@@ -100,7 +119,7 @@ struct SizeCase {
 };
 
 TEST(SetWinWidthHeight, AdmitsBySizeClassAndWindowCount) {
-    ASSERT_TRUE(playertest::ensurePlayer());
+    ASSERT_TRUE(playertest::startFreshPlayer());
     const SizeCase cases[] = {
         {18, 0, 1920, 1088, 0, 1080}, {18, 1, 1921, 1080, -1, 0}, {18, 2, 1920, 1089, -1, 0},
         {18, 3, 1280, 720, 0, 720},   {18, 4, 720, 576, 0, 1},    {18, 4, 352, 288, 0, 0},

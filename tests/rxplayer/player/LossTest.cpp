@@ -36,7 +36,7 @@ std::vector<int> sends(int chn) {
 class Loss : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         writeLogo(kLogo);
         qelsim::clearCalls();
     }

@@ -1,5 +1,5 @@
-// What the player tests share: a box root with shown windows, the player started once per
-// process, the test streams made by ffmpeg at build time, a slow live source, and waits.
+// What the player tests share: a box root with shown windows, the player started afresh for
+// every case, the test streams made by ffmpeg at build time, a slow live source, and waits.
 #pragma once
 
 #include <signal.h>
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -23,6 +24,7 @@
 #include "PlayerTools.h"
 #include "SimControl.h"
 #include "box/Box.h"
+#include "display/qelDrvLibState.h"
 
 namespace playertest {
 
@@ -49,14 +51,31 @@ inline std::string makeBoxRoot() {
     return root;
 }
 
-// Starts the player (18 windows, 1080p60) once in this process.
-inline bool ensurePlayer() {
-    static int rc = [] {
+// Starts the player (18 windows, 1080p60) afresh, as a decoder's start-up would: the slots,
+// routing, window records and sync mode of an earlier case are gone, the box root's /mnt
+// holds only the shown windows 0..4 and 17, and the pipeline is built from them again. Every
+// case begins with it, so a binary passes whole, shuffled or one case per process.
+inline bool startFreshPlayer() {
+    static const std::string root = [] {
         signal(SIGPIPE, SIG_IGN);
-        if (makeBoxRoot().empty()) return -1;
-        qelSetWinRow(18);
-        return qelInitLib(1, ZURIR_VO_OUTPUT_1080P60);
+        return makeBoxRoot();
     }();
+    if (root.empty()) return false;
+    setenv("QEL_ROOT", root.c_str(), 1);
+    // A case that failed half-way may have left the decoder stalled: no reader would end.
+    qelsim::stallCall("HI_MPI_VDEC_SendStream", false);
+    if (!qelResetForTest()) return false;
+    // The platform as at power-on, and a display library that has built nothing yet.
+    qelsim::reset();
+    qelDrvLibResetModule();
+    std::error_code ec;
+    std::filesystem::remove_all(root + "/mnt", ec);
+    box::makeDirs("/mnt");
+    if (!playertools::writeShownWindows([](const std::string& p) { return box::path(p); }))
+        return false;
+    qelSetWinRow(18);
+    int rc = qelInitLib(1, ZURIR_VO_OUTPUT_1080P60);
+    qelsim::clearCalls();
     return rc == 0;
 }
 

@@ -111,7 +111,7 @@ struct AudioCase {
 class ReaderAudio : public ::testing::TestWithParam<AudioCase> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         // Window 0 hidden: no video is fed, so the file is read at once; audio still flows.
         shown = sample_vo_win_s[0].u8DisplayEn;
         sample_vo_win_s[0].u8DisplayEn = 0;

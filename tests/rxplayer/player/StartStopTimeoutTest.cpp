@@ -40,7 +40,7 @@ double secondsSince(std::chrono::steady_clock::time_point t0) {
 class StartStopTimeout : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         threadsBefore = playertest::threadCount();
     }
     void TearDown() override {
@@ -80,7 +80,7 @@ TEST_P(StartStopTimeout, StartGivesUpAfterTheLimitForTheStreamsOpen) {
 INSTANTIATE_TEST_SUITE_P(StreamsOpen, StartStopTimeout, ::testing::Values(8, 9, 13));
 
 TEST(StalledDecoder, StopTimesOutAndNoSecondReaderStartsUntilTheOldOneEnded) {
-    ASSERT_TRUE(playertest::ensurePlayer());
+    ASSERT_TRUE(playertest::startFreshPlayer());
     const int threadsBefore = playertest::threadCount();
     playertest::FifoSource live(fixture("h264.ts"));
     live.allow(1.0);

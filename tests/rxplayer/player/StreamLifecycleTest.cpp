@@ -23,7 +23,7 @@ std::vector<int> videoSends(int chn) {
 class StreamLifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         threadsBefore = playertest::threadCount();
         qelsim::clearCalls();
     }
@@ -151,6 +151,28 @@ TEST_F(StreamLifecycle, StandbySlotTakesTheWindowItWasNamedFor) {
     EXPECT_EQ(stream_stop(is), 0);
 }
 
+TEST_F(StreamLifecycle, ReaderGivenUpBeforeItsOpenEndedDoesNotTakeItsWindowOver) {
+    // Window 1 is to go to its standby slot 6. The reader has probed the stream and adapts the
+    // window to its size when the start gives up on it (as after a slow open): held there, it
+    // finds its abort request set at the take-over.
+    updateChannelPre(1, 6);
+    pktInit[1].size = 7;
+    qelsim::stallCall("HI_MPI_VPSS_SetClipCfg", true);
+    VideoState* is = vsm[6];
+    int rc = 0;
+    std::thread start([&] { rc = stream_start(is, fixture("h264.ts").c_str(), nullptr); });
+    bool held = waitFor([] { return qelsim::blockedCalls("HI_MPI_VPSS_SetClipCfg") > 0; }, 10s);
+    handle_now = 1;
+    start.join();
+    qelsim::stallCall("HI_MPI_VPSS_SetClipCfg", false);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(stream_stop(is), 0);
+    EXPECT_EQ(decode_ChannelUse[1], 1);
+    EXPECT_EQ(pktInit[1].size, 7);
+    EXPECT_TRUE(videoSends(1).empty());
+}
+
 TEST_F(StreamLifecycle, StoppingAnIdleSlotChangesNothingAndRestartStopsTheOldStreamFirst) {
     VideoState* is = vsm[4];
     is->FrameCounter = 5;
@@ -182,7 +204,7 @@ TEST_F(StreamLifecycle, StoppingAnIdleSlotChangesNothingAndRestartStopsTheOldStr
 namespace {
 
 TEST(InitPacket, ParameterSetsAreCopiedWholeOrNotAtAll) {
-    ASSERT_TRUE(playertest::ensurePlayer());
+    ASSERT_TRUE(playertest::startFreshPlayer());
     AVFormatContext* ic = avformat_alloc_context();
     AVStream* st = avformat_new_stream(ic, nullptr);
     for (int size : {33, 128, 129, 0}) {

@@ -19,7 +19,7 @@ constexpr int kBase = 1000000;  // milliseconds
 class Sync : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         qelSetSyncClose(1);
         // Window 0 shown and clipped, its first slot playing (no reader: the checks only read
         // the flag).

@@ -67,7 +67,7 @@ bool sameRect(const Rect& a, const Rect& b) {
 class WindowApi : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(playertest::ensurePlayer());
+        ASSERT_TRUE(playertest::startFreshPlayer());
         qelsim::clearCalls();
     }
     void TearDown() override { playertest::resetSlots(); }
@@ -139,6 +139,39 @@ INSTANTIATE_TEST_SUITE_P(
                       ShowCase{"FailedStartOfWindow10HandsWindow17ToPre", 10, "/nonexistent/a.ts",
                                [] { updateChannelPre(5, 10); }, 7000, -1, 7000, 5, 10}),
     [](const ::testing::TestParamInfo<ShowCase>& i) { return std::string(i.param.name); });
+
+// The video parameter sets of a file as the reader's probe finds them.
+std::string extradataOf(const std::string& file) {
+    AVFormatContext* ic = nullptr;
+    if (avformat_open_input(&ic, file.c_str(), nullptr, nullptr) < 0) return "";
+    avformat_find_stream_info(ic, nullptr);
+    std::string data;
+    int v = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (v >= 0) {
+        const AVCodecParameters* par = ic->streams[v]->codecpar;
+        data.assign(reinterpret_cast<const char*>(par->extradata), par->extradata_size);
+    }
+    avformat_close_input(&ic);
+    return data;
+}
+
+TEST_F(WindowApi, InitPacketHoldsTheParameterSetsWholeOrNothing) {
+    // Parameter sets that fit are the window's init packet byte for byte; larger ones (custom
+    // scaling matrices make a 290-byte set) leave it empty rather than cut to its 128 bytes.
+    const std::string small = extradataOf(fixture("h264.ts"));
+    ASSERT_GT(small.size(), 0u);
+    ASSERT_LE(small.size(), static_cast<size_t>(QEL_INIT_PKT_SIZE));
+    ASSERT_GT(extradataOf(fixture("bigsps.ts")).size(), static_cast<size_t>(QEL_INIT_PKT_SIZE));
+    for (int w : {0, 17}) {
+        ASSERT_EQ(qelShow(w, fixture("h264.ts").c_str(), 2), 0) << w;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(pktInit[w].data), pktInit[w].size),
+                  small)
+            << w;
+        ASSERT_EQ(qelShow(w, fixture("bigsps.ts").c_str(), 2), 0) << w;
+        EXPECT_EQ(pktInit[w].size, 0) << w;
+        EXPECT_EQ(qelStop(w), 0) << w;
+    }
+}
 
 TEST_F(WindowApi, CallsRefuseWindowsOutsideTheTable) {
     std::vector<std::string> before = fileLines(0);

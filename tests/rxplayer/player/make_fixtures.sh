@@ -8,6 +8,12 @@ video="-f lavfi -i testsrc=size=320x240:rate=25"
 x264="-c:v libx264 -preset ultrafast -g 25 -bf 0 -pix_fmt yuv420p"
 # H.264 alone in MPEG-TS, 4 s.
 $ff $video -t 4 $x264 -f mpegts "$out/h264.ts"
+# H.264 whose parameter sets are larger than an init packet (128 bytes): custom scaling
+# matrices in the sequence parameter set.
+cqm() { awk -v n="$1" -v k="$2" 'BEGIN { for (i = 0; i < n; i++) printf "%s%d", (i ? "," : ""), (i * k + 11) % 240 + 8 }'; }
+$ff $video -t 2 $x264 -x264-params \
+    "8x8dct=1:cqm4i=$(cqm 16 37):cqm4p=$(cqm 16 53):cqm8i=$(cqm 64 97):cqm8p=$(cqm 64 71)" \
+    -f mpegts "$out/bigsps.ts"
 # Audio as the first stream, then H.264.
 $ff -f lavfi -i sine=frequency=440:sample_rate=48000 $video -t 4 -map 0:a -map 1:v -c:a mp2 \
     $x264 -f mpegts "$out/audiofirst.ts"

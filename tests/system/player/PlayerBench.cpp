@@ -1,19 +1,23 @@
 // player_bench: speed and load figures of the stream player on the platform stand-in (printed,
 // never asserted; run by scripts/bench-player).
-//   player_bench feed FILE      P2: CPU per packet of FILE fed to decode channel 0, against
-//                               "ffmpeg -i FILE -c copy -f null -" on the same file
+//   player_bench feed FILE [N]  P2: CPU per packet of FILE fed to decode channel 0, against
+//                               "ffmpeg -i FILE -c copy -f null -" on the same file: N runs of
+//                               each (at least 9), alternating, with their median and spread
 //   player_bench load URL [S]   P3: 18 slots playing URL for S seconds (60): CPU and RSS, how
 //                               many slots read and how many decode channels they feed
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "DecodeState.h"
@@ -63,11 +67,19 @@ uint64_t qelsimStreams(int chn) {
     return qelsim::state().vdec[chn].streams;
 }
 
-double ffmpegCpu(const char* file) {
+// CPU seconds (user and system, all threads) of a child process running argv to its end; -1
+// when it cannot be run or does not end with status 0. Both sides of the feed figure are timed
+// this way, start-up included.
+double childCpu(const std::vector<std::string>& argv) {
     pid_t pid = fork();
     if (pid == 0) {
-        execlp("ffmpeg", "ffmpeg", "-hide_banner", "-loglevel", "error", "-i", file, "-c", "copy",
-               "-f", "null", "-", static_cast<char*>(nullptr));
+        // What the sides print is not the figure's.
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDOUT_FILENO);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
         _exit(127);
     }
     int status = 0;
@@ -77,35 +89,109 @@ double ffmpegCpu(const char* file) {
     return cpuSeconds(r);
 }
 
-int feed(const char* file) {
-    const int packets = playertools::videoPackets(file);
-    if (packets <= 0 || !startPlayer()) {
-        fprintf(stderr, "player_bench: cannot read %s or start the player\n", file);
-        return 1;
-    }
+// One run of our side (player_bench feed-once FILE PACKETS): starts the player, plays FILE in
+// slot 0 until every video packet has been counted, and ends. Status 0 when every packet was
+// counted and fed.
+int feedOnce(const char* file, int packets) {
+    // The library logs as ffmpeg does on the other side: errors only.
+    av_log_set_level(AV_LOG_ERROR);
+    if (!startPlayer()) return 1;
+    // The stand-in's files of the start-up (the state and the on-screen display's picture) are
+    // written now, before the stream starts, in every run alike.
+    qelsim::writeSnapshot();
     // The platform clock runs far ahead, so every time-stamped frame is late and shown at once:
     // the decoder never holds the reader back and the figure is the reader's own cost.
     HI_MPI_SYS_InitPtsBase(1ull << 50);
     VideoState* is = vsm[0];
-    double c0 = selfCpu();
-    auto t0 = std::chrono::steady_clock::now();
-    if (stream_start(is, file, nullptr) != 0) {
-        fprintf(stderr, "player_bench: %s does not play\n", file);
-        return 1;
-    }
+    if (stream_start(is, file, nullptr) != 0) return 1;
     is->iSyncCurTimeSetOffset = 1;
     is->iSyncAdjust = 1;
+    auto t0 = std::chrono::steady_clock::now();
+    // Looked at seldom: the waiting costs this process next to nothing.
     while (is->FrameCounter < packets &&
            std::chrono::steady_clock::now() - t0 < std::chrono::seconds(600))
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    double ours = (selfCpu() - c0) / packets * 1e6;
-    int counted = is->FrameCounter;
-    unsigned long long fed = qelsimStreams(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The first packet is held back by the gate; the init packet is sent in its place.
+    bool whole = is->FrameCounter == packets && qelsimStreams(0) == static_cast<uint64_t>(packets);
     stream_stop(is);
-    double theirs = ffmpegCpu(file) / packets * 1e6;
-    printf("P2 packets=%d counted=%d fed=%llu\n", packets, counted, fed);
-    printf("P2 ours_us=%.2f ffmpeg_us=%.2f ratio=%.2f\n", ours, theirs,
-           theirs > 0 ? ours / theirs : 0.0);
+    if (!whole)
+        fprintf(stderr, "player_bench: counted %d, fed %llu of %d packets\n",
+                static_cast<int>(is->FrameCounter),
+                static_cast<unsigned long long>(qelsimStreams(0)), packets);
+    return whole ? 0 : 1;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void printSpread(const char* name, const std::vector<double>& v) {
+    printf("P2 %s median=%.2f min=%.2f max=%.2f\n", name, median(v),
+           *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
+}
+
+// P2: CPU per packet of FILE played by the player on the stand-in against "ffmpeg -c copy -f
+// null" on the same file. Each side runs as a process of its own, timed by the kernel's account
+// of the whole process, on FILE and on its first kHeadPackets video packets: the difference
+// over the packets between is the cost per packet with start-up, open and probe subtracted on
+// both sides alike. The runs alternate between the sides, and which goes first alternates too,
+// so that a slow spell of the machine falls on both.
+const int kHeadPackets = 250;
+
+int feed(const char* self, const char* file, int runs) {
+    const int packets = playertools::videoPackets(file);
+    if (packets <= kHeadPackets || !prepareRoot()) {
+        fprintf(stderr, "player_bench: cannot read %s (more than %d packets) or make a box root\n",
+                file, kHeadPackets);
+        return 1;
+    }
+    const std::string head = box::path("/feed-head.ts");
+    if (childCpu({"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-i", file, "-map", "0",
+                  "-c", "copy", "-frames:v", std::to_string(kHeadPackets), "-f", "mpegts", head}) <
+        0) {
+        fprintf(stderr, "player_bench: cannot cut %s\n", file);
+        return 1;
+    }
+    const int headPackets = playertools::videoPackets(head);
+    auto ours = [&](const std::string& f, int n) {
+        return childCpu({self, "feed-once", f, std::to_string(n)});
+    };
+    auto theirs = [&](const std::string& f) {
+        return childCpu({"ffmpeg", "-hide_banner", "-loglevel", "error", "-i", f, "-c", "copy",
+                         "-f", "null", "-"});
+    };
+    const double between = packets - headPackets;
+    std::vector<double> oursUs, theirsUs, ratios;
+    for (int i = 0; i < runs; i++) {
+        double o = 0, oh = 0, t = 0, th = 0;
+        if (i % 2 == 0) {
+            o = ours(file, packets);
+            t = theirs(file);
+            oh = ours(head, headPackets);
+            th = theirs(head);
+        } else {
+            t = theirs(file);
+            o = ours(file, packets);
+            th = theirs(head);
+            oh = ours(head, headPackets);
+        }
+        if (o < 0 || oh < 0 || t < 0 || th < 0 || t - th <= 0) {
+            fprintf(stderr, "player_bench: run %d failed\n", i + 1);
+            return 1;
+        }
+        oursUs.push_back((o - oh) / between * 1e6);
+        theirsUs.push_back((t - th) / between * 1e6);
+        ratios.push_back((o - oh) / (t - th));
+        printf("P2 run=%d ours_us=%.2f ffmpeg_us=%.2f ratio=%.2f\n", i + 1, oursUs.back(),
+               theirsUs.back(), ratios.back());
+    }
+    printf("P2 packets=%d head=%d runs=%d (CPU per packet, start-up subtracted on both sides)\n",
+           packets, headPackets, runs);
+    printSpread("ours_us", oursUs);
+    printSpread("ffmpeg_us", theirsUs);
+    printSpread("ratio", ratios);
     return 0;
 }
 
@@ -163,9 +249,11 @@ int load(const char* url, int seconds) {
 
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (argc >= 3 && strcmp(argv[1], "feed") == 0) return feed(argv[2]);
+    if (argc >= 3 && strcmp(argv[1], "feed") == 0)
+        return feed("/proc/self/exe", argv[2], argc >= 4 ? std::max(9, atoi(argv[3])) : 9);
+    if (argc >= 4 && strcmp(argv[1], "feed-once") == 0) return feedOnce(argv[2], atoi(argv[3]));
     if (argc >= 3 && strcmp(argv[1], "load") == 0)
         return load(argv[2], argc >= 4 ? atoi(argv[3]) : 60);
-    fprintf(stderr, "usage: player_bench feed FILE | load URL [SECONDS]\n");
+    fprintf(stderr, "usage: player_bench feed FILE [RUNS] | load URL [SECONDS]\n");
     return 2;
 }

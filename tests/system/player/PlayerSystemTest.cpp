@@ -1,5 +1,6 @@
 // The player driven by rxplayer_playerdrive in one box, its sources in another: RTSP from
-// GStreamer's server, UDP MPEG-TS from ffmpeg, and a file.
+// GStreamer's server, UDP MPEG-TS from ffmpeg, and a file; and the decoder program itself
+// playing whatever SDL drivers its environment names.
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <signal.h>
@@ -137,6 +138,37 @@ TEST_F(PlayerSystem, UdpMpegTsAndAFilePlay) {
     EXPECT_EQ(ask("pre 2 7"), (std::vector<std::string>{"pre", "2", "7", "0"}));
     EXPECT_EQ(state()["pre"][2].asInt(), 7);
     ffmpeg->stop();
+}
+
+// The decoder program itself, started as from a desktop session whose SDL drivers (x11
+// without a display, alsa) it inherits: on a PC it plays on SDL's dummy drivers all the same.
+class PlayerProgram : public playerdrive::DriverTest {};
+
+TEST_F(PlayerProgram, PlaysWhateverSdlDriversItInherits) {
+    auto server = rtspServer(kLive);
+    ASSERT_TRUE(server);
+    // Window 0 (over the whole output, as start-up makes it) plays the server's stream.
+    std::string config = "1\n" + rtspUrl() + "\n";
+    for (int i = 1; i < 32; i++) config += "unused_window\n";
+    config += "18\n10\n";
+    for (const char* name : {"/mnt/config.ini", "/mnt/config.bak"})
+        std::ofstream(dec->path(name)) << config;
+    auto decoder = dec->start(qeltest::programPath("rxplayer"), {},
+                              {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=alsa", "DISPLAY"});
+    ASSERT_TRUE(decoder);
+    playerdrive::DriverClient sim(*dec, *src);
+    auto fed = [&] {
+        const Json::Value snapshot = sim.snapshot();
+        for (const Json::Value& c : snapshot["vdec"])
+            if (c["chn"].asInt() == 0) return c["streams"].asInt64();
+        return Json::Int64(-1);
+    };
+    auto end = std::chrono::steady_clock::now() + 60s;
+    while (fed() < 50 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(200ms);
+    EXPECT_GE(fed(), 50) << decoder->output().substr(0, 4000);
+    EXPECT_EQ(decoder->stderrText().find("Could not initialize SDL"), std::string::npos)
+        << decoder->stderrText();
+    decoder->stop(std::chrono::seconds(15));
 }
 
 }  // namespace
