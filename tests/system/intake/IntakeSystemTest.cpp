@@ -45,6 +45,15 @@ std::optional<ServerFrame> readFrame(qeltest::TcpClient& c, std::chrono::millise
 
 const char* const kSampleKey = "dGhlIHNhbXBsZSBub25jZQ==";
 
+// The server's answer to upgradeRequest() with the sample key, sent from 10.77.0.2.
+const char* const kSampleAnswer =
+    "HTTP/1.1 101 Switching Protocols\r\n"
+    "Connection: Upgrade\r\n"
+    "Sec-WebSocket-Origin: http://10.77.0.2\r\n"
+    "Sec-WebSocket-Location: ws://10.77.0.1:9008/\r\n"
+    "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
+    "Upgrade: websocket\r\n\r\n";
+
 std::string upgradeRequest(const std::string& key = kSampleKey) {
     return "GET /ws HTTP/1.1\r\nHost: 10.77.0.1:9008\r\nUpgrade: websocket\r\n"
            "Connection: Upgrade\r\nSec-WebSocket-Key: " +
@@ -98,13 +107,7 @@ TEST_F(Intake, HandshakeAnswerByteForByte) {
     ASSERT_TRUE(c->send(request.substr(30)));
     auto answer = c->receiveUntil("\r\n\r\n", 2s);
     ASSERT_TRUE(answer);
-    EXPECT_EQ(*answer,
-              "HTTP/1.1 101 Switching Protocols\r\n"
-              "Connection: Upgrade\r\n"
-              "Sec-WebSocket-Origin: http://10.77.0.2\r\n"
-              "Sec-WebSocket-Location: ws://10.77.0.1:9008/\r\n"
-              "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
-              "Upgrade: websocket\r\n\r\n");
+    EXPECT_EQ(*answer, kSampleAnswer);
 }
 
 // Header names in any letter case, as HTTP allows (a proxy or a client that writes them in small
@@ -123,13 +126,7 @@ TEST_F(Intake, HandshakeHeaderNamesInAnyCase) {
         ASSERT_TRUE(c->send(request));
         auto answer = c->receiveUntil("\r\n\r\n", 2s);
         ASSERT_TRUE(answer) << request;
-        EXPECT_EQ(*answer,
-                  "HTTP/1.1 101 Switching Protocols\r\n"
-                  "Connection: Upgrade\r\n"
-                  "Sec-WebSocket-Origin: http://10.77.0.2\r\n"
-                  "Sec-WebSocket-Location: ws://10.77.0.1:9008/\r\n"
-                  "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
-                  "Upgrade: websocket\r\n\r\n");
+        EXPECT_EQ(*answer, kSampleAnswer) << request;
         expectRoundTrip(*c, "config after the handshake");
     }
 }
