@@ -84,20 +84,6 @@ TEST_F(RxInput, UnusableAddressesNamesAndNumbersAreRefused) {
               "config qel ack set connect #SUCCEED ");
 }
 
-if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
-char buf[512];
-ssize_t n = read(master_, buf, sizeof buf);
-if (n > 0) out.append(buf, static_cast<size_t>(n));
-}
-return out;
-}
-
-private:
-int master_ = -1;
-bool ok_ = false;
-}
-;
-
 TEST_F(RxInput, ALongSerialDatagramReachesThePortWholeOrIsDroppedWithALine) {
     qeltest::Box& ctrl = net->addBox("ctrl", 1);
     qeltest::Box& dec = decoderBox("dec", 2, "02:00:00:00:00:02");

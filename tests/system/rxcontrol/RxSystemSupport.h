@@ -131,5 +131,18 @@ public:
             FD_ZERO(&rd);
             FD_SET(master_, &rd);
             timeval tv{0, 50 * 1000};
+            if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
+            char buf[256];
+            ssize_t n = read(master_, buf, sizeof buf);
+            if (n > 0) out.append(buf, static_cast<size_t>(n));
+        }
+        return out;
+    }
 
-        }  // namespace rxsys
+private:
+    int master_ = -1;
+    std::string slave_;
+    bool ok_ = false;
+};
+
+}  // namespace rxsys

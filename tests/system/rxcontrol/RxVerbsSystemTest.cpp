@@ -27,21 +27,6 @@ using devops::writeFile;
 
 namespace {
 
-if (select(master_ + 1, &rd, nullptr, nullptr, &tv) <= 0) continue;
-char buf[256];
-ssize_t n = read(master_, buf, sizeof buf);
-if (n > 0) out.append(buf, static_cast<size_t>(n));
-}
-return out;
-}
-
-private:
-int master_ = -1;
-std::string slave_;
-bool ok_ = false;
-}
-;
-
 template <typename F>
 bool eventually(F cond, std::chrono::milliseconds timeout) {
     auto end = std::chrono::steady_clock::now() + timeout;
