@@ -108,6 +108,7 @@ int getMatrix(Command& c, const Entry& e) {
 }
 
 int setAllMatrix(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     // The first ','-separated item: a source name (a second word is ignored), or nothing to
     // clear every matrix decoder.
     std::vector<std::string> items;
