@@ -96,6 +96,12 @@ protected:
     }
 
     std::string sence(const std::string& name) const { return ctrl->path("/mnt/sence/" + name); }
+
+    // The one reply of a scene query (its list, or its failure).
+    Json::Value one(const std::string& command) {
+        EXPECT_TRUE(text.send(command));
+        return parsed(replies.next(5s));
+    }
 };
 
 // A preset save, a scene create, a window-mode add and a live-wall change whose key files fit
@@ -114,14 +120,20 @@ TEST_F(StoresSystem, AWriteThatFailsIsAFailureAndKeepsWhatWasStored) {
     ASSERT_EQ(::system(("rm -f '" + block15 + "'").c_str()), 0);
     ASSERT_EQ(mkdir(block15.c_str(), 0755), 0);
     const auto scenesBefore = filesIn(ctrl->path("/mnt/sence"));
+    // A query right after a failure shows what the files hold, as a restart would load it.
+    const std::string presetQuery = "config get sence vs list params 0 0";
+    const Json::Value preset = one(presetQuery);
     EXPECT_FALSE(status("scene save preset Lobby 1 1"));
+    EXPECT_EQ(one(presetQuery), preset);
     // Scene create: a block of scene 1 cannot be written.
     const std::string scene1 = sence("qelconfVWinSence_01_02_03.ini");
     ASSERT_EQ(::system(("rm -f '" + scene1 + "'").c_str()), 0);
     ASSERT_EQ(mkdir(scene1.c_str(), 0755), 0);
     const auto before = filesIn(ctrl->path("/mnt/sence"));
     const std::string create = "config set sence params Hall";
+    const Json::Value scenes = one("config get sence list params");
     EXPECT_FALSE(status(create));
+    EXPECT_EQ(one("config get sence list params"), scenes);
     // Window-mode add: the slot file cannot be written.
     ASSERT_EQ(mkdir(ctrl->path("/mnt/qelconfVWinMode_00.ini").c_str(), 0755), 0);
     const auto mntBefore = filesIn(ctrl->path("/mnt"));
