@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -149,6 +151,75 @@ bool replaceFile(const std::string& path, const char* data, size_t len, bool syn
     return writeBeside(path, data, len, sync, tmp) && installBeside(tmp, path);
 }
 
+// The calling thread's held-back writes (see QelConfig::BeginWrites), keyed by the file's
+// path on this machine, in the order they were first made.
+struct PendingFile {
+    std::string path;
+    std::string bytes;
+    bool removed;
+    bool sync;
+};
+struct WriteBatch {
+    bool open = false;
+    std::vector<PendingFile> files;
+    std::unordered_map<std::string, size_t> index;
+};
+thread_local WriteBatch threadBatch;
+
+// The held-back content of path, or null when the open batch (if any) has none.
+const PendingFile* pendingFor(const std::string& path) {
+    if (!threadBatch.open) return nullptr;
+    auto it = threadBatch.index.find(path);
+    return it == threadBatch.index.end() ? nullptr : &threadBatch.files[it->second];
+}
+
+// Records path's new content (or its removal) in the open batch.
+void holdBack(const std::string& path, std::string bytes, bool removed, bool sync) {
+    auto it = threadBatch.index.find(path);
+    if (it == threadBatch.index.end()) {
+        threadBatch.index.emplace(path, threadBatch.files.size());
+        threadBatch.files.push_back(PendingFile{path, std::move(bytes), removed, sync});
+        return;
+    }
+    PendingFile& f = threadBatch.files[it->second];
+    f.bytes = std::move(bytes);
+    f.removed = removed;
+    f.sync = f.sync || sync;
+}
+
+// Path's whole content as this thread sees it: held back, or on disk. False when missing.
+bool readSeen(const std::string& path, std::string& out) {
+    if (const PendingFile* f = pendingFor(path)) {
+        out = f->removed ? std::string() : f->bytes;
+        return !f->removed;
+    }
+    return readWholeFile(path, out);
+}
+
+// Writes every file's new content beside it, then renames them all over the old files; with
+// one not written, the ones written beside are deleted and nothing changes.
+bool replaceAll(const std::vector<PendingFile>& files) {
+    std::vector<std::pair<std::string, std::string>> written;  // temporary file, target
+    for (const auto& f : files) {
+        if (f.removed) continue;
+        std::string tmp;
+        if (f.path.empty() || !writeBeside(f.path, f.bytes.data(), f.bytes.size(), f.sync, tmp)) {
+            for (const auto& w : written) unlink(w.first.c_str());
+            return false;
+        }
+        written.emplace_back(tmp, f.path);
+    }
+    // A rename within a directory needs no room, so once every new file is written the old
+    // ones are replaced together.
+    bool ok = true;
+    for (const auto& w : written)
+        if (!installBeside(w.first, w.second)) ok = false;
+    if (!ok) return false;
+    for (const auto& f : files)
+        if (f.removed) unlink(f.path.c_str());
+    return true;
+}
+
 // The "config" array of a document, or null when the document has none.
 const Json::Value* configArray(const Json::Value& root) {
     if (!root.isObject()) return nullptr;
@@ -209,7 +280,7 @@ int QelConfig::Load(std::string newFile) {
 int QelConfig::loadLocked() {
     if (mode == MODE_BLOCK) return 0;
     std::string text;
-    if (!readWholeFile(box::path(file), text)) return 0;
+    if (!readSeen(box::path(file), text)) return 0;
     root = Json::Value();
     Json::Value parsed;
     bool ok = false;
@@ -238,6 +309,10 @@ int QelConfig::Save(std::string newFile) {
 int QelConfig::saveLocked() {
     if (mode == MODE_BLOCK) return 0;
     const std::string text = root.toStyledString();
+    if (threadBatch.open && !file.empty()) {
+        holdBack(box::path(file), text, false, true);
+        return 1;
+    }
     return replaceFile(box::path(file), text.data(), text.size(), true) ? 1 : 0;
 }
 
@@ -245,33 +320,52 @@ int QelConfig::Erase() {
     SemLock lock(sem);
     const std::string path = box::path(file);
     if (path.empty()) return 0;
-    if (mode == MODE_BLOCK) return replaceFile(path, "", 0, false) ? 1 : 0;
+    if (mode == MODE_BLOCK) {
+        if (threadBatch.open) {
+            holdBack(path, std::string(), false, false);
+            return 1;
+        }
+        return replaceFile(path, "", 0, false) ? 1 : 0;
+    }
     Json::Value doc = root.isObject() ? root : Json::Value(Json::objectValue);
     doc["config"] = Json::Value(Json::arrayValue);
     const std::string text = doc.toStyledString();
-    if (!replaceFile(path, text.data(), text.size(), true)) return 0;
+    if (threadBatch.open)
+        holdBack(path, text, false, true);
+    else if (!replaceFile(path, text.data(), text.size(), true))
+        return 0;
     root.swap(doc);
     indexKeys();
     return 1;
 }
 
 int QelConfig::ReplaceFiles(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<std::pair<std::string, std::string>> written;  // temporary file, target
+    std::vector<PendingFile> all;
     for (const auto& f : files) {
         const std::string path = box::path(f.first);
-        std::string tmp;
-        if (path.empty() || !writeBeside(path, f.second.data(), f.second.size(), false, tmp)) {
-            for (const auto& w : written) unlink(w.first.c_str());
-            return 0;
-        }
-        written.emplace_back(tmp, path);
+        if (path.empty()) return 0;
+        all.push_back(PendingFile{path, f.second, false, false});
     }
-    // A rename within a directory needs no room, so once every new file is written the old
-    // ones are replaced together.
-    bool ok = true;
-    for (const auto& w : written)
-        if (!installBeside(w.first, w.second)) ok = false;
-    return ok ? 1 : 0;
+    if (threadBatch.open) {
+        for (auto& f : all) holdBack(f.path, std::move(f.bytes), false, false);
+        return 1;
+    }
+    return replaceAll(all) ? 1 : 0;
+}
+
+bool QelConfig::BeginWrites() {
+    if (threadBatch.open) return false;
+    threadBatch = WriteBatch();
+    threadBatch.open = true;
+    return true;
+}
+
+int QelConfig::CommitWrites() {
+    if (!threadBatch.open) return 1;
+    WriteBatch batch;
+    std::swap(batch, threadBatch);
+    threadBatch.open = false;
+    return replaceAll(batch.files) ? 1 : 0;
 }
 
 unsigned long QelConfig::failedWrites() {
@@ -281,7 +375,11 @@ unsigned long QelConfig::failedWrites() {
 int QelConfig::Remove() {
     SemLock lock(sem);
     const std::string path = box::path(file);
-    if (!path.empty()) unlink(path.c_str());
+    if (path.empty()) return 1;
+    if (threadBatch.open)
+        holdBack(path, std::string(), true, false);
+    else
+        unlink(path.c_str());
     return 1;
 }
 
@@ -375,6 +473,19 @@ int QelConfig::loadBlockLocked(int offset, unsigned char* buf, int len, int* got
     if (mode != MODE_BLOCK) return 1;
     const std::string path = box::path(file);
     if (path.empty()) return 0;
+    if (const PendingFile* f = pendingFor(path)) {
+        if (f->removed) return 0;
+        if (buf && len > 0 && offset >= -1) {
+            const size_t start = offset == -1 ? 0 : static_cast<size_t>(offset);
+            size_t done = 0;
+            if (start < f->bytes.size()) {
+                done = std::min(static_cast<size_t>(len), f->bytes.size() - start);
+                memcpy(buf, f->bytes.data() + start, done);
+            }
+            if (got) *got = static_cast<int>(done);
+        }
+        return 1;
+    }
     int fd = openRegularForRead(path);
     if (fd < 0) return 0;
     if (buf && len > 0 && offset >= -1) {
@@ -413,6 +524,20 @@ int QelConfig::saveBlockLocked(int offset, unsigned char* buf, int len) {
     const char* data = reinterpret_cast<const char*>(buf);
     // No fsync here: a scene change rewrites hundreds of window blocks, and the rename alone
     // already keeps a dying program from leaving a cut block.
+    if (threadBatch.open) {
+        // An append is held back as the whole file it makes.
+        std::string bytes;
+        if (offset != 0) {
+            if (blockedBySpecialFile(path)) {
+                writeFailed(path, "not a regular file");
+                return 0;
+            }
+            readSeen(path, bytes);
+        }
+        if (len > 0) bytes.append(data, static_cast<size_t>(len));
+        holdBack(path, std::move(bytes), false, false);
+        return 1;
+    }
     if (offset == 0) return replaceFile(path, data, static_cast<size_t>(len), false) ? 1 : 0;
     if (blockedBySpecialFile(path)) {
         writeFailed(path, "not a regular file");

@@ -98,6 +98,19 @@ public:
     // file changed.
     static int ReplaceFiles(const std::vector<std::pair<std::string, std::string>>& files);
 
+    // Holds back the calling thread's writes so that they land all or none. While a batch is
+    // open, every save, erase, block write, removal and ReplaceFiles of any store on this
+    // thread only records the file's new content (or its removal) and succeeds; every read on
+    // this thread sees the recorded content first, so the code in between works as if the
+    // files were written. CommitWrites writes every new content beside its file, renames them
+    // all over the old files only when all were written, then removes the files removed; when
+    // one cannot be written (reported and counted as any failed write) nothing on disk changes.
+    // BeginWrites gives false when a batch is open already: its writes join that batch and
+    // whoever opened it commits. CommitWrites gives 1 when every file was written (or no batch
+    // was open), 0 otherwise; either way the batch is closed.
+    static bool BeginWrites();
+    static int CommitWrites();
+
     std::string fileName() const;
     int fileMode() const { return mode; }
 

@@ -101,7 +101,7 @@ int runStage(CtrlServer& server, bool stageOne, char* text, int len, unsigned in
         if (!matched) result = stageOne ? 0 : passToDevices(c);
     }
     // Texts built after the last acknowledgement (or by a command that sends none).
-    server.vsServer->endTextGroup();
+    c.finish();
     if (result >= 1) {
         c.deliver();
     } else if (c.pending() > 0) {
@@ -139,17 +139,47 @@ void Command::ack(Envelope envelope, bool success, const std::string& echo) {
     // A change is a success only when all of it was kept and all of it goes out: a file
     // that could not be written (reported by the store) or decoder texts the full device
     // queue refused make the answer a failure. This is the one place a refusal is decided.
-    if (QelConfig::failedWrites() != failedWritesAtStart) success = false;
-    if (server.vsServer) {
-        if (server.vsServer->endTextGroup() < 0) success = false;
-        server.vsServer->beginTextGroup();
+    commitWrites();
+    if (writesFailed()) {
+        // What the decoders would be told belongs to a change that was not kept.
+        success = false;
+        if (server.vsServer) server.vsServer->dropTextGroup();
+    } else if (server.vsServer && server.vsServer->endTextGroup() < 0) {
+        success = false;
     }
+    if (server.vsServer) server.vsServer->beginTextGroup();
     std::string text = echo;
     if (envelope == Envelope::New)
         BuildNewAckJsonString(success ? 1 : 0, &text[0], out(), outSize());
     else
         BuildAckJsonString(success ? 1 : 0, &text[0], out(), outSize());
     queue();
+}
+
+void Command::holdWrites() {
+    if (!holdingWrites) holdingWrites = QelConfig::BeginWrites();
+}
+
+void Command::commitWrites() {
+    if (holdingWrites) QelConfig::CommitWrites();
+    holdingWrites = false;
+}
+
+bool Command::writesFailed() const {
+    return QelConfig::failedWrites() != failedWritesAtStart;
+}
+
+void Command::finish() {
+    commitWrites();
+    const bool failed = writesFailed();
+    if (!server.vsServer) return;
+    if (failed) {
+        server.vsServer->dropTextGroup();
+        server.envir() << "a write of the command failed: wall model loaded again from its files\n";
+        server.vsServer->reloadFromFiles();
+    } else {
+        server.vsServer->endTextGroup();
+    }
 }
 
 std::string Command::head() const {

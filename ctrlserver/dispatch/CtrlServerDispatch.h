@@ -82,6 +82,20 @@ private:
     std::vector<std::string> replies;
     // QelConfig::failedWrites() when the command arrived.
     unsigned long failedWritesAtStart;
+    // Whether the command holds the thread's write batch (holdWrites).
+    bool holdingWrites = false;
+
+public:
+    // From here until the next acknowledgement (or commitWrites), the command's file writes
+    // are held back and then written all or none (QelConfig::BeginWrites): a change that
+    // cannot write one of its files leaves every file as it was and answers failure.
+    void holdWrites();
+    void commitWrites();
+    // True when a write of the command failed.
+    bool writesFailed() const;
+    // Ends the command's writes; when one failed, the wall model is loaded again from its
+    // files, so that it shows what they hold (and what a restart would load).
+    void finish();
 };
 
 // --- Reading arguments -----------------------------------------------------------------------

@@ -108,6 +108,7 @@ int getMatrix(Command& c, const Entry& e) {
 }
 
 int setAllMatrix(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     // The first ','-separated item: a source name (a second word is ignored), or nothing to
     // clear every matrix decoder.
     std::vector<std::string> items;
@@ -177,17 +178,20 @@ int savePreset(Command& c, const Entry& e) {
 }
 
 int recallPreset(Command& c, const Entry& e) {
+    c.holdWrites();  // the live wall and unicast screens are written all or none
     return recallOrLoad(c, e, &VSServer::cmdVSRecallSencePreset,
                         "config recall sence preset params");
 }
 
 int loadPreset(Command& c, const Entry& e) {
+    c.holdWrites();  // the live wall and unicast screens are written all or none
     return recallOrLoad(c, e, &VSServer::cmdVSLoadSencePreset, "config load sence preset params");
 }
 
 // --- Stage two --------------------------------------------------------------------------------
 
 int loadSencePreset(Command& c, const Entry&) {
+    c.holdWrites();  // the live wall and unicast screens are written all or none
     const std::string echo = c.head();
     const int r = c.vs().cmdVSLoadSencePreset(c.cmd, kFromOperator);
     c.ack(Envelope::New, r >= 0, echo);
@@ -200,6 +204,7 @@ int loadWinMode(Command& c, const Entry& e) {
     readWords(argumentOf(c.cmd, strlen(e.keyword)), 1, SIZE_MAX, first);
     const std::string echo = first.words.empty() ? c.whole() : c.upTo(first.end);
     std::string arg, name;
+    c.holdWrites();  // the live wall and unicast screens are written all or none
     const bool ok = modeArgument(c, e, arg) && c.vs().blLoadWinMode(&arg[0], name);
     c.ack(ok, echo);
     return 1;

@@ -17,19 +17,24 @@ using Setting = int (VSServer::*)(char*, unsigned);
 using WindowSetting = int (VSServer::*)(char*, ArrayList<VWin>&, unsigned);
 using ListBuilder = void (*)(ArrayList<VWin>&, char*, size_t);
 
+// Each handler's file writes land all or none: a failed one leaves every file as it was.
 int setting(Command& c, Setting handler) {
     const std::string echo = c.head();
+    c.holdWrites();
     const int r = (c.vs().*handler)(c.cmd, kFromOperator);
     c.ack(r >= 0, echo);
     return 1;
 }
 
-// The window list first, then the acknowledgement; a failure has the acknowledgement only.
+// The window list first, then the acknowledgement; a failure (a write that failed too) has
+// the acknowledgement only.
 int windowSetting(Command& c, WindowSetting handler, ListBuilder builder = BuildVsWinJsonString) {
     const std::string echo = c.head();
     ArrayList<VWin> list;
+    c.holdWrites();
     const int r = (c.vs().*handler)(c.cmd, list, kFromOperator);
-    if (r >= 0) {
+    c.commitWrites();
+    if (r >= 0 && !c.writesFailed()) {
         builder(list, c.out(), c.outSize());
         c.queue();
     }
@@ -70,6 +75,7 @@ int setVsUrl(Command& c, const Entry&) {
 int setUnicastSrc(Command& c, const Entry&) {
     const std::string echo = c.head();
     // 0: a decoder that is a live-wall cell is refused.
+    c.holdWrites();
     const int r = c.vs().cmdUnicastSetRXScreen(c.cmd, 0, kFromOperator);
     c.ack(r >= 0, echo);
     return 1;

@@ -91,6 +91,7 @@ void multiviewPairs(Command& c, const Words& w, const std::string& rx, int count
 }  // namespace
 
 int matrixSet(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     std::vector<std::string> items;
     Verdict v;
     if (!splitItems(stageOneArgument(c, e), ',', kMaxItems, kStageOneWordMax, items))
@@ -149,6 +150,7 @@ int matrixSet(Command& c, const Entry& e) {
 }
 
 int matrixClear(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     std::vector<std::string> list;
     if (!names(c, e, list) || list.empty()) return newAck(c, e, false);
     Verdict v;
@@ -164,6 +166,7 @@ int matrixClear(Command& c, const Entry& e) {
 }
 
 int mvSet(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     Words w;
     if (!readWords(stageOneArgument(c, e), 12, kStageOneWordMax, w)) return newAck(c, e, false);
     const int count = layoutCount(w.at(1));
@@ -180,6 +183,7 @@ int mvSet(Command& c, const Entry& e) {
 }
 
 int mvChange(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     Words w;
     if (!readWords(stageOneArgument(c, e), 12, kStageOneWordMax, w)) return newAck(c, e, false);
     const int count = layoutCount(w.at(1));
@@ -195,6 +199,7 @@ int mvChange(Command& c, const Entry& e) {
 }
 
 int mvClear(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     std::vector<std::string> list;
     if (!names(c, e, list) || list.empty()) return newAck(c, e, false);
     Verdict v;
@@ -213,6 +218,7 @@ int mvClear(Command& c, const Entry& e) {
 }
 
 int mvSourceClear(Command& c, const Entry& e) {
+    c.holdWrites();  // the decoders' places are written all or none
     std::vector<std::string> words;
     if (!splitItems(stageOneArgument(c, e), ' ', 2, kStageOneWordMax, words) || words.empty() ||
         words[0].empty())

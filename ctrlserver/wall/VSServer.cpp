@@ -103,7 +103,10 @@ VSServer::VSServer(UsageEnvironment& e, DevServer& dev)
     }
     box::makeDirs("/mnt");
     box::makeDirs("/mnt/sence");
+    loadAll();
+}
 
+void VSServer::loadAll() {
     loadLiveWallKeys();
     loadSceneKeys();
     loadUnicast();
@@ -114,6 +117,13 @@ VSServer::VSServer(UsageEnvironment& e, DevServer& dev)
     loadScenes();
     loadLiveWall();
     vWinDbl = VWin(VS_WALL_WINDOWS, 0, 0, 0, 0, 0, 0, 0, 0, "", "");
+}
+
+void VSServer::reloadFromFiles() {
+    const int recalled = iSenceCurrent;
+    resetWallSettings();
+    iSenceCurrent = recalled;
+    loadAll();
 }
 
 VSServer::~VSServer() {

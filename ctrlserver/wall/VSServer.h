@@ -396,6 +396,14 @@ public:
     // Queues the kept texts as one group and stops keeping: 0, or -1 when the device queue
     // refused them all. Does nothing (0) when the calling thread holds no group.
     int endTextGroup();
+    // Forgets the calling thread's kept texts and stops keeping: they belong to a change that
+    // was not kept.
+    void dropTextGroup();
+
+    // Loads the whole model again from its files, as a start does; which scene was recalled
+    // last is kept. Used after a change whose files could not be written, so that the model
+    // shows what the files hold.
+    void reloadFromFiles();
 
     // --- Live wall screens: window placement, full-window toggle, grid, cut edge, split and
     // decoder placement (VSServerPlace.cpp, VSServerGrid.cpp, VSServerSplit.cpp; texts in
@@ -557,6 +565,7 @@ protected:
 
     // Steps of the loader (VSServerLoad.cpp), in the order the constructor runs them. Each can
     // run again on a built model to read its files anew (the file fuzzer does so).
+    void loadAll();  // every step below, in order
     void loadLiveWallKeys();
     void loadSceneKeys();
     void loadUnicast();

@@ -97,6 +97,13 @@ int VSServer::endTextGroup() {
     return devServer.cmdQelDevGroup(texts);
 }
 
+void VSServer::dropTextGroup() {
+    std::lock_guard<std::mutex> lock(textGroupMutex);
+    if (!textGroupOpen || textGroupOwner != std::this_thread::get_id()) return;
+    textGroupOpen = false;
+    textGroup.clear();
+}
+
 int VSServer::cmdSetRXParams(const char* ip, const char* luma, const char* contrast,
                              const char* hue, const char* saturation, const char* audio,
                              const char* name) {

@@ -739,4 +739,57 @@ TEST_F(QelConfigTest, ReplaceFilesIsAllOrNothing) {
     EXPECT_EQ(entries, 3);
 }
 
+// Held-back writes: every kind of write is only recorded and read back from the record on the
+// writing thread; the commit lands them all, or none when one file cannot be written (a
+// directory at its path), removals included. A batch opened inside another joins it.
+TEST_F(QelConfigTest, HeldBackWritesLandAllOrNone) {
+    put("/mnt/gone.bin", "kept");
+    for (const bool blocked : {true, false}) {
+        SCOPED_TRACE(blocked ? "one file blocked" : "all writable");
+        if (blocked) ASSERT_EQ(mkdir(real("/mnt/z.bin").c_str(), 0755), 0);
+        ASSERT_TRUE(QelConfig::BeginWrites());
+        EXPECT_FALSE(QelConfig::BeginWrites());
+        {
+            QelConfig keys("/mnt/keys.ini", QelConfig::MODE_KEYVALUE);
+            EXPECT_EQ(keys.WriteInt("n", 7, true), 1);
+            QelConfig again("/mnt/keys.ini", QelConfig::MODE_KEYVALUE);
+            EXPECT_EQ(again.ReadInt("n", 0), 7);
+            keys.SetSaveOnDestroy(false);
+            again.SetSaveOnDestroy(false);
+        }
+        QelConfig block("/mnt/blk.bin", QelConfig::MODE_BLOCK);
+        unsigned char abc[] = {'a', 'b', 'c'}, de[] = {'d', 'e'};
+        EXPECT_EQ(block.SaveBlock(0, abc, 3), 1);
+        EXPECT_EQ(block.SaveBlock(-1, de, 2), 1);
+        unsigned char back[8] = {};
+        int got = 0;
+        EXPECT_EQ(block.LoadBlock(1, back, 8, &got), 1);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(back), got), "bcde");
+        QelConfig gone("/mnt/gone.bin", QelConfig::MODE_BLOCK);
+        gone.Remove();
+        EXPECT_EQ(gone.LoadBlock(0, back, 8), 0);
+        EXPECT_EQ(QelConfig::ReplaceFiles({{"/mnt/z.bin", "zz"}}), 1);
+        EXPECT_FALSE(exists("/mnt/keys.ini"));
+        EXPECT_EQ(get("/mnt/gone.bin"), "kept");
+
+        const unsigned long failed = QelConfig::failedWrites();
+        EXPECT_EQ(QelConfig::CommitWrites(), blocked ? 0 : 1);
+        EXPECT_EQ(QelConfig::failedWrites(), failed + (blocked ? 1 : 0));
+        EXPECT_EQ(exists("/mnt/keys.ini"), !blocked);
+        EXPECT_EQ(exists("/mnt/gone.bin"), blocked);
+        if (blocked) {
+            EXPECT_FALSE(exists("/mnt/blk.bin"));
+            ASSERT_EQ(rmdir(real("/mnt/z.bin").c_str()), 0);
+        } else {
+            EXPECT_EQ(get("/mnt/blk.bin"), "abcde");
+            EXPECT_EQ(get("/mnt/z.bin"), "zz");
+            EXPECT_EQ(QelConfig("/mnt/keys.ini", QelConfig::MODE_KEYVALUE).ReadInt("n", 0), 7);
+        }
+    }
+    // Without a batch, writes go straight to the files again.
+    EXPECT_EQ(QelConfig::CommitWrites(), 1);
+    EXPECT_EQ(QelConfig::ReplaceFiles({{"/mnt/z.bin", "now"}}), 1);
+    EXPECT_EQ(get("/mnt/z.bin"), "now");
+}
+
 }  // namespace

@@ -96,6 +96,12 @@ protected:
     }
 
     std::string sence(const std::string& name) const { return ctrl->path("/mnt/sence/" + name); }
+
+    // The one reply of a scene query (its list, or its failure).
+    Json::Value one(const std::string& command) {
+        EXPECT_TRUE(text.send(command));
+        return parsed(replies.next(5s));
+    }
 };
 
 // A preset save, a scene create, a window-mode add and a live-wall change whose key files fit
@@ -114,14 +120,20 @@ TEST_F(StoresSystem, AWriteThatFailsIsAFailureAndKeepsWhatWasStored) {
     ASSERT_EQ(::system(("rm -f '" + block15 + "'").c_str()), 0);
     ASSERT_EQ(mkdir(block15.c_str(), 0755), 0);
     const auto scenesBefore = filesIn(ctrl->path("/mnt/sence"));
+    // A query right after a failure shows what the files hold, as a restart would load it.
+    const std::string presetQuery = "config get sence vs list params 0 0";
+    const Json::Value preset = one(presetQuery);
     EXPECT_FALSE(status("scene save preset Lobby 1 1"));
+    EXPECT_EQ(one(presetQuery), preset);
     // Scene create: a block of scene 1 cannot be written.
     const std::string scene1 = sence("qelconfVWinSence_01_02_03.ini");
     ASSERT_EQ(::system(("rm -f '" + scene1 + "'").c_str()), 0);
     ASSERT_EQ(mkdir(scene1.c_str(), 0755), 0);
     const auto before = filesIn(ctrl->path("/mnt/sence"));
     const std::string create = "config set sence params Hall";
+    const Json::Value scenes = one("config get sence list params");
     EXPECT_FALSE(status(create));
+    EXPECT_EQ(one("config get sence list params"), scenes);
     // Window-mode add: the slot file cannot be written.
     ASSERT_EQ(mkdir(ctrl->path("/mnt/qelconfVWinMode_00.ini").c_str(), 0755), 0);
     const auto mntBefore = filesIn(ctrl->path("/mnt"));
@@ -216,6 +228,101 @@ TEST_F(StoresSystem, APresetSaveOnANearlyFullDiskFailsAndKeepsTheOldPreset) {
     EXPECT_EQ(server->stop(), 0);
 }
 
+// The live wall, a unicast screen and the multicast screen, with a fifth decoder for the
+// unicast screen and an encoder for the multicast source.
+class ScreenStoresSystem : public StoresSystem {
+protected:
+    ScreenStoresSystem() {
+        decoderCount = 5;
+        encoders = {{"10.77.0.20",
+                     "TX1",
+                     "tx-1",
+                     "00:11:22:33:55:20",
+                     "1.0",
+                     {{"url0", "rtsp://10.77.0.20/main"}}}};
+    }
+
+    // Every reply of one command, up to and with its acknowledgement.
+    std::vector<Json::Value> query(const std::string& command) {
+        EXPECT_TRUE(text.send(command));
+        std::vector<Json::Value> got;
+        for (int i = 0; i < 4; ++i) {
+            got.push_back(parsed(replies.next(5s)));
+            bool ok = false;
+            if (ackStatus(got.back(), &ok)) return got;
+        }
+        ADD_FAILURE() << "no acknowledgement for " << command;
+        return got;
+    }
+
+    // The model's files (the device tables follow the network and are left out).
+    std::map<std::string, std::string> stores() {
+        std::map<std::string, std::string> out;
+        for (auto& f : filesIn(ctrl->path("/mnt")))
+            if (f.first.rfind("qelconf", 0) == 0) out.insert(f);
+        for (auto& f : filesIn(ctrl->path("/mnt/sence"))) out["sence/" + f.first] = f.second;
+        return out;
+    }
+};
+
+// A change of each screen, one of whose window blocks cannot be written (a directory stands
+// at its path), answers failure: a query right after it and one after SIGKILL and a restart
+// show what was there before, and every file is as it was. With the directory gone the same
+// change succeeds.
+TEST_F(ScreenStoresSystem, AFailedScreenChangeKeepsTheOldScreenInTheFilesAndTheModel) {
+    placeWall();
+    const std::string encoder = "10.77.0.20";
+    struct Case {
+        std::vector<std::string> before;  // set up first, each a success
+        std::string block;                // the block that cannot be written
+        std::string change;
+        std::string shows;  // the query that shows the change
+    };
+    const Case cases[] = {
+        {{},
+         "/mnt/qelconfVWin_05.ini",
+         "config set vs split params 1 4 0",
+         "config get vs screen params"},
+        {{"config set unicast src params 0 " + dec(4)},
+         "/mnt/qelconfUWin_01.ini",
+         "config set unicast split params 0 4 0",
+         "config get unicast screen params"},
+        {{"config set vs url params 0 esource " + encoder + " 0"},
+         "/mnt/qelconfVWin_10.ini",
+         "config set multicast url params 0 esource " + encoder + " 0",
+         "config get multicast win params"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.change);
+        for (const std::string& b : k.before) EXPECT_TRUE(status(b));
+        datagrams(0);
+        const std::string block = ctrl->path(k.block);
+        ASSERT_EQ(::system(("rm -f '" + block + "' && mkdir '" + block + "'").c_str()), 0);
+        const auto files = stores();
+        const std::vector<Json::Value> shown = query(k.shows);
+        const std::vector<Json::Value> wall = query("config get vs screen params");
+
+        EXPECT_FALSE(status(k.change));
+        EXPECT_EQ(query(k.shows), shown);
+        EXPECT_EQ(query("config get vs screen params"), wall);
+        EXPECT_EQ(stores(), files);
+        // Nothing of the failed change reaches the decoders.
+        EXPECT_TRUE(datagrams(0).empty());
+
+        restart();
+        EXPECT_EQ(query(k.shows), shown);
+        EXPECT_EQ(query("config get vs screen params"), wall);
+        EXPECT_EQ(stores(), files);
+
+        ASSERT_EQ(rmdir(block.c_str()), 0);
+        EXPECT_TRUE(status(k.change));
+        EXPECT_NE(query(k.shows), shown);
+        EXPECT_NE(stores(), files);
+        datagrams(0);
+    }
+    EXPECT_EQ(server->stop(), 0);
+}
+
 // FIFOs at a key file and at a window block: the controller starts, answers every command,
 // and the FIFOs stay FIFOs.
 TEST_F(StoresSystem, FifosNeitherFreezeNorAreReplaced) {
@@ -233,9 +340,10 @@ TEST_F(StoresSystem, FifosNeitherFreezeNorAreReplaced) {
     ASSERT_TRUE(net->boxes().back()->run([&] { return text.connect(ctrl->ip(), 8886, 3s); }));
     // Placing decoder 0 saves window 0, whose block is the FIFO: answered, as a failure.
     EXPECT_FALSE(status("config set vs src params 0 " + dec(0)));
-    // The ratio file is the other FIFO; the ratio command and a query are answered.
+    // The ratio file is the other FIFO; the ratio command and a query are answered. The
+    // placement that failed was not kept: no cell holds a decoder, as the files say.
     EXPECT_FALSE(status("config set ratio params 1"));
-    EXPECT_TRUE(status("config get vs all params"));
+    EXPECT_FALSE(status("config get vs all params"));
     EXPECT_TRUE(isFifo(ratio));
     EXPECT_TRUE(isFifo(block));
     EXPECT_EQ(server->stop(), 0);
