@@ -23,9 +23,7 @@ void powerOn(Sim& s) {
     for (auto& q : s.vdecQueue) q.clear();
     for (auto& q : s.vdecPictures) q.clear();
     for (int c = 0; c < VDEC_MAX_CHN_NUM; ++c) decodeEnd(c);
-    s.calls.clear();
-    s.names.clear();
-    s.failed.clear();
+    s.callLog.clear();
     s.fails.clear();
     s.fileFails.clear();
     s.mmz.clear();
@@ -73,9 +71,7 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
               const std::string& args) {
     startWatcher(s);
     tCallName = name;
-    if (s.calls.size() >= kMaxCalls) s.calls.pop_front();
-    s.calls.push_back(std::string(name) + "(" + args + ")");
-    if (s.names.size() < kMaxCalls) s.names.push_back(name);
+    s.callLog.add(tCallName, args);
     if (!s.stalledCalls.empty() && s.stalledCalls.count(name)) {
         std::string key = name;
         s.blockedCalls[key]++;
@@ -89,8 +85,7 @@ int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
 
 int32_t refused(int32_t code) {
     Sim& s = sim();
-    if (!tCallName.empty() && s.failed.size() < kMaxCalls)
-        s.failed.push_back(tCallName + fmtArgs("=%#x", static_cast<unsigned>(code)));
+    if (!tCallName.empty()) s.callLog.addFailure(tCallName, code);
     return code;
 }
 
@@ -154,27 +149,25 @@ State state() {
 std::vector<std::string> calls() {
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
-    return std::vector<std::string>(s.calls.begin(), s.calls.end());
+    return s.callLog.calls();
 }
 
 std::vector<std::string> callNames() {
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
-    return s.names;
+    return s.callLog.names();
 }
 
 void clearCalls() {
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
-    s.calls.clear();
-    s.names.clear();
-    s.failed.clear();
+    s.callLog.clear();
 }
 
 std::vector<std::string> failedCalls() {
     Sim& s = sim();
     std::lock_guard<std::mutex> l(s.mu);
-    return s.failed;
+    return s.callLog.failures();
 }
 
 void failCall(const std::string& name, int32_t code, int count) {

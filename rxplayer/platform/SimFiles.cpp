@@ -171,7 +171,7 @@ std::string buildJson(Sim& s) {
           << st.codec[i].word[1] << "]}";
     o << "],\n\"codecRequests\":" << st.codec.size() << ",\n\"clock\":{\"sets\":" << st.clock.sets
       << ",\"sec\":" << st.clock.sec << ",\"usec\":" << st.clock.usec
-      << "},\n\"calls\":" << s.calls.size() << "\n}\n";
+      << "},\n\"calls\":" << s.callLog.size() << "\n}\n";
     return o.str();
 }
 

@@ -16,6 +16,7 @@
 
 #include <linux/fb.h>
 
+#include "SimCallLog.h"
 #include "SimControl.h"
 
 namespace qelsim {
@@ -27,6 +28,8 @@ constexpr uint32_t kMmzPhysBase = 0xA0000000u;
 constexpr uint32_t kMmzMaxTotal = 256u * 1024u * 1024u;
 constexpr int kMaxTdeJobs = 128;
 constexpr size_t kMaxCalls = 20000;
+// The room taken beforehand for the arguments of each logged call; most need less.
+constexpr size_t kCallArgsRoom = 48;
 
 // The decode model: every decode channel holds at most kVdecStreamFrames fed frames (and no
 // more bytes than its buffer size) in its stream buffer. A frame with a time stamp waits there
@@ -69,9 +72,7 @@ struct Sim {
     std::deque<QueuedFrame> vdecPictures[VDEC_MAX_CHN_NUM];  // decoded, waiting for display
     std::chrono::steady_clock::time_point vdecLastShown[VDEC_MAX_CHN_NUM];
     State st;
-    std::deque<std::string> calls;
-    std::vector<std::string> names;
-    std::vector<std::string> failed;           // "NAME=CODE" of the calls that returned an error
+    CallLog callLog{kMaxCalls, kCallArgsRoom};
     std::map<std::string, Failure> fails;      // set through the C++ interface
     std::map<std::string, Failure> fileFails;  // set through the sim folder's "fail" file
 

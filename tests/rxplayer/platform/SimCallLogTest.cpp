@@ -1,0 +1,89 @@
+// The stand-in's call record: what it keeps, and that logging takes no memory once it is made.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "SimCallLog.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+}  // namespace
+
+// Counts the allocations made while `counting` is on.
+void* operator new(size_t n) {
+    if (counting) ++allocations;
+    if (void* p = malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    free(p);
+}
+
+namespace {
+
+using qelsim::detail::CallLog;
+using Texts = std::vector<std::string>;
+
+TEST(SimCallLog, KeepsNewestCallsAndFirstNamesAndFailures) {
+    CallLog log(3, 16);
+    log.add("HI_MPI_VDEC_SendStream", "0,100");
+    log.addFailure("HI_MPI_VO_EnableChn", static_cast<int32_t>(0xA00F8006u));
+    log.add("open:/dev/fb0", "0x2");
+    log.add("HI_MPI_VO_EnableChn", std::string(100, 'x'));  // longer than the room
+    log.add("HI_MPI_VDEC_SendStream", "1,200");
+    log.addFailure("close:/dev/fb0", 9);
+    log.addFailure("a", 1);
+    log.addFailure("b", 0);  // past the capacity: not kept
+
+    EXPECT_EQ(log.size(), 3u);
+    EXPECT_EQ(log.calls(),
+              (Texts{"open:/dev/fb0(0x2)", "HI_MPI_VO_EnableChn(" + std::string(100, 'x') + ")",
+                     "HI_MPI_VDEC_SendStream(1,200)"}));
+    EXPECT_EQ(log.names(),
+              (Texts{"HI_MPI_VDEC_SendStream", "open:/dev/fb0", "HI_MPI_VO_EnableChn"}));
+    EXPECT_EQ(log.failures(),
+              (Texts{"HI_MPI_VO_EnableChn=0xa00f8006", "close:/dev/fb0=0x9", "a=0x1"}));
+
+    log.clear();
+    EXPECT_EQ(log.size(), 0u);
+    EXPECT_TRUE(log.calls().empty());
+    EXPECT_TRUE(log.names().empty());
+    EXPECT_TRUE(log.failures().empty());
+    log.add("x", "");
+    log.addFailure("x", 0);
+    EXPECT_EQ(log.calls(), Texts{"x()"});
+    EXPECT_EQ(log.names(), Texts{"x"});
+    EXPECT_EQ(log.failures(), Texts{"x=0"});
+}
+
+// A long-running program logs a call for every packet: filling the record many times over must
+// not take memory, or the program's memory creeps up until the record is full.
+TEST(SimCallLog, LoggingTakesNoMemoryOnceMade) {
+    const std::string name = "HI_MPI_VDEC_SendStream_with_a_long_name";
+    const std::string args = "17,0x00123456,1920,1080,40000,123456789";
+    CallLog log(1000, 48);
+    log.add(name, args);  // the names are learnt once
+    log.addFailure(name, -1);
+    log.clear();
+    allocations = 0;
+    counting = true;
+    for (int i = 0; i < 10000; ++i) {
+        log.add(name, args);
+        log.addFailure(name, i);
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(log.size(), 1000u);
+    EXPECT_EQ(log.names().size(), 1000u);
+    EXPECT_EQ(log.failures().size(), 1000u);
+}
+
+}  // namespace
