@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -67,8 +68,17 @@ std::string fmtArgs(const char* fmt, ...) {
     return buf;
 }
 
-int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
-              const std::string& args) {
+CallArgs callArgs(const char* fmt, ...) {
+    CallArgs out;
+    va_list ap;
+    va_start(ap, fmt);
+    int n = vsnprintf(out.text, sizeof out.text, fmt, ap);
+    va_end(ap);
+    out.len = n < 0 ? 0 : std::min(n, static_cast<int>(sizeof out.text) - 1);
+    return out;
+}
+
+int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name, std::string_view args) {
     startWatcher(s);
     tCallName = name;
     s.callLog.add(tCallName, args);

@@ -10,16 +10,17 @@ CallLog::CallLog(size_t capacity, size_t argsRoom)
     for (Call& c : ring_) c.args.reserve(argsRoom);
 }
 
-uint32_t CallLog::idOf(const std::string& name) {
+uint32_t CallLog::idOf(std::string_view name) {
+    if (lastId_ != UINT32_MAX && nameTexts_[lastId_] == name) return lastId_;
     auto it = ids_.find(name);
-    if (it != ids_.end()) return it->second;
+    if (it != ids_.end()) return lastId_ = it->second;
     uint32_t id = static_cast<uint32_t>(nameTexts_.size());
-    nameTexts_.push_back(name);
-    ids_.emplace(name, id);
-    return id;
+    nameTexts_.emplace_back(name);
+    ids_.emplace(std::string(name), id);
+    return lastId_ = id;
 }
 
-void CallLog::add(const std::string& name, const std::string& args) {
+void CallLog::add(std::string_view name, std::string_view args) {
     if (capacity_ == 0) return;
     uint32_t id = idOf(name);
     Call* slot;
@@ -31,11 +32,11 @@ void CallLog::add(const std::string& name, const std::string& args) {
         first_ = (first_ + 1) % capacity_;
     }
     slot->name = id;
-    slot->args.assign(args);
+    slot->args.assign(args.data(), args.size());
     if (nameCount_ < capacity_) names_[nameCount_++] = id;
 }
 
-void CallLog::addFailure(const std::string& name, int32_t code) {
+void CallLog::addFailure(std::string_view name, int32_t code) {
     if (failureCount_ < capacity_) failures_[failureCount_++] = Failure{idOf(name), code};
 }
 

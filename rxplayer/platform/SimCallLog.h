@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace qelsim {
@@ -24,9 +26,9 @@ public:
     CallLog(size_t capacity, size_t argsRoom);
 
     // Logs NAME(ARGS).
-    void add(const std::string& name, const std::string& args);
+    void add(std::string_view name, std::string_view args);
     // Logs that the call NAME returned CODE.
-    void addFailure(const std::string& name, int32_t code);
+    void addFailure(std::string_view name, int32_t code);
     void clear();
 
     size_t size() const { return count_; }
@@ -46,8 +48,10 @@ private:
         int32_t code = 0;
     };
     // The number of a name; a name not seen before is added to the table of names, which grows
-    // only with the number of different calls there are.
-    uint32_t idOf(const std::string& name);
+    // only with the number of different calls there are. A name looked up again finds its
+    // number without taking memory: the same call made over and over (a packet fed at a time)
+    // costs one comparison.
+    uint32_t idOf(std::string_view name);
 
     size_t capacity_;
     std::vector<Call> ring_;
@@ -57,7 +61,8 @@ private:
     std::vector<Failure> failures_;
     size_t failureCount_ = 0;
     std::vector<std::string> nameTexts_;
-    std::unordered_map<std::string, uint32_t> ids_;
+    std::map<std::string, uint32_t, std::less<>> ids_;
+    uint32_t lastId_ = UINT32_MAX;
 };
 
 }  // namespace detail

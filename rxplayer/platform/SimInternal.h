@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <linux/fb.h>
@@ -106,8 +107,7 @@ Sim& sim();
 // Starts a platform call with s.mu held (by lock): records it, marks the state changed, waits
 // while the call is stalled (the lock released meanwhile), brings the decode model up to now
 // and returns the failure injected for it (0 for none).
-int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name,
-              const std::string& args);
+int32_t enter(Sim& s, std::unique_lock<std::mutex>& lock, const char* name, std::string_view args);
 
 // Shows every fed frame whose time has come, on every decode channel.
 void advanceDecoders(Sim& s, std::chrono::steady_clock::time_point now);
@@ -175,6 +175,15 @@ int32_t takeFailure(Sim& s, const std::string& name);
 // "a,b,c" of the arguments, for the call log.
 std::string fmtArgs(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The same text formatted on the stack, for the calls that are logged: logging a call (one
+// for every packet fed) takes no memory. Longer texts are cut at the room there is.
+struct CallArgs {
+    char text[256];
+    int len = 0;
+    std::string_view view() const { return std::string_view(text, static_cast<size_t>(len)); }
+};
+CallArgs callArgs(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 // The bytes at physical address phys when [phys, phys + len) lies in one block of media
 // memory or in the framebuffer; null otherwise.
 uint8_t* resolvePhys(Sim& s, uint32_t phys, uint64_t len);
@@ -209,9 +218,9 @@ void gpioDrive(Sim& s, int group, int pin, bool high);
 
 // Opens a platform call inside a function: takes the lock, logs the call with its arguments
 // and returns an injected failure.
-#define QELSIM_ENTER(...)                                                                          \
-    ::qelsim::detail::Sim& s = ::qelsim::detail::sim();                                            \
-    std::unique_lock<std::mutex> simLock(s.mu);                                                    \
-    if (int32_t injected =                                                                         \
-            ::qelsim::detail::enter(s, simLock, __func__, ::qelsim::detail::fmtArgs(__VA_ARGS__))) \
+#define QELSIM_ENTER(...)                                                          \
+    ::qelsim::detail::Sim& s = ::qelsim::detail::sim();                            \
+    std::unique_lock<std::mutex> simLock(s.mu);                                    \
+    if (int32_t injected = ::qelsim::detail::enter(                                \
+            s, simLock, __func__, ::qelsim::detail::callArgs(__VA_ARGS__).view())) \
         return ::qelsim::detail::refused(injected);

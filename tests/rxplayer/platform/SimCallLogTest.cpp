@@ -68,15 +68,20 @@ TEST(SimCallLog, KeepsNewestCallsAndFirstNamesAndFailures) {
 // not take memory, or the program's memory creeps up until the record is full.
 TEST(SimCallLog, LoggingTakesNoMemoryOnceMade) {
     const std::string name = "HI_MPI_VDEC_SendStream_with_a_long_name";
+    const char* other = "HI_MPI_VDEC_Query_with_a_long_name_too";
     const std::string args = "17,0x00123456,1920,1080,40000,123456789";
     CallLog log(1000, 48);
     log.add(name, args);  // the names are learnt once
+    log.add(other, args);
     log.addFailure(name, -1);
     log.clear();
     allocations = 0;
     counting = true;
     for (int i = 0; i < 10000; ++i) {
+        // The same call over and over, and two calls in turn, by a name given either way.
         log.add(name, args);
+        log.add(name, args);
+        log.add(other, args.c_str());
         log.addFailure(name, i);
     }
     counting = false;
@@ -84,6 +89,9 @@ TEST(SimCallLog, LoggingTakesNoMemoryOnceMade) {
     EXPECT_EQ(log.size(), 1000u);
     EXPECT_EQ(log.names().size(), 1000u);
     EXPECT_EQ(log.failures().size(), 1000u);
+    const Texts calls = log.calls();
+    EXPECT_EQ(calls.back(), other + std::string("(") + args + ")");
+    EXPECT_EQ(calls[calls.size() - 2], name + "(" + args + ")");
 }
 
 }  // namespace

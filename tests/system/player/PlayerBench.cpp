@@ -2,7 +2,10 @@
 // never asserted; run by scripts/bench-player).
 //   player_bench feed FILE [N]  P2: CPU per packet of FILE fed to decode channel 0, against
 //                               "ffmpeg -i FILE -c copy -f null -" on the same file: N runs of
-//                               each (at least 9), alternating, with their median and spread
+//                               each (at least 9), alternating, with their median and spread;
+//                               with QEL_P2_CALLGRIND=1 also the instructions per packet of
+//                               both sides as callgrind counts them, a figure the machine's
+//                               load does not move
 //   player_bench load URL [S]   P3: 18 slots playing URL for S seconds (60): CPU and RSS, how
 //                               many slots read and how many decode channels they feed
 #include <sys/resource.h>
@@ -121,6 +124,25 @@ int feedOnce(const char* file, int packets) {
     return whole ? 0 : 1;
 }
 
+// Instructions of a child process running argv to its end as callgrind counts them, start-up
+// included; -1 when it fails. With onlyIn (a callgrind function pattern) only those made inside
+// that function and what it calls are counted.
+double childInstructions(const std::vector<std::string>& argv, const std::string& onlyIn) {
+    const std::string log = box::path("/callgrind.log");
+    std::vector<std::string> cmd = {"valgrind", "--tool=callgrind",
+                                    "--callgrind-out-file=/dev/null", "--log-file=" + log};
+    if (!onlyIn.empty()) cmd.push_back("--toggle-collect=" + onlyIn);
+    cmd.insert(cmd.end(), argv.begin(), argv.end());
+    if (childCpu(cmd) < 0) return -1;
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t at = line.find("Collected : ");
+        if (at != std::string::npos) return strtod(line.c_str() + at + 12, nullptr);
+    }
+    return -1;
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     size_t n = v.size();
@@ -192,6 +214,31 @@ int feed(const char* self, const char* file, int runs) {
     printSpread("ours_us", oursUs);
     printSpread("ffmpeg_us", theirsUs);
     printSpread("ratio", ratios);
+    const char* counted = getenv("QEL_P2_CALLGRIND");
+    if (counted == nullptr || strcmp(counted, "1") != 0) return 0;
+    // Instructions per packet, start-up subtracted as above. Ours is counted for the whole
+    // process and for the reader thread alone: the stand-in's watcher writes its files by the
+    // clock, and under callgrind the clock runs many times slower than the program.
+    char exe[4096];
+    ssize_t len = readlink(self, exe, sizeof exe - 1);
+    if (len <= 0) return 1;
+    exe[len] = '\0';
+    auto oursIn = [&](const std::string& f, int n, const std::string& only) {
+        return childInstructions({exe, "feed-once", f, std::to_string(n)}, only);
+    };
+    auto theirsIn = [&](const std::string& f) {
+        return childInstructions({"ffmpeg", "-hide_banner", "-loglevel", "error", "-i", f, "-c",
+                                  "copy", "-f", "null", "-"},
+                                 "");
+    };
+    const double o = oursIn(file, packets, "") - oursIn(head, headPackets, "");
+    const double r =
+        oursIn(file, packets, "read_thread*") - oursIn(head, headPackets, "read_thread*");
+    const double t = theirsIn(file) - theirsIn(head);
+    printf(
+        "P2 instructions_per_packet ours=%.0f ours_reader=%.0f ffmpeg=%.0f ratio=%.3f "
+        "reader_ratio=%.3f (callgrind, start-up subtracted)\n",
+        o / between, r / between, t / between, o / t, r / t);
     return 0;
 }
 
