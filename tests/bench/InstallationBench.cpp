@@ -318,31 +318,7 @@ bool playsWidth(qeltest::Box& dec, int width, Clock::time_point deadline) {
 // The file again at 1280 x 720: a decoder switched between two streams of different sizes
 // makes its decode channel anew for the new one, which tells its packets from the old ones'.
 bool makeSmaller(const std::string& file, const std::string& out, std::string* log) {
-    return qeltest::runCommand({"ffmpeg",
-                                "-hide_banner",
-                                "-loglevel",
-                                "error",
-                                "-y",
-                                "-i",
-                                file,
-                                "-frames:v",
-                                "3000",
-                                "-vf",
-                                "scale=1280:720",
-                                "-c:v",
-                                "libx264",
-                                "-preset",
-                                "ultrafast",
-                                "-g",
-                                "50",
-                                "-bf",
-                                "0",
-                                "-pix_fmt",
-                                "yuv420p",
-                                "-f",
-                                "mpegts",
-                                out},
-                               log, 300s) == 0;
+    return qeltest::encodeTestStream({"-i", file}, "scale=1280:720", out, log, 300s) == 0;
 }
 
 // The operator's command on the WebSocket; true when acknowledged with success.

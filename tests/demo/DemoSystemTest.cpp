@@ -97,33 +97,8 @@ std::string makeStream(const std::string& dir, const std::string& pattern) {
         "drawtext=text='%{pts\\:hms} %{n}':x=40:y=h-120:fontsize=72:fontcolor=white:box=1:"
         "boxcolor=black";
     std::string out;
-    const int rc = qeltest::runCommand({"ffmpeg",
-                                        "-hide_banner",
-                                        "-loglevel",
-                                        "error",
-                                        "-y",
-                                        "-f",
-                                        "lavfi",
-                                        "-i",
-                                        pattern + "=size=1920x1080:rate=25",
-                                        "-frames:v",
-                                        "3000",
-                                        "-vf",
-                                        clock,
-                                        "-c:v",
-                                        "libx264",
-                                        "-preset",
-                                        "ultrafast",
-                                        "-g",
-                                        "50",
-                                        "-bf",
-                                        "0",
-                                        "-pix_fmt",
-                                        "yuv420p",
-                                        "-f",
-                                        "mpegts",
-                                        file},
-                                       &out, 120s);
+    const int rc = qeltest::encodeTestStream(
+        {"-f", "lavfi", "-i", pattern + "=size=1920x1080:rate=25"}, clock, file, &out, 120s);
     EXPECT_EQ(rc, 0) << out;
     return file;
 }

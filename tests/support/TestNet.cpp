@@ -272,4 +272,18 @@ Box& TestNet::addBox(const std::string& name, int hostNumber) {
     return box;
 }
 
+int encodeTestStream(const std::vector<std::string>& input, const std::string& filter,
+                     const std::string& out, std::string* output,
+                     std::chrono::milliseconds timeout) {
+    std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y"};
+    argv.insert(argv.end(), input.begin(), input.end());
+    for (const char* a : {"-frames:v", "3000", "-vf"}) argv.push_back(a);
+    argv.push_back(filter);
+    for (const char* a : {"-c:v", "libx264", "-preset", "ultrafast", "-g", "50", "-bf", "0",
+                          "-pix_fmt", "yuv420p", "-f", "mpegts"})
+        argv.push_back(a);
+    argv.push_back(out);
+    return runCommand(argv, output, timeout);
+}
+
 }  // namespace qeltest

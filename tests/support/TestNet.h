@@ -156,4 +156,11 @@ protected:
 int runCommand(const std::vector<std::string>& argv, std::string* output = nullptr,
                std::chrono::milliseconds timeout = 10s);
 
+// Encodes 3000 frames of the input (ffmpeg input arguments, such as {"-i", file}) through the
+// video filter into an H.264 MPEG-TS file at out, with a key frame every 50 frames and no
+// B-frames, as the test streams are made; returns the exit status as runCommand does.
+int encodeTestStream(const std::vector<std::string>& input, const std::string& filter,
+                     const std::string& out, std::string* output,
+                     std::chrono::milliseconds timeout);
+
 }  // namespace qeltest

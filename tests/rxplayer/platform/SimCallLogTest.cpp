@@ -14,7 +14,10 @@ std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 }  // namespace
 
-// Counts the allocations made while `counting` is on.
+// Counts the allocations made while `counting` is on. The replacements pair malloc with free,
+// which the compiler cannot see once it inlines them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(size_t n) {
     if (counting) ++allocations;
     if (void* p = malloc(n ? n : 1)) return p;
@@ -26,6 +29,7 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, size_t) noexcept {
     free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace {
 
