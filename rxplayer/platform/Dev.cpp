@@ -160,7 +160,7 @@ int qelDev_open(const char* path, int flags) {
     }
     if (p == kFb) {
         if (s.fbMem.empty()) {
-            s.fbMem.assign(kFbMemSize, 0);
+            s.fbMem.assign(kFbMemSize);
             defaultFbVar(s.fbVar);
             syncFbState(s);
         }

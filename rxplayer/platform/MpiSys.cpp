@@ -184,10 +184,15 @@ HI_S32 HI_MPI_SYS_MmzAlloc(HI_U32* pu32PhyAddr, HI_VOID** ppVirtAddr, const HI_C
         s.nextMmzPhys - kMmzPhysBase + rounded > 0x40000000ull)
         return HI_ERR_SYS_NOMEM;
     uint32_t phys = s.nextMmzPhys;
+    auto& block = s.mmz[phys];
+    try {
+        block.assign(u32Len);
+    } catch (const std::bad_alloc&) {
+        s.mmz.erase(phys);
+        return HI_ERR_SYS_NOMEM;
+    }
     s.nextMmzPhys += static_cast<uint32_t>(rounded);
     s.mmzTotal += rounded;
-    auto& block = s.mmz[phys];
-    block.assign(u32Len, 0);
     *pu32PhyAddr = phys;
     *ppVirtAddr = block.data();
     s.st.mmzBlocks = static_cast<int>(s.mmz.size());

@@ -39,7 +39,7 @@ void powerOn(Sim& s) {
     s.mux.assign(QEL_MUXCTRL_PHYS_SIZE / 4, 0);
     for (int i = 0; i < 3; ++i) s.inputStamp[i].clear();
     s.ptsBaseAt = std::chrono::steady_clock::now();
-    if (!s.fbMem.empty()) std::fill(s.fbMem.begin(), s.fbMem.end(), 0);
+    s.fbMem.zero();
     s.st.fb.smemStart = kFbPhys;
     s.st.fb.smemLen = kFbMemSize;
     devPowerOn(s);

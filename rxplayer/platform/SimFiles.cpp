@@ -348,7 +348,9 @@ void watch(Sim* s, std::string dir) {
 }  // namespace
 
 void preparePictureCopy(Sim& s) {
-    if (s.snapPixels.size() < kFbMemSize) s.snapPixels.assign(kFbMemSize, 0);
+    if (s.snapPixels.size() < kFbMemSize) s.snapPixels.assign(kFbMemSize);
+    // As much as the last picture took: the copy under the lock then takes no page fault.
+    s.snapPixels.touch(s.snapLen);
 }
 
 FbPicture copyFbPicture(Sim& s) {
@@ -361,6 +363,7 @@ FbPicture copyFbPicture(Sim& s) {
     pic.firstByte = first;
     pic.len = first < end && end - first <= s.snapPixels.size() ? end - first : 0;
     memcpy(s.snapPixels.data(), s.fbMem.data() + first, pic.len);
+    s.snapLen = pic.len;
     pic.rows = s.snapPixels.data();
     return pic;
 }

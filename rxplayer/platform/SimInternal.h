@@ -19,6 +19,7 @@
 
 #include "SimCallLog.h"
 #include "SimControl.h"
+#include "ZeroedBlock.h"
 
 namespace qelsim {
 namespace detail {
@@ -61,7 +62,8 @@ struct Sim {
     // Taken before mu by whoever writes the sim folder's snapshot files, which are written
     // without mu so that the platform calls go on meanwhile.
     std::mutex fileMu;
-    std::vector<uint8_t> snapPixels;  // the picture being written (fileMu)
+    ZeroedBlock snapPixels;  // the picture being written (fileMu)
+    std::atomic<uint64_t> snapLen{0};  // bytes of the last picture copied
     std::mutex mu;                    // guards everything below
     // Woken whenever a waiting call may go on: a stall released, a channel stopped or gone,
     // the time base moved, back to power-on.
@@ -77,10 +79,10 @@ struct Sim {
     std::map<std::string, Failure> fails;      // set through the C++ interface
     std::map<std::string, Failure> fileFails;  // set through the sim folder's "fail" file
 
-    std::map<uint32_t, std::vector<uint8_t>> mmz;  // physical address -> block
+    std::map<uint32_t, ZeroedBlock> mmz;  // physical address -> block
     uint32_t nextMmzPhys = kMmzPhysBase;
     uint64_t mmzTotal = 0;
-    std::vector<uint8_t> fbMem;  // allocated on the first open of /dev/fb0
+    ZeroedBlock fbMem;  // allocated on the first open of /dev/fb0
     std::vector<uint32_t> gpio;
     std::vector<uint32_t> mux;
 
@@ -124,8 +126,8 @@ struct FbPicture {
     const uint8_t* rows = nullptr;
     uint64_t len = 0;
 };
-// Makes the place for the copied lines before the lock is taken (s.fileMu held): a fresh
-// block of some megabytes would take its page faults inside.
+// Makes the place for the copied lines, and takes the pages the last copy needed, before the
+// lock is taken (s.fileMu held): a copy into fresh pages would take its page faults inside.
 void preparePictureCopy(Sim& s);
 FbPicture copyFbPicture(Sim& s);
 // The colour of the visible pixel (x, y); false where it is transparent or outside.

@@ -194,6 +194,30 @@ protected:
     TDE2_SURFACE_S screen{};
 };
 
+// The framebuffer and media memory start zeroed, and power-on clears the framebuffer where it
+// is: a mapping the program holds still shows it.
+TEST_F(TdeTest, MemoryStartsZeroedAndPowerOnClearsTheFramebufferInPlace) {
+    HI_U32 phys;
+    void* virt;
+    const HI_U32 len = 3 * 1024 * 1024 + 5;
+    ASSERT_EQ(HI_MPI_SYS_MmzAlloc(&phys, &virt, nullptr, nullptr, len), HI_SUCCESS);
+    const uint8_t* block = static_cast<const uint8_t*>(virt);
+    EXPECT_EQ(block[0] | block[len / 2] | block[len - 1], 0);
+    EXPECT_EQ(HI_MPI_SYS_MmzFree(phys, virt), HI_SUCCESS);
+
+    auto* px = static_cast<uint16_t*>(
+        qelDev_mmap(nullptr, 64 * 32 * 2, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    ASSERT_NE(px, MAP_FAILED);
+    EXPECT_EQ(qelsim::fbPixel(63, 31), 0u);
+    px[1] = 0x8123;
+    EXPECT_EQ(qelsim::fbPixel(1, 0), 0x8123);
+    qelsim::reset();
+    EXPECT_EQ(px[1], 0u);
+    EXPECT_EQ(qelsim::fbPixel(1, 0), 0u);
+    px[2] = 0x8456;
+    EXPECT_EQ(qelsim::fbPixel(2, 0), 0x8456);
+}
+
 TEST_F(TdeTest, FillCopyAndResizeChangePixelsWhenTheJobEnds) {
     // A 2x2 source picture in media memory.
     HI_U32 phys;
