@@ -25,12 +25,6 @@ bool validSplit(int split) {
     return split == 1 || split == 4 || split == 5 || split == 16;
 }
 
-// The split commands' second number goes to the player as the windows' layer: one that is no
-// int drops the command rather than lay the windows out on another value.
-bool splitSecond(const char* field, int* x) {
-    return fieldInt(field, x);
-}
-
 // Starts the resume timer: the windows suspended now are shown again main_loop_Hide_TCnt ticks
 // (of 200 ms) later.
 void armResumeTimer() {
@@ -164,8 +158,11 @@ void videoVerb(char** str, ReplySink& out, const WinReplies& r) {
 
 // The split command; console is the line printed before the player is asked.
 void splitVerb(char** str, ReplySink& out, const char* console) {
+    // The second number goes to the player as the windows' layer: one that is no int drops
+    // the command (here and in the other split verbs) rather than lay the windows out on
+    // another value.
     int split = fieldNumber(str[2]), x;
-    if (!validSplit(split) || !splitSecond(str[3], &x)) return;
+    if (!validSplit(split) || !fieldInt(str[3], &x)) return;
     out.reply("config qel ack set split params #SUCCEED ");
     puts(console);
     if (gPlayer.checkWhetherNeedSetSplit(iSplit_Num, split) != 1) return;
@@ -177,7 +174,7 @@ void splitVerb(char** str, ReplySink& out, const char* console) {
 // while it is built.
 void splitUndisVerb(char** str, ReplySink& out, const char* console, bool store) {
     int split = fieldNumber(str[2]), x;
-    if (!validSplit(split) || !splitSecond(str[3], &x)) return;
+    if (!validSplit(split) || !fieldInt(str[3], &x)) return;
     out.reply("config qel ack set splitundis params #SUCCEED ");
     for (int w = 0; w < 18; ++w) {
         if (gPlayer.suspendChn(w, 0) == 1) {
@@ -431,7 +428,7 @@ void cmdSetSyncTime(char** str, ReplySink&) {
 
 void cmdSetSplitPara(char** str, ReplySink&) {
     int split = fieldNumber(str[2]), x;
-    if (!validSplit(split) || !splitSecond(str[3], &x)) return;
+    if (!validSplit(split) || !fieldInt(str[3], &x)) return;
     puts("call SetSplitPara()");
     gPlayer.setSplitPara(split, x);
 }
