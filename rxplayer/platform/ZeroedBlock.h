@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace qelsim {
@@ -38,11 +39,11 @@ public:
     // All zero again, in the same place (a mapping of it stays valid): the pages go back to
     // the kernel, which gives zeroed ones when they are touched again.
     void zero() {
-        if (data_ != nullptr && madvise(data_, size_, MADV_DONTNEED) == 0) {
+        if (data_ == nullptr) return;
+        if (madvise(data_, size_, MADV_DONTNEED) == 0)
             touched_ = 0;
-            return;
-        }
-        for (size_t i = 0; i < size_; ++i) data_[i] = 0;
+        else
+            memset(data_, 0, size_);
     }
 
     // Takes the pages of the first n bytes now, their contents unchanged, so that writing them
