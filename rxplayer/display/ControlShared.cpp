@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "box/Box.h"
 
@@ -132,13 +131,12 @@ int iGetIPAddress(unsigned int uiWinNum, unsigned char* ucIPList, unsigned char 
             fclose(f);
             return -1;
         }
-        std::vector<unsigned char> text(line.begin(), line.end());
-        text.push_back(0);
-        // The address is at most 15 characters of the line, so it fits in its place.
-        if (tooLong || line.empty() || iSearchIP(text.data()) == 0)
+        // iSearchIP writes the address (at most 15 characters) over the line's start.
+        if (tooLong || line.empty() ||
+            iSearchIP(reinterpret_cast<unsigned char*>(line.data())) == 0)
             snprintf(place, kEntry, "unused_window");
         else
-            snprintf(place, kEntry, "%s", reinterpret_cast<const char*>(text.data()));
+            snprintf(place, kEntry, "%s", line.c_str());
     }
     fclose(f);
     return 0;
