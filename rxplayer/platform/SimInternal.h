@@ -62,9 +62,9 @@ struct Sim {
     // Taken before mu by whoever writes the sim folder's snapshot files, which are written
     // without mu so that the platform calls go on meanwhile.
     std::mutex fileMu;
-    ZeroedBlock snapPixels;  // the picture being written (fileMu)
+    ZeroedBlock snapPixels;            // the picture being written (fileMu)
     std::atomic<uint64_t> snapLen{0};  // bytes of the last picture copied
-    std::mutex mu;                    // guards everything below
+    std::mutex mu;                     // guards everything below
     // Woken whenever a waiting call may go on: a stall released, a channel stopped or gone,
     // the time base moved, back to power-on.
     std::condition_variable wake;
